@@ -1,0 +1,63 @@
+// Failure seams of the platform stand-ins.
+//
+// Every outside service that can fail has a knob here through which the
+// project's own tests make it fail. The seams are internal: they are neither
+// declared in the public header nor exported from the shared library.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace ostak {
+
+// A forced result: when `active`, the service returns `rc` instead of doing its work.
+struct ForcedResult {
+    bool active = false;
+    int32_t rc = 0;
+    void Set(int32_t value) {
+        active = true;
+        rc = value;
+    }
+};
+
+struct PlatformSeams {
+    // Allocation: the Nth allocation from now fails (1 = the next one); 0 = never.
+    uint64_t failAllocationAt = 0;
+    // When true, every allocation from `failAllocationAt` on fails, not only the Nth.
+    bool failAllocationsAfter = false;
+
+    // textcat
+    ForcedResult msgHandlerInit;
+    ForcedResult addResourceFile;
+    ForcedResult removeResourceFile;
+    bool formatFailsAll = false;     // FormatGenericMessage gives no text for any number
+    int32_t formatFailsFor = 0;      // ... or for this one number (0 = none)
+    int32_t msgHandlerDestroyCalls = 0;
+    int32_t msgHandlerInitCalls = 0;
+    int32_t addResourceFileCalls = 0;
+    int32_t removeResourceFileCalls = 0;
+
+    // Windows sockets stand-ins
+    ForcedResult wsaStartup;
+    ForcedResult gethostname;
+    ForcedResult wsaCleanup;
+    int32_t wsaLastError = 0;        // what WSAGetLastError answers after a forced failure
+    bool hostNameOverride = false;   // gethostname succeeds with `hostName` as the name
+    std::string hostName;
+    int32_t wsaStartupCalls = 0;
+    int32_t gethostnameCalls = 0;
+    int32_t wsaCleanupCalls = 0;
+
+    // basekit32
+    ForcedResult removeFile;         // os_remove_file answers rc without touching the file
+    bool loadLibraryFails = false;   // os_load_library answers null
+    int32_t loadLibraryCalls = 0;
+};
+
+// The one set of seams of the process.
+PlatformSeams &Seams() noexcept;
+
+// Puts every seam back to "no failure" and zeroes the call counters.
+void ResetSeams() noexcept;
+
+} // namespace ostak
