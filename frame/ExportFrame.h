@@ -20,7 +20,8 @@ int32_t FinishExport(int32_t rc) noexcept;
 
 // Body: a callable returning int32_t. It runs after the issue-once flag was
 // cleared (clearIssueOnce true) and returns the export's result.
-template <class Body> int32_t RunExport(const char *funcName, Body &&body, bool clearIssueOnce = true) noexcept;
+template <class Body>
+int32_t RunExport(const char *funcName, Body &&body, bool clearIssueOnce = true) noexcept;
 
 } // namespace ostak
 

@@ -19,47 +19,47 @@ struct RcMessage {
 };
 
 constexpr RcMessage kRcMessages[kUnknownCodeIndex + 1] = {
-    {0, nullptr},                               // 0
-    {0, "Message handler init failed"},         // 1
-    {0, "Message file add/remove failed"},      // 2
-    {-32594, nullptr},                          // 3
-    {-32593, nullptr},                          // 4
-    {-32592, nullptr},                          // 5
-    {-32591, nullptr},                          // 6
-    {-32590, nullptr},                          // 7
-    {-32589, nullptr},                          // 8
-    {-32588, nullptr},                          // 9
-    {-32587, nullptr},                          // 10
-    {-32586, nullptr},                          // 11
-    {-32585, nullptr},                          // 12
-    {-32584, nullptr},                          // 13
-    {-32583, nullptr},                          // 14
-    {-32582, nullptr},                          // 15
-    {-32581, nullptr},                          // 16
-    {-32580, nullptr},                          // 17
-    {-32578, nullptr},                          // 18
-    {-32577, nullptr},                          // 19
-    {-32576, nullptr},                          // 20
-    {-32575, nullptr},                          // 21
-    {-32574, nullptr},                          // 22
-    {-32573, nullptr},                          // 23
-    {-32571, nullptr},                          // 24
-    {-32565, nullptr},                          // 25
-    {-32564, nullptr},                          // 26
-    {-32563, nullptr},                          // 27
-    {-32562, nullptr},                          // 28
-    {-32561, nullptr},                          // 29
-    {-32560, nullptr},                          // 30
-    {-32559, nullptr},                          // 31
-    {-32558, nullptr},                          // 32
-    {-32557, nullptr},                          // 33
-    {-32556, nullptr},                          // 34
-    {-32555, nullptr},                          // 35
-    {-32554, nullptr},                          // 36
-    {0, nullptr},                               // 37: the specific message went out already
-    {-32551, nullptr},                          // 38
-    {0, nullptr},                               // 39: the specific message went out already
-    {-32572, nullptr},                          // 40 and above: unknown code
+    {0, nullptr},                          // 0
+    {0, "Message handler init failed"},    // 1
+    {0, "Message file add/remove failed"}, // 2
+    {-32594, nullptr},                     // 3
+    {-32593, nullptr},                     // 4
+    {-32592, nullptr},                     // 5
+    {-32591, nullptr},                     // 6
+    {-32590, nullptr},                     // 7
+    {-32589, nullptr},                     // 8
+    {-32588, nullptr},                     // 9
+    {-32587, nullptr},                     // 10
+    {-32586, nullptr},                     // 11
+    {-32585, nullptr},                     // 12
+    {-32584, nullptr},                     // 13
+    {-32583, nullptr},                     // 14
+    {-32582, nullptr},                     // 15
+    {-32581, nullptr},                     // 16
+    {-32580, nullptr},                     // 17
+    {-32578, nullptr},                     // 18
+    {-32577, nullptr},                     // 19
+    {-32576, nullptr},                     // 20
+    {-32575, nullptr},                     // 21
+    {-32574, nullptr},                     // 22
+    {-32573, nullptr},                     // 23
+    {-32571, nullptr},                     // 24
+    {-32565, nullptr},                     // 25
+    {-32564, nullptr},                     // 26
+    {-32563, nullptr},                     // 27
+    {-32562, nullptr},                     // 28
+    {-32561, nullptr},                     // 29
+    {-32560, nullptr},                     // 30
+    {-32559, nullptr},                     // 31
+    {-32558, nullptr},                     // 32
+    {-32557, nullptr},                     // 33
+    {-32556, nullptr},                     // 34
+    {-32555, nullptr},                     // 35
+    {-32554, nullptr},                     // 36
+    {0, nullptr},                          // 37: the specific message went out already
+    {-32551, nullptr},                     // 38
+    {0, nullptr},                          // 39: the specific message went out already
+    {-32572, nullptr},                     // 40 and above: unknown code
 };
 
 std::size_t IndexOfRc(int32_t rc) noexcept {

@@ -9,15 +9,15 @@ using namespace ostak;
 extern "C" {
 
 OSTAK_API int32_t xfeOstakGlobalInit(uint8_t mbReadOnlyMode, ostak_log_callback mpfeLogCallback,
-                                     ostak_merge_callback mpfeMergeCallback, ostak_conf_callback mpfeConfCallback,
-                                     const char *mpszTqRootDirStr, uint32_t mnTqRootDirLen,
-                                     const char *mpszAedFileDirScriptStr, uint32_t mnAedFileDirScriptLen,
-                                     const char *mpszAedFileNameScriptStr, uint32_t mnAedFileNameScriptLen,
-                                     uint8_t mbConverterSwitch) noexcept {
-    const GlobalInitArgs args = {mbReadOnlyMode != 0,    mpfeLogCallback,        mpfeMergeCallback,
-                                 mpfeConfCallback,       mpszTqRootDirStr,       mnTqRootDirLen,
+                                     ostak_merge_callback mpfeMergeCallback,
+                                     ostak_conf_callback mpfeConfCallback, const char *mpszTqRootDirStr,
+                                     uint32_t mnTqRootDirLen, const char *mpszAedFileDirScriptStr,
+                                     uint32_t mnAedFileDirScriptLen, const char *mpszAedFileNameScriptStr,
+                                     uint32_t mnAedFileNameScriptLen, uint8_t mbConverterSwitch) noexcept {
+    const GlobalInitArgs args = {mbReadOnlyMode != 0,     mpfeLogCallback,       mpfeMergeCallback,
+                                 mpfeConfCallback,        mpszTqRootDirStr,      mnTqRootDirLen,
                                  mpszAedFileDirScriptStr, mnAedFileDirScriptLen, mpszAedFileNameScriptStr,
-                                 mnAedFileNameScriptLen, mbConverterSwitch != 0};
+                                 mnAedFileNameScriptLen,  mbConverterSwitch != 0};
     // Initialisation clears the issue-once flag itself, after its already-initialised test.
     return RunExport(
         "xfeOstakGlobalInit", [&]() { return GlobalInit(args); }, false);

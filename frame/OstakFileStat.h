@@ -9,8 +9,8 @@
 namespace ostak {
 
 struct OstakFileStat {
-    int32_t code = -1;        // result of the last check, -1 before the first
-    struct stat record = {};  // filled by the last check, zero after a failed one
+    int32_t code = -1;       // result of the last check, -1 before the first
+    struct stat record = {}; // filled by the last check, zero after a failed one
 
     // Checks `path`: 0 present, 20 status not readable (after message -32570),
     // 21 not a regular file, 22 empty, 24 missing. Stores and returns the code.

@@ -195,8 +195,8 @@ int32_t GlobalInit(const GlobalInitArgs &args) {
     }
 
     if (!StoreRootDir(args)) {
-        message.Pend("Invalid mpszTqRootDirStr/mnTqRootDirLen (%p/%d)", static_cast<const void *>(args.rootDir),
-                     static_cast<int>(args.rootDirLength));
+        message.Pend("Invalid mpszTqRootDirStr/mnTqRootDirLen (%p/%d)",
+                     static_cast<const void *>(args.rootDir), static_cast<int>(args.rootDirLength));
         rc = OSTAK_E_INVALID_ARGUMENT;
     }
 
@@ -259,11 +259,11 @@ int32_t GlobalInit(const GlobalInitArgs &args) {
         return FailInit(rc);
     }
 
-    const bool startsXml = scriptStatus == OSTAK_OK ||
-                           (!args.readOnlyMode && (scriptStatus == OSTAK_E_FILE_EMPTY ||
-                                                   scriptStatus == OSTAK_E_FILE_MISSING));
-    const bool acceptable = startsXml || scriptStatus == OSTAK_E_FILE_EMPTY ||
-                            scriptStatus == OSTAK_E_FILE_MISSING;
+    const bool startsXml =
+        scriptStatus == OSTAK_OK ||
+        (!args.readOnlyMode && (scriptStatus == OSTAK_E_FILE_EMPTY || scriptStatus == OSTAK_E_FILE_MISSING));
+    const bool acceptable =
+        startsXml || scriptStatus == OSTAK_E_FILE_EMPTY || scriptStatus == OSTAK_E_FILE_MISSING;
     if (!acceptable) {
         return FailInit(scriptStatus);
     }

@@ -30,8 +30,8 @@ struct PlatformSeams {
     ForcedResult msgHandlerInit;
     ForcedResult addResourceFile;
     ForcedResult removeResourceFile;
-    bool formatFailsAll = false;     // FormatGenericMessage gives no text for any number
-    int32_t formatFailsFor = 0;      // ... or for this one number (0 = none)
+    bool formatFailsAll = false; // FormatGenericMessage gives no text for any number
+    int32_t formatFailsFor = 0;  // ... or for this one number (0 = none)
     int32_t msgHandlerDestroyCalls = 0;
     int32_t msgHandlerInitCalls = 0;
     int32_t addResourceFileCalls = 0;
@@ -41,16 +41,16 @@ struct PlatformSeams {
     ForcedResult wsaStartup;
     ForcedResult gethostname;
     ForcedResult wsaCleanup;
-    int32_t wsaLastError = 0;        // what WSAGetLastError answers after a forced failure
-    bool hostNameOverride = false;   // gethostname succeeds with `hostName` as the name
+    int32_t wsaLastError = 0;      // what WSAGetLastError answers after a forced failure
+    bool hostNameOverride = false; // gethostname succeeds with `hostName` as the name
     std::string hostName;
     int32_t wsaStartupCalls = 0;
     int32_t gethostnameCalls = 0;
     int32_t wsaCleanupCalls = 0;
 
     // basekit32
-    ForcedResult removeFile;         // os_remove_file answers rc without touching the file
-    bool loadLibraryFails = false;   // os_load_library answers null
+    ForcedResult removeFile;       // os_remove_file answers rc without touching the file
+    bool loadLibraryFails = false; // os_load_library answers null
     int32_t loadLibraryCalls = 0;
 };
 

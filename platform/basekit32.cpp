@@ -105,7 +105,8 @@ bool xfvOsStrAssignByStrDataIgnoringNulls(OsStr *target, const OsStr &source) no
     return xfvOsStrAssignFromCharArrayIgnoringNulls(target, source.psz, OsStrLength(source));
 }
 
-OsStr xfpsfzOsStrAddIgnoringNulls(const char *chars, int32_t length, const char *more, int32_t count) noexcept {
+OsStr xfpsfzOsStrAddIgnoringNulls(const char *chars, int32_t length, const char *more,
+                                  int32_t count) noexcept {
     return MakeValue(chars, length, more, count);
 }
 

@@ -30,7 +30,8 @@ bool xfvOsStrAssignFromCharArrayIgnoringNulls(OsStr *target, const char *chars, 
 bool xfvOsStrAssignByStrDataIgnoringNulls(OsStr *target, const OsStr &source) noexcept;
 // A new string value holding the join of two character runs (null psz when no
 // memory); the caller copies it into place and then releases it with xfvOsStrDestruct.
-OsStr xfpsfzOsStrAddIgnoringNulls(const char *chars, int32_t length, const char *more, int32_t count) noexcept;
+OsStr xfpsfzOsStrAddIgnoringNulls(const char *chars, int32_t length, const char *more,
+                                  int32_t count) noexcept;
 // Releases the string's memory; the string is the shared empty string afterwards.
 void xfvOsStrDestruct(OsStr *str) noexcept;
 

@@ -3,9 +3,9 @@
 #include "frame/OstakGlobalInit.h"
 
 #include <cstdlib>
-#include <stdexcept>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 namespace ostak_test {
 
@@ -56,8 +56,9 @@ namespace {
 int32_t Init(bool readOnly, const std::string &dir, const std::string &name) {
     const std::string root = SourceRoot();
     return xfeOstakGlobalInit(readOnly ? 1 : 0, RecordLog, AnswerMerge, AnswerConf, root.c_str(),
-                              static_cast<uint32_t>(root.size()), dir.c_str(), static_cast<uint32_t>(dir.size()),
-                              name.c_str(), static_cast<uint32_t>(name.size()), 0);
+                              static_cast<uint32_t>(root.size()), dir.c_str(),
+                              static_cast<uint32_t>(dir.size()), name.c_str(),
+                              static_cast<uint32_t>(name.size()), 0);
 }
 } // namespace
 

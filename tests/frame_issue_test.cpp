@@ -1,0 +1,269 @@
+// Issuing messages: by result code, through the catalogue and its fallback,
+// the issue-once flag, the file status check and the export firewall.
+#include "tests/TestSupport.h"
+
+#include "frame/ExportFrame.h"
+#include "frame/MsgIssue.h"
+#include "frame/OstakFileStat.h"
+#include "frame/XmlLibrary.h"
+
+#include <functional>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <xercesc/util/OutOfMemoryException.hpp>
+
+using namespace ostak;
+using namespace ostak_test;
+
+namespace {
+
+class FrameIssueTest : public OstakTest {
+  protected:
+    void SetUp() override {
+        OstakTest::SetUp();
+        resource_ = SourceRoot() + "/dat/Ostak_res";
+        ASSERT_EQ(AddResourceFile(resource_.c_str()), 0);
+        Globals().logCallback = RecordLog;
+    }
+    void TearDown() override {
+        RemoveResourceFile(resource_.c_str());
+        OstakTest::TearDown();
+    }
+    std::string resource_;
+};
+
+TEST_F(FrameIssueTest, EachCodeIssuesItsCatalogueNumber) {
+    struct Case {
+        int32_t rc;
+        int32_t number;
+    };
+    const Case cases[] = {
+        {3, -32594},  {4, -32593},  {5, -32592},    {6, -32591},  {7, -32590},  {8, -32589},  {9, -32588},
+        {10, -32587}, {11, -32586}, {12, -32585},   {13, -32584}, {14, -32583}, {15, -32582}, {16, -32581},
+        {17, -32580}, {18, -32578}, {19, -32577},   {20, -32576}, {21, -32575}, {22, -32574}, {23, -32573},
+        {24, -32571}, {25, -32565}, {26, -32564},   {27, -32563}, {28, -32562}, {29, -32561}, {30, -32560},
+        {31, -32559}, {32, -32558}, {33, -32557},   {34, -32556}, {35, -32555}, {36, -32554}, {38, -32551},
+        {40, -32572}, {41, -32572}, {1000, -32572}, {-1, -32572}};
+    for (const Case &c : cases) {
+        Log().clear();
+        ClearIssueOnce();
+        IssueMsgByRc(c.rc);
+        ASSERT_EQ(Log().size(), 1u) << "code " << c.rc;
+        const LogRecord &got = Log()[0];
+        EXPECT_EQ(got.number, c.number) << "code " << c.rc;
+        EXPECT_EQ(got.func, "xfeOstakIssueMsgByRc");
+        EXPECT_EQ(got.line, 89);
+        EXPECT_EQ(got.level, 6);
+        EXPECT_EQ(got.text.find("FormatGenericMessage failed"), std::string::npos)
+            << "the catalogue has a text for " << c.number;
+        EXPECT_TRUE(IssuedOnce());
+    }
+}
+
+TEST_F(FrameIssueTest, CodesOneAndTwoAreLiteralTexts) {
+    IssueMsgByRc(1);
+    IssueMsgByRc(2);
+    ASSERT_EQ(Log().size(), 2u);
+    EXPECT_EQ(Log()[0].number, 0);
+    EXPECT_EQ(Log()[0].text, "Message handler init failed");
+    EXPECT_EQ(Log()[1].text, "Message file add/remove failed");
+    for (const LogRecord &record : Log()) {
+        EXPECT_EQ(record.func, "xfeOstakIssueMsgByRc");
+        EXPECT_EQ(record.line, 99);
+        EXPECT_EQ(record.level, 6);
+    }
+}
+
+TEST_F(FrameIssueTest, ZeroThirtySevenAndThirtyNineIssueNothing) {
+    for (int32_t rc : {0, 37, 39}) {
+        ClearIssueOnce();
+        IssueMsgByRc(rc);
+        EXPECT_FALSE(IssuedOnce()) << rc;
+    }
+    Globals().issuedOnce = true;
+    IssueMsgByRc(37);
+    EXPECT_TRUE(IssuedOnce()) << "the flag stays as it was";
+    EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(FrameIssueTest, CatalogueThatCannotFormatGivesTheFallbackText) {
+    Seams().formatFailsFor = -32594;
+    IssueMsgByRc(3);
+    ASSERT_EQ(Log().size(), 1u);
+    EXPECT_EQ(Log()[0].number, -32594);
+    EXPECT_EQ(Log()[0].text, "FormatGenericMessage failed in fvOstakMsgFormatAndIssue for miMsgId=-32594, "
+                             "mpszFuncName=xfeOstakIssueMsgByRc, miFuncLine=89");
+    EXPECT_EQ(Log()[0].func, "xfeOstakIssueMsgByRc");
+    EXPECT_EQ(Log()[0].line, 89);
+    EXPECT_EQ(Log()[0].level, 6);
+    EXPECT_TRUE(IssuedOnce());
+}
+
+TEST_F(FrameIssueTest, FallbackFitsTheLongestFunctionName) {
+    Seams().formatFailsAll = true;
+    const std::string longName = "AedDocumentHandler::startElement";
+    MsgFormatAndIssue(-32567, longName.c_str(), 123456, 6, {MsgArg::Str("r")});
+    ASSERT_EQ(Log().size(), 1u);
+    EXPECT_NE(Log()[0].text.find("miFuncLine=123456"), std::string::npos);
+}
+
+TEST_F(FrameIssueTest, MessageWithoutCallbackIsLostButSetsTheFlag) {
+    Globals().logCallback = nullptr;
+    MsgFormatAndIssue(-32568, "f", 1, 6, {MsgArg::Str("App")});
+    EXPECT_TRUE(IssuedOnce());
+    EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(FrameIssueTest, IssueUnlessIssuedSpeaksOncePerCall) {
+    EXPECT_EQ(IssueUnlessIssued(7), 7);
+    EXPECT_EQ(IssueUnlessIssued(7), 7);
+    ASSERT_EQ(Log().size(), 1u);
+    EXPECT_EQ(Log()[0].number, -32590);
+    ClearIssueOnce();
+    EXPECT_EQ(IssueUnlessIssued(0), 0);
+    EXPECT_EQ(Log().size(), 1u);
+}
+
+// Every catalogue number the library issues has a text that names all of its arguments.
+TEST_F(FrameIssueTest, CatalogueTextsNameAllTheirArguments) {
+    struct Case {
+        int32_t number;
+        int arguments;
+    };
+    const Case direct[] = {{-32599, 1}, {-32598, 6}, {-32597, 4}, {-32596, 4}, {-32590, 0},
+                           {-32570, 3}, {-32568, 1}, {-32567, 5}, {-32566, 2}, {-32553, 1},
+                           {-32552, 1}, {-32550, 2}, {-32549, 2}};
+    for (const Case &c : direct) {
+        const char *text = CatalogueText(c.number);
+        ASSERT_NE(text, nullptr) << c.number;
+        for (int i = 1; i <= 9; ++i) {
+            const bool named = std::string(text).find("%" + std::to_string(i)) != std::string::npos;
+            EXPECT_EQ(named, i <= c.arguments) << c.number << " argument " << i;
+        }
+    }
+    for (int32_t number = -32599; number <= -32549; ++number) {
+        if (number == -32595 || number == -32579 || number == -32569) {
+            continue; // numbers the library never issues
+        }
+        EXPECT_NE(CatalogueText(number), nullptr) << number;
+    }
+}
+
+class FrameFileStatTest : public FrameIssueTest {};
+
+TEST_F(FrameFileStatTest, StatusOfMissingDirectoryEmptyAndPresentFiles) {
+    TempDir dir;
+    const std::string empty = dir.Write("empty.xml", "");
+    const std::string full = dir.Write("full.xml", "<x/>");
+    struct Case {
+        std::string path;
+        int32_t code;
+    };
+    const Case cases[] = {{dir.File("missing.xml"), 24}, {dir.path(), 21}, {empty, 22}, {full, 0}};
+    for (const Case &c : cases) {
+        OstakFileStat status;
+        EXPECT_EQ(status.code, -1);
+        EXPECT_EQ(status.Obtain(c.path.c_str()), c.code) << c.path;
+        EXPECT_EQ(status.code, c.code);
+        if (c.code == 24) {
+            EXPECT_EQ(status.record.st_mode, 0u) << "the record is zeroed after a failed check";
+        }
+    }
+    EXPECT_TRUE(Log().empty()) << "none of these is worth a message";
+    OstakFileStat status;
+    status.Obtain(full.c_str());
+    EXPECT_EQ(status.record.st_size, 4);
+}
+
+TEST_F(FrameFileStatTest, UnreadableStatusGivesTwentyAndItsMessage) {
+    TempDir dir;
+    const std::string file = dir.Write("plain", "x");
+    OstakFileStat status;
+    status.Obtain(file.c_str());                             // fills the record
+    EXPECT_EQ(status.Obtain((file + "/below").c_str()), 20); // ENOTDIR, not "no such file"
+    EXPECT_EQ(status.record.st_size, 0) << "the record is zeroed";
+    ASSERT_EQ(Log().size(), 1u);
+    EXPECT_EQ(Log()[0].number, -32570);
+    EXPECT_EQ(Log()[0].func, "OstakFileInMem::ObtainFileStat");
+    EXPECT_EQ(Log()[0].line, 42);
+    EXPECT_EQ(Log()[0].level, 6);
+    EXPECT_EQ(Log()[0].text, "\"_stat32\" failed, rc=-1, errno=" + std::to_string(ENOTDIR));
+}
+
+class FrameFirewallTest : public FrameIssueTest {};
+
+TEST_F(FrameFirewallTest, ExceptionsBecomeCodesWithOneMessage) {
+    struct Case {
+        std::function<int32_t()> body;
+        int32_t rc;
+        int32_t number;
+        const char *textPart;
+    };
+    const Case cases[] = {
+        {[]() -> int32_t { throw std::bad_alloc(); }, 7, -32590, "No memory"},
+        {[]() -> int32_t { throw xercesc::OutOfMemoryException(); }, 7, -32590, "No memory"},
+        {[]() -> int32_t { throw std::runtime_error("boom"); }, 23, -32599, "boom"},
+        {[]() -> int32_t { throw XmlLibraryPanic("panicked"); }, 23, -32599, "panicked"},
+        {[]() -> int32_t { throw 5; }, 23, -32599, "unknown exception"},
+        {[]() -> int32_t { return 9; }, 9, -32588, "does not belong"},
+    };
+    for (const Case &c : cases) {
+        Log().clear();
+        EXPECT_EQ(RunExport("xfeOstakSomething", c.body), c.rc);
+        ASSERT_EQ(Log().size(), 1u) << c.textPart;
+        EXPECT_EQ(Log()[0].number, c.number);
+        EXPECT_NE(Log()[0].text.find(c.textPart), std::string::npos) << Log()[0].text;
+        EXPECT_EQ(Log()[0].level, 6);
+        if (c.number == -32599) {
+            EXPECT_EQ(Log()[0].func, "xfeOstakSomething");
+        }
+    }
+}
+
+TEST_F(FrameFirewallTest, AMessageIssuedInsideTheBodyIsNotRepeated) {
+    const int32_t rc = RunExport("xfeOstakSomething", []() {
+        MsgFormatAndIssue(-32552, "Inner", 3, 6, {MsgArg::Str("/x")});
+        return 37;
+    });
+    EXPECT_EQ(rc, 37);
+    ASSERT_EQ(Log().size(), 1u);
+    EXPECT_EQ(Log()[0].number, -32552);
+    Log().clear();
+    RunExport("xfeOstakSomething", []() {
+        MsgFormatAndIssue(-32568, "Inner", 3, 6, {MsgArg::Str("A")});
+        return 5;
+    });
+    EXPECT_EQ(Log().size(), 1u) << "the code's own message is left out";
+}
+
+TEST_F(FrameFirewallTest, EveryExportClearsTheFlagOnEntry) {
+    Globals().issuedOnce = true;
+    EXPECT_EQ(RunExport("xfeOstakSomething", []() { return 3; }), 3);
+    ASSERT_EQ(Log().size(), 1u);
+    EXPECT_EQ(Log()[0].number, -32594);
+}
+
+// A concrete exception for the exported base class.
+class TextException : public CTqBaseException {
+  public:
+    explicit TextException(const char *text) : text_(const_cast<char *>(text)) {}
+    char *GetMessageText() override { return text_; }
+
+  private:
+    char *text_;
+};
+
+TEST(FrameBaseException, DereferenceGivesTheTextAndCopiesCopyNothing) {
+    TextException first("first");
+    TextException second("second");
+    EXPECT_STREQ(*first, "first");
+    CTqBaseException &base = second;
+    EXPECT_STREQ(*base, "second");
+    static_cast<CTqBaseException &>(first) = base; // the base copies nothing
+    EXPECT_STREQ(*first, "first");
+    EXPECT_STREQ(typeid(CTqBaseException).name(), "16CTqBaseException");
+    EXPECT_TRUE(std::has_virtual_destructor<CTqBaseException>::value);
+    EXPECT_TRUE(std::is_abstract<CTqBaseException>::value);
+}
+
+} // namespace

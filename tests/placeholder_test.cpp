@@ -1,2 +1,0 @@
-#include "tests/TestSupport.h"
-TEST(Placeholder, Builds) { SUCCEED(); }
