@@ -26,6 +26,14 @@ struct PlatformSeams {
     // When true, every allocation from `failAllocationAt` on fails, not only the Nth.
     bool failAllocationsAfter = false;
 
+    // Saving a rule file: each step of finishing the new file fails with this
+    // errno instead of doing its work (closing still closes); 0 = no failure.
+    int32_t saveWriteErrno = 0;  // writing bytes to the new file
+    int32_t saveFlushErrno = 0;  // flushing its stream
+    int32_t saveSyncErrno = 0;   // fsync of the new file
+    int32_t saveCloseErrno = 0;  // closing it
+    int32_t saveRenameErrno = 0; // renaming it over the target
+
     // textcat
     ForcedResult msgHandlerInit;
     ForcedResult addResourceFile;
