@@ -82,6 +82,48 @@ typedef uint32_t (*ostak_merge_callback)(int32_t event, int32_t sourceKind, int3
  * file; only the answer 2 lets that merge go ahead. */
 typedef int32_t (*ostak_conf_callback)(int32_t question);
 
+/* Opaque handles: a rule file held in memory, a list of applications, an
+ * application and a rule. Handles stay valid until their object is deleted,
+ * its list destroyed or its rule file destroyed; the library tests them only
+ * for null and, where an element and its list are both given, for membership. */
+typedef struct OstakFileInMem_ OstakFileInMemHandle;
+typedef struct OstakListAppl_ OstakListApplHandle;
+typedef struct OstakElemAppl_ OstakElemApplHandle;
+typedef struct OstakElemRule_ OstakElemRuleHandle;
+
+/* Kinds of rule-file objects. */
+enum {
+    OSTAK_FILE_KIND_PLAIN = 0,        /* the only kind allowed in read-only mode */
+    OSTAK_FILE_KIND_SCRIPT = 1,       /* a script's rule file */
+    OSTAK_FILE_KIND_INSTALLATION = 2, /* the installation file */
+    OSTAK_FILE_KIND_SOURCE = 3        /* a source of differences to apply */
+};
+
+/* Attribute identifiers, by element and value kind (Char, Bool, Long). */
+enum {
+    OSTAK_FILE_BOOL_SAVED = 0,             /* rule-file object: saved flag */
+    OSTAK_APPL_CHAR_NAME = 0,              /* application: Name */
+    OSTAK_APPL_BOOL_ENABLED = 0,           /* application: Enabled */
+    OSTAK_APPL_LONG_DIFF_MARK = 0,         /* application: DiffMark */
+    OSTAK_RULE_CHAR_NAME = 0,              /* rule: Name */
+    OSTAK_RULE_CHAR_TEXT = 1,              /* rule: Text */
+    OSTAK_RULE_CHAR_PREFIX = 2,            /* rule: Prefix */
+    OSTAK_RULE_CHAR_SUFFIX = 3,            /* rule: Suffix */
+    OSTAK_RULE_BOOL_MATCH_CASE = 0,        /* rule: MatchCase */
+    OSTAK_RULE_BOOL_USE_TEXT = 1,          /* rule: UseText (Text, or else Prefix and Suffix) */
+    OSTAK_RULE_BOOL_FAIL_IF_NOT_FOUND = 2, /* rule: FailIfNotFound */
+    OSTAK_RULE_LONG_LEVEL = 0,             /* rule: Level */
+    OSTAK_RULE_LONG_TYPE = 1               /* rule: Type */
+};
+
+/* Values of a rule's Level and Type. */
+enum {
+    OSTAK_RULE_LEVEL_DISABLED = 0,
+    OSTAK_RULE_LEVEL_ERROR = 1,
+    OSTAK_RULE_TYPE_STD = 0,
+    OSTAK_RULE_TYPE_ALERT = 1
+};
+
 /* Initialises the library. mbReadOnlyMode: 0 full mode, nonzero read-only.
  * The log callback is always required; the merge and configuration callbacks
  * in full mode only. The root directory (1 to 2030 characters, need not be
@@ -107,6 +149,112 @@ OSTAK_API const char *xfpszOstakFileFullPathDefaultsStr(void) OSTAK_NOEXCEPT;
 OSTAK_API uint32_t xfnOstakFileFullPathDefaultsLen(void) OSTAK_NOEXCEPT;
 OSTAK_API const char *xfpszOstakFileFullPathInstallationStr(void) OSTAK_NOEXCEPT;
 OSTAK_API uint32_t xfnOstakFileFullPathInstallationLen(void) OSTAK_NOEXCEPT;
+
+/* Rule-file objects.
+ * Every function below refuses with OSTAK_E_NOT_INITIALISED before
+ * initialisation (except xfeOstakFileInMemDestroy) and with
+ * OSTAK_E_INVALID_ARGUMENT for a null handle or place or an identifier
+ * outside the table above. Places that a function only writes are preset
+ * (null, 0, or an empty string) before anything is tested; places holding a
+ * handle to act on, and the place of an IterateNext, are not. */
+
+/* Creates an empty rule-file object of kind mnFileKind (0 to 3; only 0 in
+ * read-only mode) on the path's mnFileFullPathLen characters (1 or more, need
+ * not be NUL-terminated); stores the object and its application list. */
+OSTAK_API int32_t xfeOstakFileInMemCreate(uint32_t mnFileKind, const char *mpszFileFullPathStr,
+                                          uint32_t mnFileFullPathLen, OstakFileInMemHandle **mppFileInMem,
+                                          OstakListApplHandle **mppListAppl) OSTAK_NOEXCEPT;
+/* Destroys the object in the place (if any) with all it holds and nulls the
+ * place. Works also before initialisation. */
+OSTAK_API int32_t xfeOstakFileInMemDestroy(OstakFileInMemHandle **mppFileInMem) OSTAK_NOEXCEPT;
+/* Reads the saved flag (identifier OSTAK_FILE_BOOL_SAVED) as 1 or 0. */
+OSTAK_API int32_t xfeOstakFileInMemGetAttrBool(OstakFileInMemHandle *mpFileInMem, int32_t miAttrId,
+                                               uint8_t *mpbValue) OSTAK_NOEXCEPT;
+
+/* Application lists. */
+
+/* Stores a new list holding a deep copy of every application and rule of the
+ * source; it belongs to the caller until xfeOstakListApplDestroy. On failure
+ * the place holds null. */
+OSTAK_API int32_t xfeOstakListApplClone(OstakListApplHandle *mpListApplSource,
+                                        OstakListApplHandle **mppListApplNew) OSTAK_NOEXCEPT;
+/* Destroys a list made by xfeOstakListApplClone with all it holds and nulls
+ * the place (a place holding null: nothing to do). */
+OSTAK_API int32_t xfeOstakListApplDestroy(OstakListApplHandle **mppListAppl) OSTAK_NOEXCEPT;
+
+/* Applications. Setters take the list first (except the Long setter), getters
+ * only the application. Char getters hand out a pointer into the application,
+ * valid until that field is set again or the application is destroyed. Bool
+ * setters store the low byte of the value as it is. An edited application is
+ * put back in order and validated by xfeOstakFinalizeElemAppl. */
+
+/* Adds a new empty application (stamped, disabled, no rules) at the head of the list. */
+OSTAK_API int32_t xfeOstakElemApplAddEmpty(OstakListApplHandle *mpListAppl,
+                                           OstakElemApplHandle **mppElemAppl) OSTAK_NOEXCEPT;
+/* Deletes the application in the place, with its rules, when it belongs to
+ * the list; nulls the place either way. */
+OSTAK_API int32_t xfeOstakElemApplDelete(OstakListApplHandle *mpListAppl,
+                                         OstakElemApplHandle **mppElemAppl) OSTAK_NOEXCEPT;
+/* Stores the list's first application (null when the list is empty). */
+OSTAK_API int32_t xfeOstakElemApplIterateFirst(OstakListApplHandle *mpListAppl,
+                                               OstakElemApplHandle **mppElemAppl) OSTAK_NOEXCEPT;
+/* Stores the application after the current one (null after the last);
+ * OSTAK_E_NOT_IN_LIST, with the place untouched, when the current one is not in the list. */
+OSTAK_API int32_t xfeOstakElemApplIterateNext(OstakListApplHandle *mpListAppl, OstakElemApplHandle *mpElemAppl,
+                                              OstakElemApplHandle **mppElemApplNext) OSTAK_NOEXCEPT;
+/* Puts the application back in name order and validates it with its rules.
+ * The valid flag becomes 1 exactly when the result is OSTAK_OK; the first
+ * failing rule goes to mppElemRuleFailing (optional). Without a place for the
+ * valid flag a successful step gives OSTAK_E_INVALID_ARGUMENT. */
+OSTAK_API int32_t xfeOstakFinalizeElemAppl(OstakListApplHandle *mpListAppl, OstakElemApplHandle *mpElemAppl,
+                                           OstakElemRuleHandle **mppElemRuleFailing,
+                                           uint8_t *mpbValid) OSTAK_NOEXCEPT;
+/* Sets the Name (OSTAK_APPL_CHAR_NAME); the characters are copied. */
+OSTAK_API int32_t xfeOstakElemApplSetAttrChar(OstakListApplHandle *mpListAppl, OstakElemApplHandle *mpElemAppl,
+                                              int32_t miAttrId, const char *mpszValue) OSTAK_NOEXCEPT;
+OSTAK_API int32_t xfeOstakElemApplGetAttrChar(OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
+                                              const char **mppszValue) OSTAK_NOEXCEPT;
+/* Sets Enabled (OSTAK_APPL_BOOL_ENABLED) to the low byte of mbValue. */
+OSTAK_API int32_t xfeOstakElemApplSetAttrBool(OstakListApplHandle *mpListAppl, OstakElemApplHandle *mpElemAppl,
+                                              int32_t miAttrId, int32_t mbValue) OSTAK_NOEXCEPT;
+OSTAK_API int32_t xfeOstakElemApplGetAttrBool(OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
+                                              uint8_t *mpbValue) OSTAK_NOEXCEPT;
+/* Sets DiffMark (OSTAK_APPL_LONG_DIFF_MARK). */
+OSTAK_API int32_t xfeOstakElemApplSetAttrLong(OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
+                                              int32_t miValue) OSTAK_NOEXCEPT;
+OSTAK_API int32_t xfeOstakElemApplGetAttrLong(OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
+                                              int32_t *mpiValue) OSTAK_NOEXCEPT;
+
+/* Rules, with the application standing in the place of the list. */
+
+/* Adds a new empty rule at the head of the application's rules. */
+OSTAK_API int32_t xfeOstakElemRuleAddEmpty(OstakElemApplHandle *mpElemAppl,
+                                           OstakElemRuleHandle **mppElemRule) OSTAK_NOEXCEPT;
+/* Deletes the rule in the place when it belongs to the application; nulls the place either way. */
+OSTAK_API int32_t xfeOstakElemRuleDelete(OstakElemApplHandle *mpElemAppl,
+                                         OstakElemRuleHandle **mppElemRule) OSTAK_NOEXCEPT;
+OSTAK_API int32_t xfeOstakElemRuleIterateFirst(OstakElemApplHandle *mpElemAppl,
+                                               OstakElemRuleHandle **mppElemRule) OSTAK_NOEXCEPT;
+OSTAK_API int32_t xfeOstakElemRuleIterateNext(OstakElemApplHandle *mpElemAppl, OstakElemRuleHandle *mpElemRule,
+                                              OstakElemRuleHandle **mppElemRuleNext) OSTAK_NOEXCEPT;
+/* Puts the rule back in name order among the application's rules and validates it. */
+OSTAK_API int32_t xfeOstakFinalizeElemRule(OstakElemApplHandle *mpElemAppl, OstakElemRuleHandle *mpElemRule,
+                                           uint8_t *mpbValid) OSTAK_NOEXCEPT;
+/* Sets Name, Text, Prefix or Suffix (OSTAK_RULE_CHAR_*); the characters are copied. */
+OSTAK_API int32_t xfeOstakElemRuleSetAttrChar(OstakElemApplHandle *mpElemAppl, OstakElemRuleHandle *mpElemRule,
+                                              int32_t miAttrId, const char *mpszValue) OSTAK_NOEXCEPT;
+OSTAK_API int32_t xfeOstakElemRuleGetAttrChar(OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
+                                              const char **mppszValue) OSTAK_NOEXCEPT;
+/* Sets MatchCase, UseText or FailIfNotFound (OSTAK_RULE_BOOL_*) to the low byte of mbValue. */
+OSTAK_API int32_t xfeOstakElemRuleSetAttrBool(OstakElemApplHandle *mpElemAppl, OstakElemRuleHandle *mpElemRule,
+                                              int32_t miAttrId, int32_t mbValue) OSTAK_NOEXCEPT;
+OSTAK_API int32_t xfeOstakElemRuleGetAttrBool(OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
+                                              uint8_t *mpbValue) OSTAK_NOEXCEPT;
+/* Sets Level or Type (OSTAK_RULE_LONG_*); Level is checked by finalising. */
+OSTAK_API int32_t xfeOstakElemRuleSetAttrLong(OstakElemApplHandle *mpElemAppl, OstakElemRuleHandle *mpElemRule,
+                                              int32_t miAttrId, int32_t miValue) OSTAK_NOEXCEPT;
+OSTAK_API int32_t xfeOstakElemRuleGetAttrLong(OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
+                                              int32_t *mpiValue) OSTAK_NOEXCEPT;
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -9,7 +9,16 @@ bad=$(echo "$symbols" | grep -vE '^(xfe|xfpsz|xfn)[A-Z]' | grep -v 'CTqBaseExcep
 if [ -n "$bad" ]; then
     echo "unexpected exported symbols:"; echo "$bad"; exit 1
 fi
-for needed in xfeOstakGlobalInit xfeOstakGlobalTerm xfpszOstakFileFullPathScriptStr; do
+required="xfeOstakGlobalInit xfeOstakGlobalTerm xfpszOstakFileFullPathScriptStr
+    xfeOstakFileInMemCreate xfeOstakFileInMemDestroy xfeOstakFileInMemGetAttrBool
+    xfeOstakListApplClone xfeOstakListApplDestroy
+    xfeOstakElemApplAddEmpty xfeOstakElemApplDelete xfeOstakElemApplIterateFirst xfeOstakElemApplIterateNext
+    xfeOstakFinalizeElemAppl xfeOstakElemApplSetAttrChar xfeOstakElemApplGetAttrChar
+    xfeOstakElemApplSetAttrBool xfeOstakElemApplGetAttrBool xfeOstakElemApplSetAttrLong xfeOstakElemApplGetAttrLong
+    xfeOstakElemRuleAddEmpty xfeOstakElemRuleDelete xfeOstakElemRuleIterateFirst xfeOstakElemRuleIterateNext
+    xfeOstakFinalizeElemRule xfeOstakElemRuleSetAttrChar xfeOstakElemRuleGetAttrChar
+    xfeOstakElemRuleSetAttrBool xfeOstakElemRuleGetAttrBool xfeOstakElemRuleSetAttrLong xfeOstakElemRuleGetAttrLong"
+for needed in $required; do
     echo "$symbols" | grep -qx "$needed" || { echo "missing export $needed"; exit 1; }
 done
 echo "$symbols" | grep -q '_ZTI16CTqBaseException' || { echo "CTqBaseException type info not exported"; exit 1; }

@@ -1,0 +1,85 @@
+// A rule file held in memory: its path, kind, root attributes, status and
+// the list of its applications.
+#pragma once
+
+#include "frame/OstakFileStat.h"
+#include "include/ostak.h"
+#include "model/OstakList.h"
+#include "platform/Alloc.h"
+#include "platform/basekit32.h"
+
+#include <cstdint>
+#include <sys/stat.h>
+
+namespace ostak {
+
+class OstakFileInMem : public SeamAllocated {
+  public:
+    // File kinds.
+    static constexpr int32_t kKindPlain = 0;        // the only kind allowed in read-only mode
+    static constexpr int32_t kKindScript = 1;       // a script's rule file
+    static constexpr int32_t kKindInstallation = 2; // the installation file
+    static constexpr int32_t kKindSource = 3;       // a source for applying differences
+    static constexpr int32_t kKindCount = 4;
+
+    // A new object on a copy of `length` characters at `path` (need not be
+    // NUL-terminated), with an empty list, load result and file status -1,
+    // version 0, empty version text, saved flag false. Null when no memory.
+    static OstakFileInMem *Create(int32_t kind, const char *path, int32_t length) noexcept;
+    // Destroys every application, first to last, then releases the texts.
+    virtual ~OstakFileInMem();
+
+    OstakFileInMem(const OstakFileInMem &) = delete;
+    OstakFileInMem &operator=(const OstakFileInMem &) = delete;
+
+    // The file that loading reads and saving writes (NUL-terminated).
+    const char *GetFileFullPath() const noexcept { return fullPath_.psz; }
+    int32_t Kind() const noexcept { return kind_; }
+
+    OstakListAppl &Applications() noexcept { return applications_; }
+    const OstakListAppl &Applications() const noexcept { return applications_; }
+
+    // The FileVersionInstallation attribute (0 when absent).
+    int32_t InstallationVersion() const noexcept { return installationVersion_; }
+    void SetInstallationVersion(int32_t value) noexcept { installationVersion_ = value; }
+
+    // The TqVersion attribute (empty when absent).
+    const char *VersionText() const noexcept { return versionText_.psz; }
+    // 0, or 7 with the text unchanged.
+    int32_t SetVersionText(const char *chars, int32_t length) noexcept;
+
+    // The result recorded while parsing (-1 before any load).
+    int32_t LoadResult() const noexcept { return loadResult_; }
+    void SetLoadResult(int32_t rc) noexcept { loadResult_ = rc; }
+
+    bool Saved() const noexcept { return saved_; }
+    void SetSaved(bool saved) noexcept { saved_ = saved; }
+
+    // Checks the full path: 0, 20 (after message -32570), 21, 22 or 24;
+    // stores the code and the status record.
+    int32_t ObtainFileStat() noexcept { return fileStat_.Obtain(fullPath_.psz); }
+    int32_t FileStatCode() const noexcept { return fileStat_.code; }
+    const struct stat &FileStatRecord() const noexcept { return fileStat_.record; }
+
+  private:
+    explicit OstakFileInMem(int32_t kind) noexcept;
+
+    int32_t installationVersion_ = 0;
+    OsStr fullPath_;
+    OsStr versionText_;
+    OstakListAppl applications_;
+    int32_t kind_;
+    int32_t loadResult_ = -1;
+    OstakFileStat fileStat_;
+    bool saved_ = false;
+};
+
+// The caller's opaque handles and the objects behind them.
+inline OstakFileInMem *FromHandle(OstakFileInMemHandle *handle) noexcept {
+    return reinterpret_cast<OstakFileInMem *>(handle);
+}
+inline OstakFileInMemHandle *ToHandle(OstakFileInMem *file) noexcept {
+    return reinterpret_cast<OstakFileInMemHandle *>(file);
+}
+
+} // namespace ostak
