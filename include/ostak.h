@@ -78,6 +78,37 @@ typedef void (*ostak_log_callback)(int32_t msgNumber, const char *text, const ch
 typedef uint32_t (*ostak_merge_callback)(int32_t event, int32_t sourceKind, int32_t targetKind, void *appl,
                                          void *rule, void *appl2, void *rule2, const char *proposedName);
 
+/* Difference marks: an application's DiffMark (Long attribute 0). Marking
+ * writes 1001 to 1004; before applying, the caller replaces every mark by its
+ * decision, 0 or 1. */
+enum {
+    OstakDiffSkip = 0,         /* applying leaves this application alone */
+    OstakDiffApply = 1,        /* applying carries this application over */
+    OstakDiffAbsent = 1001,    /* the other file has no application of this name */
+    OstakDiffSameRules = 1002, /* the other file's namesake has equal rules */
+    OstakDiffSameStamp = 1003, /* rules differ; files of kinds 0 and 1 and the stamps are equal */
+    OstakDiffChanged = 1004    /* rules differ otherwise */
+};
+
+/* Events of the merge callback. Event 4 and 6 pass the source application and
+ * rule as appl and rule, event 5 the target's; event 6 also passes the target
+ * application and rule as appl2 and rule2 and a proposed name for a second
+ * copy. Handles and name are valid during the call only; the callback must not
+ * change either file. */
+enum {
+    OstakMergeRuleOnlyInSource = 4, /* a source rule has no namesake in the target */
+    OstakMergeRuleOnlyInTarget = 5, /* a target rule has no namesake in the source */
+    OstakMergeRuleConflict = 6      /* both hold the rule, with different values */
+};
+
+/* Answers of the merge callback. */
+enum {
+    OstakMergeCancel = 0,     /* cancel: the whole call fails with OSTAK_E_CANCELLED */
+    OstakMergeTakeSource = 1, /* the source's side: its rule enters (4, 6), the target's is left out (5) */
+    OstakMergeTakeTarget = 2, /* the target's side: its rule enters (5, 6), the source's is left out (4) */
+    OstakMergeTakeBoth = 3    /* event 6 only: the target's rule, and the source's under the proposed name */
+};
+
 /* Asked with 0 when a script's rule file could take in a changed installation
  * file; only the answer 2 lets that merge go ahead. */
 typedef int32_t (*ostak_conf_callback)(int32_t question);
@@ -255,6 +286,28 @@ OSTAK_API int32_t xfeOstakElemRuleSetAttrLong(OstakElemApplHandle *mpElemAppl, O
                                               int32_t miAttrId, int32_t miValue) OSTAK_NOEXCEPT;
 OSTAK_API int32_t xfeOstakElemRuleGetAttrLong(OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
                                               int32_t *mpiValue) OSTAK_NOEXCEPT;
+
+/* Merging. */
+
+/* Marks every application of the source file against its namesake in the
+ * other file (not changed): OstakDiffAbsent, OstakDiffSameRules,
+ * OstakDiffSameStamp or OstakDiffChanged goes into its DiffMark. Any two
+ * files may be compared. */
+OSTAK_API int32_t xfeOstakMarkDifferencesInSource(OstakFileInMemHandle *mpFileInMemSource,
+                                                  OstakFileInMemHandle *mpFileInMemOther) OSTAK_NOEXCEPT;
+
+/* Carries the source's applications marked OstakDiffApply into the target,
+ * merging the rules of applications that both hold through the merge callback
+ * (or, with mbReplace nonzero, replacing the target's differing rules by the
+ * source's without asking). Source and target kinds: 0 into 1, 1 into 0,
+ * 3 into 0, 2 or 3 into 1; other pairs give OSTAK_E_INVALID_ARGUMENT. Every
+ * mark must be OstakDiffSkip or OstakDiffApply. All or nothing: after a
+ * failure both files hold what they held before, as new objects, so every
+ * application and rule handle into either file is stale. After success, the
+ * rule handles of merged or replaced applications are stale. */
+OSTAK_API int32_t xfeOstakHandleDifferencesInTargetBySourceMark(OstakFileInMemHandle *mpFileInMemSource,
+                                                                OstakFileInMemHandle *mpFileInMemTarget,
+                                                                uint8_t mbReplace) OSTAK_NOEXCEPT;
 
 #ifdef __cplusplus
 } /* extern "C" */
