@@ -60,6 +60,7 @@ struct PlatformSeams {
     ForcedResult removeFile;       // os_remove_file answers rc without touching the file
     bool loadLibraryFails = false; // os_load_library answers null
     int32_t loadLibraryCalls = 0;
+    std::string procAddressMissing; // os_get_proc_address answers null for this name
 };
 
 // The one set of seams of the process.

@@ -127,7 +127,7 @@ void *os_load_library(const char *name) noexcept {
 }
 
 void *os_get_proc_address(void *library, const char *name) noexcept {
-    if (library == nullptr || name == nullptr) {
+    if (library == nullptr || name == nullptr || Seams().procAddressMissing == name) {
         return nullptr;
     }
     return dlsym(library, name);
