@@ -239,19 +239,6 @@ TEST_F(TranscodeIcuOpenTest, EachFailureOfOpeningIsIssuedWithTheFirstFailingFunc
     }
 }
 
-TEST_F(TranscodeIcuOpenTest, ConstructUcConverterReportsNoErrorWhenAllGoesWell) {
-    icu::UErrorCode code = -1;
-    const char *name = nullptr;
-    const char *function = nullptr;
-    icu::UConverter *converter = TqwiUcConverter::ConstructUcConverter(&code, &name, &function);
-    ASSERT_NE(converter, nullptr);
-    EXPECT_EQ(code, 0);
-    EXPECT_STREQ(name, "no error");
-    EXPECT_STREQ(function, "no function");
-    IcuTable()->ucnv_close(converter);
-    EXPECT_TRUE(Log().empty()) << "only the constructor issues";
-}
-
 TEST_F(TranscodeIcuOpenTest, RoomIsReckonedFromTheCharacterSizesWithOneUnitForTheZero) {
     FakeIcu().minCharSize = 2;
     FakeIcu().maxCharSize = 3;

@@ -129,18 +129,6 @@ TEST_F(TranscodeSubstitutionTest, OtherReasonsAndEmptyInputChangeNothing) {
     EXPECT_TRUE(FakeIcu().writes.empty());
 }
 
-TEST(TranscodeConverterIndex, NamesMapToTheirIndexByExactComparison) {
-    EXPECT_EQ(ConverterIndexOfName("US-ASCII"), 0);
-    EXPECT_EQ(ConverterIndexOfName("ibm-943_P14A-2000"), 1);
-    EXPECT_EQ(ConverterIndexOfName("ibm-943_P14A-200"), 2);
-    EXPECT_EQ(ConverterIndexOfName("US-ASCII2"), 2);
-    EXPECT_EQ(ConverterIndexOfName(""), 2);
-    EXPECT_EQ(ConverterIndexOfName(nullptr), 2);
-    for (int32_t index = 0; index <= 2; ++index) {
-        EXPECT_EQ(ConverterIndexOfContext(ContextOfConverterIndex(index)), index);
-    }
-}
-
 // The ICU path through the real ICU.
 class TranscodeIcuPathTest : public TranscodeTest {
   protected:
@@ -154,7 +142,7 @@ class TranscodeIcuPathTest : public TranscodeTest {
         converter.ToUc(bytes.data(), static_cast<uint32_t>(bytes.size()));
         EXPECT_TRUE(converter.UcValid());
         const char16_t *units = converter.GetUc(); // converts first, so the length is the new one
-    return std::u16string(units, converter.UcLength());
+        return std::u16string(units, converter.UcLength());
     }
     static std::string ToMb(const std::u16string &units) {
         TqwiUcConverter converter;
@@ -162,7 +150,7 @@ class TranscodeIcuPathTest : public TranscodeTest {
         converter.ToMb(units.data(), static_cast<uint32_t>(units.size()));
         EXPECT_TRUE(converter.MbValid());
         const char *bytes = converter.GetMb();
-    return std::string(bytes, converter.MbLength());
+        return std::string(bytes, converter.MbLength());
     }
 };
 
@@ -197,20 +185,6 @@ TEST_F(TranscodeIcuPathTest, UsAsciiConverterUsesItsOwnRules) {
     EXPECT_EQ(ToMb(u"\uFEFF\u1680\u205F"), "   ");
     EXPECT_EQ(ToMb(u"\U0001F600!"), "?!") << "one byte for the pair";
     EXPECT_TRUE(Log().empty());
-}
-
-TEST_F(TranscodeIcuPathTest, GettersConvertThroughIcuAndBuffersAreReused) {
-    TqwiUcConverter converter;
-    converter.ToUc("\xC3\xA9t\xC3\xA9", 5);
-    EXPECT_EQ(std::u16string(converter.GetUc()), u"\u00E9t\u00E9");
-    EXPECT_STREQ(converter.GetMb(), "\xC3\xA9t\xC3\xA9");
-    EXPECT_EQ(converter.UcLength(), 3u);
-    EXPECT_EQ(converter.MbLength(), 5u);
-    const uint64_t attempts = AllocationAttempts();
-    converter.ToUc("ab", 2);
-    converter.ToMb(u"ab", 2);
-    EXPECT_EQ(AllocationAttempts(), attempts);
-    EXPECT_STREQ(converter.GetMb(), "ab");
 }
 
 TEST_F(TranscodeIcuPathTest, NoMemoryOnTheIcuPathIsToldApartWithoutMessage) {
