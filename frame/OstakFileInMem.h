@@ -61,6 +61,20 @@ class OstakFileInMem : public SeamAllocated {
     int32_t FileStatCode() const noexcept { return fileStat_.code; }
     const struct stat &FileStatRecord() const noexcept { return fileStat_.record; }
 
+    // Reading and writing the rule file (OstakFileInMemLoad.cpp, OstakFileInMemSave.cpp).
+
+    // Parses the file into the application list, adding to what it holds;
+    // with `dropDisabled`, disabled applications and rules stay out. Returns
+    // the file status (20, 21, 22, 24) without parsing, or the load result:
+    // 0, or the last problem met (each issued as a message at once).
+    int32_t Load(bool dropDisabled) noexcept;
+    // Writes the application list (with `markedOnly`, only the applications
+    // marked 1) to `path` when `pathLength` is not 0, else to the object's
+    // own path; `saved` becomes the saved flag (and the Saved attribute of a
+    // script's rule file). An empty list of a file other than a script's
+    // removes the file instead. 0, 37 or 39 (messages issued), or 7.
+    int32_t Save(bool markedOnly, const char *path, int32_t pathLength, bool saved) noexcept;
+
   private:
     explicit OstakFileInMem(int32_t kind) noexcept;
 

@@ -309,6 +309,28 @@ OSTAK_API int32_t xfeOstakHandleDifferencesInTargetBySourceMark(OstakFileInMemHa
                                                                 OstakFileInMemHandle *mpFileInMemTarget,
                                                                 uint8_t mbReplace) OSTAK_NOEXCEPT;
 
+/* Loading and saving rule files. */
+
+/* Loads the object's file into its application list, adding to what the list
+ * holds. In read-only mode disabled applications and rules stay out, and a
+ * missing or empty file (or none checked at initialisation) loads nothing with
+ * OSTAK_OK. Otherwise a missing or empty file gives OSTAK_OK for kind 0 and
+ * OSTAK_E_FILE_MISSING or OSTAK_E_FILE_EMPTY for the other kinds. A document
+ * that is not a valid rule file gives OSTAK_E_INVALID_DOCUMENT (what was read
+ * before the problem stays); each problem met is reported as it is found. */
+OSTAK_API int32_t xfeOstakLoad(OstakFileInMemHandle *mpFileInMem) OSTAK_NOEXCEPT;
+
+/* Writes the object's applications (with mbMarkedOnly's low byte nonzero,
+ * only those whose DiffMark is OstakDiffApply) to the NUL-terminated path
+ * when mnFileFullPathLen is not 0, else to the object's own path, and sets its
+ * saved flag; a script's rule file carries Saved="true". An object other than
+ * a script's rule file with no applications removes its file instead. A save
+ * that fails leaves the former file as it was: OSTAK_E_WRITE, or
+ * OSTAK_E_REMOVE_FILE when the file could not be removed. A null path with a
+ * nonzero length gives OSTAK_E_INVALID_ARGUMENT. */
+OSTAK_API int32_t xfeOstakSave(OstakFileInMemHandle *mpFileInMem, int32_t mbMarkedOnly,
+                               const char *mpszFileFullPathStr, int32_t mnFileFullPathLen) OSTAK_NOEXCEPT;
+
 #ifdef __cplusplus
 } /* extern "C" */
 

@@ -1,0 +1,37 @@
+#include "xml/AedErrorHandler.h"
+
+#include "frame/MsgIssue.h"
+#include "frame/OstakFileInMem.h"
+#include "transcode/TqwiUcConverter.h"
+
+#include <string>
+
+namespace ostak {
+
+void AedErrorHandler::warning(const xercesc::SAXParseException &exc) {
+    report(kLevelWarning, exc);
+}
+
+void AedErrorHandler::error(const xercesc::SAXParseException &exc) {
+    report(kLevelError, exc);
+    m_FileInMem->SetLoadResult(OSTAK_E_INVALID_DOCUMENT);
+}
+
+void AedErrorHandler::fatalError(const xercesc::SAXParseException &exc) {
+    report(kLevelFatal, exc);
+    m_FileInMem->SetLoadResult(OSTAK_E_INVALID_DOCUMENT);
+}
+
+void AedErrorHandler::report(int32_t level, const xercesc::SAXParseException &exc) noexcept {
+    const XMLCh *message = exc.getMessage();
+    TqwiUcConverter text;
+    if (message != nullptr) {
+        text.ToMb(message, static_cast<uint32_t>(std::char_traits<char16_t>::length(message)));
+    }
+    MsgFormatAndIssue(kMsgParserReport, "AedErrorHandler::report", __LINE__, level,
+                      {MsgArg::Str(text.GetMb()), MsgArg::Int(static_cast<int64_t>(exc.getLineNumber())),
+                       MsgArg::Int(static_cast<int64_t>(exc.getColumnNumber())),
+                       MsgArg::Str(m_FileInMem->GetFileFullPath())});
+}
+
+} // namespace ostak
