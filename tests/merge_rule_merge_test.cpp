@@ -1,0 +1,420 @@
+// The rule merge of one application and the names it proposes: the walk in
+// step, the events and their arguments, every answer to every event, the
+// directions that keep target rules without asking, the sorted places of
+// copies kept under a proposed name, and the failures.
+#include "tests/merge_support.h"
+
+#include "merge/OstakMergeTypes.h"
+#include "merge/OstakProposedName.h"
+#include "merge/OstakRuleMerge.h"
+
+using namespace ostak;
+using namespace merge_test;
+
+namespace {
+
+struct DeleteAppl {
+    void operator()(OstakElemAppl *appl) const { delete appl; }
+};
+using ApplPtr = std::unique_ptr<OstakElemAppl, DeleteAppl>;
+
+class MergeRuleMerge : public ostak_test::OstakTest {
+  protected:
+    void SetUp() override {
+        OstakTest::SetUp();
+        std::strcpy(Globals().hostName.text, kHost);
+        ScriptedMerge::Reset(AnswerKeepAll);
+    }
+    void TearDown() override {
+        ScriptedMerge::Reset(nullptr);
+        merged_.Clear();
+        source_.reset();
+        target_.reset();
+        OstakTest::TearDown();
+    }
+
+    // Merges the rules of `source` and `target` in `direction` (kinds 0 and 1).
+    int32_t Merge(const ApplSpec &source, const ApplSpec &target, int32_t direction = kDirectionPlainToScript,
+                  ostak_merge_callback callback = ScriptedMerge::Callback) {
+        source_.reset(MakeAppl(source));
+        target_.reset(MakeAppl(target));
+        sourceBefore_ = SnapAppl(*source_);
+        targetBefore_ = SnapAppl(*target_);
+        const MergeContext context{0, 1, direction, callback, false};
+        const int32_t rc = OstakRuleMerge(context, source_.get(), target_.get()).Run(merged_);
+        EXPECT_EQ(SnapAppl(*source_), sourceBefore_) << "the merge changes neither application";
+        EXPECT_EQ(SnapAppl(*target_), targetBefore_) << "the merge changes neither application";
+        ExpectLinksAgree(merged_);
+        return rc;
+    }
+
+    std::vector<RuleSnap> Merged() const {
+        std::vector<RuleSnap> rules;
+        for (const OstakElemRule *r = merged_.FirstRule(); r != nullptr; r = r->NextRule()) {
+            rules.push_back(SnapRule(*r));
+        }
+        return rules;
+    }
+    std::vector<std::string> MergedNames() const {
+        std::vector<std::string> names;
+        for (const RuleSnap &r : Merged()) {
+            names.push_back(r.name);
+        }
+        return names;
+    }
+    RuleSnap SourceRule(const char *name) const { return SnapRule(*Rule(source_.get(), name)); }
+    RuleSnap TargetRule(const char *name) const { return SnapRule(*Rule(target_.get(), name)); }
+
+    ApplPtr source_;
+    ApplPtr target_;
+    ApplSnap sourceBefore_;
+    ApplSnap targetBefore_;
+    OstakListRule merged_;
+};
+
+RuleSpec WithText(const char *name, const char *text) {
+    RuleSpec spec{name};
+    spec.text = text;
+    return spec;
+}
+
+// ---- proposed names ----
+
+class MergeProposedName : public ostak_test::OstakTest {
+  protected:
+    std::string Propose(const char *name, const std::vector<std::vector<std::string>> &taken) {
+        std::vector<std::unique_ptr<OstakListRule>> lists;
+        std::vector<const OstakListRule *> pointers;
+        for (const std::vector<std::string> &names : taken) {
+            lists.push_back(std::make_unique<OstakListRule>());
+            for (const std::string &n : names) {
+                lists.back()->InsertInOrder(MakeRule({n}));
+            }
+            pointers.push_back(lists.back().get());
+        }
+        OstakProposedName proposal;
+        EXPECT_EQ(proposal.Make(name, pointers.data(), pointers.size()), 0);
+        return proposal.Text();
+    }
+};
+
+TEST_F(MergeProposedName, Cases) {
+    struct Case {
+        const char *name;
+        std::vector<std::vector<std::string>> taken;
+        const char *expected;
+    };
+    const std::string longName(1000, 'n');
+    const Case cases[] = {
+        {"Rule_7", {{"Rule_7"}, {"Rule_7"}, {}}, "Rule_8"},
+        {"Rule_7", {{"Rule_7", "Rule_8"}, {"Rule_9"}, {"Rule_10"}}, "Rule_11"},
+        {"Rule_7", {{"Rule_9"}, {}, {}}, "Rule_8"},
+        {"Check", {{"Check"}, {"Check"}, {}}, "Check_1"},
+        {"Check", {{"Check_1"}, {"Check_2"}, {"Check_3", "Check_5"}}, "Check_4"},
+        {"Rule_x", {{}, {}, {}}, "Rule_x_1"},
+        {"Rule_", {{}, {}, {}}, "Rule__1"},
+        {"Rule_007", {{}, {}, {}}, "Rule_8"},
+        {"Rule_0", {{"Rule_1"}, {}, {}}, "Rule_2"},
+        {"rule_7", {{}, {}, {}}, "rule_7_1"},
+        {"RULE_7", {{}, {}, {}}, "RULE_7_1"},
+        {"Rule_7a", {{}, {}, {}}, "Rule_7a_1"},
+        {"Rule_99999999999", {{}, {}, {}}, "Rule_99999999999_1"},
+        {"Rule_2147483647", {{}, {}, {}}, "Rule_2147483648"},
+        {"Rule_4294967295", {{}, {}, {}}, "Rule_4294967296"},
+        {"", {{}, {}, {}}, "_1"},
+        {"A_1", {{"A_1_1"}, {}, {}}, "A_1_2"},
+        {"Rule_8", {{"rule_9"}, {}, {}}, "Rule_9"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(Propose(c.name, c.taken), c.expected) << c.name;
+    }
+    EXPECT_EQ(Propose(longName.c_str(), {{longName + "_1"}}), longName + "_2");
+}
+
+TEST_F(MergeProposedName, TakenNamesAreFoundInUnsortedLists) {
+    // "Check_1" stands where "Z" was, after "Check_2": a full walk still sees it.
+    auto list = std::make_unique<OstakListRule>();
+    list->InsertInOrder(MakeRule({"Check_2"}));
+    list->InsertInOrder(MakeRule({"Z"}));
+    ASSERT_EQ(list->FindRule("Z")->SetName("Check_1"), 0);
+    const OstakListRule *lists[] = {list.get()};
+    OstakProposedName proposal;
+    ASSERT_EQ(proposal.Make("Check", lists, 1), 0);
+    EXPECT_STREQ(proposal.Text(), "Check_3");
+}
+
+TEST_F(MergeProposedName, NoMemoryForTheBuffer) {
+    OstakProposedName proposal;
+    Seams().failAllocationAt = 1;
+    EXPECT_EQ(proposal.Make("Check", nullptr, 0), OSTAK_E_NO_MEMORY);
+    EXPECT_STREQ(proposal.Text(), "");
+}
+
+// ---- the walk ----
+
+TEST_F(MergeRuleMerge, WalkInStepWithEveryArgument) {
+    const ApplSpec source{"App", {{"a"}, {"c"}, WithText("d", "src"), {"f"}}};
+    const ApplSpec target{"App", {{"b"}, {"c"}, WithText("d", "tgt"), {"e"}}};
+    ScriptedMerge::Reset(AnswerKeepAll);
+    // Every handle is compared with the object it must be, so the records are made here.
+    ASSERT_EQ(Merge(source, target), 0);
+    const std::vector<MergeCall> &calls = ScriptedMerge::Calls();
+    ASSERT_EQ(calls.size(), 5u) << "a, b, d, e, f are asked for; the equal c is not";
+    struct Expected {
+        int32_t event;
+        OstakElemAppl *appl;
+        const char *rule;
+        OstakElemAppl *appl2;
+        const char *rule2;
+        const char *proposed;
+    };
+    OstakElemAppl *s = source_.get();
+    OstakElemAppl *t = target_.get();
+    const Expected expected[] = {
+        {4, s, "a", nullptr, nullptr, nullptr},
+        {5, t, "b", nullptr, nullptr, nullptr},
+        {6, s, "d", t, "d", "d_1"},
+        {5, t, "e", nullptr, nullptr, nullptr},
+        {4, s, "f", nullptr, nullptr, nullptr},
+    };
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const MergeCall &call = calls[i];
+        const Expected &want = expected[i];
+        EXPECT_EQ(call.event, want.event) << "call " << i;
+        EXPECT_EQ(call.sourceKind, 0);
+        EXPECT_EQ(call.targetKind, 1);
+        EXPECT_EQ(call.appl, static_cast<void *>(want.appl)) << "call " << i;
+        OstakElemAppl *ruleOwner = want.event == 5 ? t : s;
+        EXPECT_EQ(call.rule, static_cast<void *>(ruleOwner->Rules()->FindRule(want.rule))) << "call " << i;
+        EXPECT_EQ(call.appl2, static_cast<void *>(want.appl2)) << "call " << i;
+        EXPECT_EQ(call.rule2,
+                  want.rule2 != nullptr ? static_cast<void *>(t->Rules()->FindRule(want.rule2)) : nullptr)
+            << "call " << i;
+        EXPECT_EQ(call.hasProposed, want.proposed != nullptr) << "call " << i;
+        if (want.proposed != nullptr) {
+            EXPECT_EQ(call.proposed, want.proposed);
+        }
+    }
+    RuleSnap dCopy = SourceRule("d");
+    dCopy.name = "d_1";
+    const std::vector<RuleSnap> expectedMerged = {SourceRule("a"), TargetRule("b"), TargetRule("c"),
+                                                  TargetRule("d"), dCopy,           TargetRule("e"),
+                                                  SourceRule("f")};
+    EXPECT_EQ(Merged(), expectedMerged);
+}
+
+TEST_F(MergeRuleMerge, KindsArePassedAsGiven) {
+    source_.reset(MakeAppl({"App", {{"a"}}}));
+    target_.reset(MakeAppl({"App", {}}));
+    const MergeContext context{3, 1, kDirectionIntoScript, ScriptedMerge::Callback, false};
+    ASSERT_EQ(OstakRuleMerge(context, source_.get(), target_.get()).Run(merged_), 0);
+    ASSERT_EQ(ScriptedMerge::Calls().size(), 1u);
+    EXPECT_EQ(ScriptedMerge::Calls()[0].sourceKind, 3);
+    EXPECT_EQ(ScriptedMerge::Calls()[0].targetKind, 1);
+}
+
+TEST_F(MergeRuleMerge, EveryAnswerToEveryEvent) {
+    const ApplSpec only4{"App", {{"r"}}};
+    const ApplSpec none{"App", {}};
+    const ApplSpec src6{"App", {WithText("r", "src")}};
+    const ApplSpec tgt6{"App", {WithText("r", "tgt")}};
+    struct Case {
+        int32_t event;
+        uint32_t answer;
+        int32_t rc;
+        std::vector<std::string> names; // of the merged list on success
+        const char *text;               // of the rule named "r" on success
+    };
+    const Case cases[] = {
+        {4, 0, OSTAK_E_CANCELLED, {}, nullptr},
+        {4, 1, 0, {"r"}, "text"},
+        {4, 2, 0, {}, nullptr},
+        {4, 3, OSTAK_E_BAD_ANSWER, {}, nullptr},
+        {4, 7, OSTAK_E_BAD_ANSWER, {}, nullptr},
+        {4, 0xFFFFFFFFu, OSTAK_E_BAD_ANSWER, {}, nullptr},
+        {5, 0, OSTAK_E_CANCELLED, {}, nullptr},
+        {5, 1, 0, {}, nullptr},
+        {5, 2, 0, {"r"}, "text"},
+        {5, 3, OSTAK_E_BAD_ANSWER, {}, nullptr},
+        {5, 7, OSTAK_E_BAD_ANSWER, {}, nullptr},
+        {6, 0, OSTAK_E_CANCELLED, {}, nullptr},
+        {6, 1, 0, {"r"}, "src"},
+        {6, 2, 0, {"r"}, "tgt"},
+        {6, 3, 0, {"r", "r_1"}, "tgt"},
+        {6, 4, OSTAK_E_BAD_ANSWER, {}, nullptr},
+        {6, 7, OSTAK_E_BAD_ANSWER, {}, nullptr},
+    };
+    for (const Case &c : cases) {
+        ScriptedMerge::Reset([&](const MergeCall &, std::size_t) { return c.answer; });
+        const ApplSpec &source = c.event == 4 ? only4 : c.event == 5 ? none : src6;
+        const ApplSpec &target = c.event == 4 ? none : c.event == 5 ? only4 : tgt6;
+        const int32_t rc = Merge(source, target);
+        EXPECT_EQ(rc, c.rc) << "event " << c.event << " answer " << c.answer;
+        ASSERT_EQ(ScriptedMerge::Calls().size(), 1u);
+        EXPECT_EQ(ScriptedMerge::Calls()[0].event, c.event);
+        EXPECT_EQ(MergedNames(), c.names) << "event " << c.event << " answer " << c.answer;
+        if (c.text != nullptr) {
+            EXPECT_STREQ(merged_.FindRule("r")->Text(), c.text);
+        }
+        if (c.event == 6 && c.answer == 3) {
+            EXPECT_STREQ(merged_.FindRule("r_1")->Text(), "src");
+        }
+    }
+}
+
+TEST_F(MergeRuleMerge, ClonesAreNewRecordsWithAllValues) {
+    RuleSpec full{"r", "", "pre", "suf", 0, 5, 2, 0, 3};
+    ScriptedMerge::Reset(AnswerKeepAll);
+    ASSERT_EQ(Merge({"App", {full}}, {"App", {}}), 0);
+    ASSERT_EQ(Merged().size(), 1u);
+    EXPECT_EQ(Merged()[0], SourceRule("r"));
+    EXPECT_NE(merged_.FirstRule(), Rule(source_.get(), "r"));
+}
+
+TEST_F(MergeRuleMerge, TargetOnlyRulesStayWithoutAskingInDirectionsTwoAndThree) {
+    for (int32_t direction : {kDirectionSourceToPlain, kDirectionIntoScript}) {
+        ScriptedMerge::Reset([](const MergeCall &, std::size_t) { return 1u; });
+        ASSERT_EQ(Merge({"App", {{"s"}}}, {"App", {{"a"}, {"t"}}}, direction), 0);
+        ASSERT_EQ(ScriptedMerge::Calls().size(), 1u) << "direction " << direction;
+        EXPECT_EQ(ScriptedMerge::Calls()[0].event, OstakMergeRuleOnlyInSource);
+        EXPECT_EQ(MergedNames(), (std::vector<std::string>{"a", "s", "t"}));
+    }
+    for (int32_t direction : {kDirectionPlainToScript, kDirectionScriptToPlain}) {
+        ScriptedMerge::Reset([](const MergeCall &, std::size_t) { return 1u; });
+        ASSERT_EQ(Merge({"App", {{"s"}}}, {"App", {{"a"}, {"t"}}}, direction), 0);
+        EXPECT_EQ(ScriptedMerge::Calls().size(), 3u) << "direction " << direction;
+        EXPECT_EQ(MergedNames(), (std::vector<std::string>{"s"}));
+    }
+}
+
+TEST_F(MergeRuleMerge, CopyUnderAProposedNameTakesItsSortedPlace) {
+    // Rule_10 sorts before Rule_9: the copy goes first, the target's version after it.
+    ScriptedMerge::Reset(AnswerKeepAll);
+    ASSERT_EQ(Merge({"App", {WithText("Rule_9", "src")}}, {"App", {WithText("Rule_9", "tgt")}}), 0);
+    ASSERT_EQ(ScriptedMerge::Calls().size(), 1u);
+    EXPECT_EQ(ScriptedMerge::Calls()[0].proposed, "Rule_10");
+    EXPECT_EQ(MergedNames(), (std::vector<std::string>{"Rule_10", "Rule_9"}));
+    EXPECT_STREQ(merged_.FindRule("Rule_10")->Text(), "src");
+    EXPECT_STREQ(merged_.FindRule("Rule_9")->Text(), "tgt");
+    EXPECT_EQ(merged_.Last(), merged_.FindRule("Rule_9"));
+}
+
+TEST_F(MergeRuleMerge, LaterRulesTakeTheirPlaceBeforeACopyThatSortsAfterThem) {
+    // Ab_1 sorts after AbC (capitals before the underscore): AbC, reached
+    // later, goes in before it; so do the target-only AbD and the conflict AbE.
+    ScriptedMerge::Reset(AnswerKeepAll);
+    const ApplSpec source{"App", {WithText("Ab", "src"), {"AbC"}, WithText("AbE", "src")}};
+    const ApplSpec target{"App", {WithText("Ab", "tgt"), {"AbD"}, WithText("AbE", "tgt")}};
+    ASSERT_EQ(Merge(source, target), 0);
+    EXPECT_EQ(MergedNames(), (std::vector<std::string>{"Ab", "AbC", "AbD", "AbE", "AbE_1", "Ab_1"}));
+    EXPECT_STREQ(merged_.FindRule("Ab_1")->Text(), "src");
+    EXPECT_STREQ(merged_.FindRule("AbE_1")->Text(), "src");
+    EXPECT_EQ(merged_.Last(), merged_.FindRule("Ab_1"));
+}
+
+TEST_F(MergeRuleMerge, ProposalAvoidsNamesOfBothSidesAndOfTheMergedList) {
+    // Rule_01 counts on from 1 as Rule_1 does: the copy Rule_2 kept for the
+    // first conflict is taken in the merged list when the second one is asked for.
+    ScriptedMerge::Reset(AnswerKeepAll);
+    const ApplSpec source{"App", {WithText("Rule_01", "s"), WithText("Rule_1", "s")}};
+    const ApplSpec target{"App", {WithText("Rule_01", "t"), WithText("Rule_1", "t")}};
+    ASSERT_EQ(Merge(source, target), 0);
+    std::vector<std::string> proposals;
+    for (const MergeCall &call : ScriptedMerge::Calls()) {
+        proposals.push_back(call.proposed);
+    }
+    EXPECT_EQ(proposals, (std::vector<std::string>{"Rule_2", "Rule_3"}));
+    EXPECT_EQ(MergedNames(), (std::vector<std::string>{"Rule_01", "Rule_1", "Rule_2", "Rule_3"}));
+
+    // Names of either side are avoided: x_1 is the source's, y_1 the target's.
+    ScriptedMerge::Reset(AnswerKeepAll);
+    const ApplSpec source2{"App", {WithText("x", "s"), {"x_1"}, WithText("y", "s")}};
+    const ApplSpec target2{"App", {WithText("x", "t"), WithText("y", "t"), {"y_1"}}};
+    ASSERT_EQ(Merge(source2, target2), 0);
+    proposals.clear();
+    for (const MergeCall &call : ScriptedMerge::Calls()) {
+        if (call.event == OstakMergeRuleConflict) {
+            proposals.push_back(call.proposed);
+        }
+    }
+    EXPECT_EQ(proposals, (std::vector<std::string>{"x_2", "y_2"}));
+    EXPECT_EQ(MergedNames(), (std::vector<std::string>{"x", "x_1", "x_2", "y", "y_1", "y_2"}));
+}
+
+TEST_F(MergeRuleMerge, EqualCommonRulesTakeTheTargetValuesWithoutAsking) {
+    ScriptedMerge::Reset(AnswerKeepAll);
+    ASSERT_EQ(Merge({"App", {{"a"}, {"b"}}}, {"App", {{"a"}, {"b"}}}), 0);
+    EXPECT_TRUE(ScriptedMerge::Calls().empty());
+    EXPECT_EQ(MergedNames(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_NE(merged_.FirstRule(), Rule(target_.get(), "a"));
+}
+
+TEST_F(MergeRuleMerge, BothEmpty) {
+    EXPECT_EQ(Merge({"App", {}}, {"App", {}}), 0);
+    EXPECT_TRUE(merged_.Empty());
+    EXPECT_TRUE(ScriptedMerge::Calls().empty());
+}
+
+TEST_F(MergeRuleMerge, WithoutCallback) {
+    EXPECT_EQ(Merge({"App", {}}, {"App", {}}, kDirectionPlainToScript, nullptr), OSTAK_E_NO_MERGE_CALLBACK);
+}
+
+TEST_F(MergeRuleMerge, WithoutApplication) {
+    target_.reset(MakeAppl({"App", {}}));
+    const MergeContext context{0, 1, kDirectionPlainToScript, ScriptedMerge::Callback, false};
+    EXPECT_EQ(OstakRuleMerge(context, nullptr, target_.get()).Run(merged_), OSTAK_E_INTERNAL_ARGUMENT);
+    EXPECT_EQ(OstakRuleMerge(context, target_.get(), nullptr).Run(merged_), OSTAK_E_INTERNAL_ARGUMENT);
+}
+
+TEST_F(MergeRuleMerge, ANameEnteringTwiceFailsWithFive) {
+    // Two source rules named x (an unfinished rename): the second finds x taken.
+    source_.reset(MakeAppl({"App", {{"w"}, {"x"}}}));
+    target_.reset(MakeAppl({"App", {{"x"}}}));
+    ASSERT_EQ(Rule(source_.get(), "w")->SetName("x"), 0);
+    ScriptedMerge::Reset(AnswerKeepAll);
+    const MergeContext context{0, 1, kDirectionPlainToScript, ScriptedMerge::Callback, false};
+    EXPECT_EQ(OstakRuleMerge(context, source_.get(), target_.get()).Run(merged_), OSTAK_E_DUPLICATE_NAME);
+    EXPECT_TRUE(merged_.Empty());
+}
+
+TEST_F(MergeRuleMerge, FailureEmptiesTheMergedList) {
+    ScriptedMerge::Reset([](const MergeCall &, std::size_t index) { return index == 2 ? 0u : 1u; });
+    EXPECT_EQ(Merge({"App", {{"a"}, {"b"}, {"c"}}}, {"App", {}}), OSTAK_E_CANCELLED);
+    EXPECT_TRUE(merged_.Empty());
+    EXPECT_EQ(ScriptedMerge::Calls().size(), 3u) << "the walk stops at the cancel";
+}
+
+TEST_F(MergeRuleMerge, ACallbackThatThrowsGivesAnAnswerWithoutMeaning) {
+    ScriptedMerge::Reset(
+        [](const MergeCall &, std::size_t) -> uint32_t { throw std::runtime_error("boom"); });
+    EXPECT_EQ(Merge({"App", {{"a"}}}, {"App", {}}), OSTAK_E_BAD_ANSWER);
+    EXPECT_TRUE(merged_.Empty());
+}
+
+TEST_F(MergeRuleMerge, NoMemoryAtEachAllocation) {
+    const ApplSpec source{"App", {{"a"}, WithText("c", "src"), {"d"}}};
+    const ApplSpec target{"App", {{"b"}, WithText("c", "tgt"), {"d"}}};
+    int32_t rc = OSTAK_E_NO_MEMORY;
+    int failures = 0;
+    for (uint64_t n = 1; rc != 0; ++n) {
+        ASSERT_LT(n, 200u);
+        source_.reset(MakeAppl(source));
+        target_.reset(MakeAppl(target));
+        ScriptedMerge::Reset(AnswerKeepAll);
+        const int64_t live = LiveAllocations();
+        Seams().failAllocationAt = n;
+        const MergeContext context{0, 1, kDirectionPlainToScript, ScriptedMerge::Callback, false};
+        rc = OstakRuleMerge(context, source_.get(), target_.get()).Run(merged_);
+        Seams().failAllocationAt = 0;
+        if (rc != 0) {
+            ++failures;
+            EXPECT_EQ(rc, OSTAK_E_NO_MEMORY) << "allocation " << n;
+            EXPECT_TRUE(merged_.Empty());
+            EXPECT_EQ(LiveAllocations(), live) << "allocation " << n << " leaked";
+        }
+    }
+    EXPECT_GE(failures, 8) << "clones, new rules, the proposal and every copied string";
+    EXPECT_EQ(MergedNames(), (std::vector<std::string>{"a", "b", "c", "c_1", "d"}));
+}
+
+} // namespace
