@@ -5,7 +5,8 @@
 namespace ostak {
 
 OstakFileInMem::OstakFileInMem(int32_t kind) noexcept
-    : fullPath_(xtOsStrCommonEmptyStr), versionText_(xtOsStrCommonEmptyStr), kind_(kind) {}
+    : fullPath_(xtOsStrCommonEmptyStr), versionText_(xtOsStrCommonEmptyStr), applications_(true),
+      kind_(kind) {}
 
 OstakFileInMem *OstakFileInMem::Create(int32_t kind, const char *path, int32_t length) noexcept {
     OstakFileInMem *file = new (std::nothrow) OstakFileInMem(kind);

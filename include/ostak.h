@@ -210,7 +210,8 @@ OSTAK_API int32_t xfeOstakFileInMemGetAttrBool(OstakFileInMemHandle *mpFileInMem
 OSTAK_API int32_t xfeOstakListApplClone(OstakListApplHandle *mpListApplSource,
                                         OstakListApplHandle **mppListApplNew) OSTAK_NOEXCEPT;
 /* Destroys a list made by xfeOstakListApplClone with all it holds and nulls
- * the place (a place holding null: nothing to do). */
+ * the place (a place holding null: nothing to do). The list of a rule-file
+ * object is refused with OSTAK_E_INVALID_ARGUMENT: it goes with its object. */
 OSTAK_API int32_t xfeOstakListApplDestroy(OstakListApplHandle **mppListAppl) OSTAK_NOEXCEPT;
 
 /* Applications. Setters take the list first (except the Long setter), getters

@@ -171,6 +171,10 @@ OSTAK_API int32_t xfeOstakListApplDestroy(OstakListApplHandle **mppListAppl) noe
         if (mppListAppl == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
+        // A rule file's own list goes with its rule file, never on its own.
+        if (*mppListAppl != nullptr && FromHandle(*mppListAppl)->HeldByFile()) {
+            return OSTAK_E_INVALID_ARGUMENT;
+        }
         delete FromHandle(*mppListAppl);
         *mppListAppl = nullptr;
         return OSTAK_OK;

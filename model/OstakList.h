@@ -95,12 +95,22 @@ class OstakList : public SeamAllocated {
 // The applications of a rule file, or a copy of them.
 class OstakListAppl final : public OstakList {
   public:
+    OstakListAppl() noexcept = default;
+    // `heldByFile`: the list lives inside a rule-file object and dies with it.
+    explicit OstakListAppl(bool heldByFile) noexcept : heldByFile_(heldByFile) {}
+
+    // Whether the list lives inside a rule-file object (and must not be deleted on its own).
+    bool HeldByFile() const noexcept { return heldByFile_; }
+
     // Links a new application with the defaults and stamp at the head:
     // 0, 4 when the place is null, 7 when no memory (the place then holds null).
     int32_t AddEmpty(OstakElemAppl **place) noexcept;
 
     OstakElemAppl *FirstAppl() const noexcept;
     OstakElemAppl *FindAppl(const char *name) const noexcept;
+
+  private:
+    bool heldByFile_ = false;
 };
 
 // The rules of one application.

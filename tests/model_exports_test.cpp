@@ -727,7 +727,16 @@ TEST_F(ModelExports, CloneIsADeepIndependentCopy) {
     ExpectQuietSuccess([&] { return xfeOstakListApplDestroy(&copy); }, "destroy a place holding null");
 }
 
-TEST_F(ModelExports, CloneOfANullSourceOrIntoANullPlace) {
+TEST_F(ModelExports, TheListOfARuleFileIsNotDestroyedOnItsOwn) {
+    AddAppl("A");
+    OstakListApplHandle *place = list_;
+    ExpectFailure([&] { return xfeOstakListApplDestroy(&place); }, OSTAK_E_INVALID_ARGUMENT,
+                  kMsgInvalidArgument, "a rule file's list");
+    EXPECT_EQ(place, list_);
+    EXPECT_EQ(WalkAppls(), (NameList{"A"}));
+}
+
+TEST_F(ModelExports, CloneOfANullSourceStoresNull) {
     OstakListApplHandle *copy = list_;
     ExpectFailure([&] { return xfeOstakListApplClone(nullptr, &copy); }, 3, kMsgInvalidArgument,
                   "null source");
