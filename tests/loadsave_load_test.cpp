@@ -1,0 +1,485 @@
+// Loading rule files: the document handler's rules for every element,
+// attribute and piece of text, the parser's reports, and the load result.
+#include "tests/loadsave_support.h"
+
+#include "xml/AedDocumentHandler.h"
+#include "xml/AedErrorHandler.h"
+
+#include <cstring>
+#include <ctime>
+#include <xercesc/sax/SAXParseException.hpp>
+
+using namespace ostak;
+using namespace ostak_test;
+using namespace loadsave_test;
+
+namespace {
+
+constexpr const char *kHandlerSource = "xml/AedDocumentHandler.cpp";
+
+class LoadSaveLoad : public LoadSaveTest {
+  protected:
+    // Loads a document made of the shipped head and `body`.
+    OstakFileInMem &Load(const std::string &body, int32_t expectedRc, bool dropDisabled = false) {
+        int32_t rc = -1;
+        OstakFileInMem &file = LoadText(Doc(body), dropDisabled, &rc);
+        EXPECT_EQ(rc, expectedRc) << body;
+        EXPECT_EQ(file.LoadResult(), expectedRc);
+        return file;
+    }
+
+    std::vector<std::string> ApplNames(const OstakFileInMem &file) {
+        std::vector<std::string> names;
+        for (const OstakElemAppl *a = file.Applications().FirstAppl(); a != nullptr; a = a->NextAppl()) {
+            names.push_back(a->Name());
+        }
+        return names;
+    }
+
+    const OstakElemRule *FirstRule(const OstakFileInMem &file) {
+        const OstakElemAppl *appl = file.Applications().FirstAppl();
+        return appl != nullptr ? appl->Rules()->FirstRule() : nullptr;
+    }
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(LoadSaveLoad, MissingAndEmptyFilesReturnTheirStatusWithoutParsing) {
+    OstakFileInMem &missing = Make(0, dir_.File("absent.xml"));
+    AppendAppl(missing, ApplSnap{"kept", 1, "h", 5, {}});
+    EXPECT_EQ(missing.Load(false), OSTAK_E_FILE_MISSING);
+    EXPECT_EQ(missing.LoadResult(), -1) << "nothing parsed";
+    EXPECT_EQ(ApplNames(missing), Names{"kept"});
+
+    OstakFileInMem &empty = Make(0, dir_.Write("empty.xml", ""));
+    EXPECT_EQ(empty.Load(false), OSTAK_E_FILE_EMPTY);
+    EXPECT_TRUE(empty.Applications().Empty());
+
+    OstakFileInMem &folder = Make(0, dir_.path());
+    EXPECT_EQ(folder.Load(false), OSTAK_E_NOT_REGULAR_FILE);
+    EXPECT_TRUE(Log().empty()) << "no parser message, no trace line";
+}
+
+TEST_F(LoadSaveLoad, AWholeDocumentFillsTheObjectAndTracesTheParse) {
+    OstakFileInMem &file =
+        Load("<AED TqVersion=\"7.6\" FileVersionInstallation=\"42\" Saved=\"true\">\r\n"
+             "\t<Application Name=\"Appl\" Enabled=\"true\" StampTime=\"1234\" StampHost=\"h1\">\r\n"
+             "\t\t<Rule Name=\"R\" FailIfNotFound=\"true\" MatchCase=\"false\" UseText=\"false\" "
+             "Type=\"alert\" Level=\"disabled\">\r\n"
+             "\t\t\t<Text> a b </Text>\r\n\t\t\t<Prefix>p</Prefix>\r\n\t\t\t<Suffix>s</Suffix>\r\n"
+             "\t\t</Rule>\r\n\t</Application>\r\n</AED>\r\n",
+             OSTAK_OK);
+    FileSnap expected;
+    expected.version = "7.6";
+    expected.installationVersion = 42;
+    expected.saved = true;
+    expected.appls.push_back(
+        ApplSnap{"Appl", 1, "h1", 1234, {RuleSnap{"R", " a b ", "p", "s", 0, 1, 0, 0, 1}}});
+    EXPECT_EQ(Snap(file), expected);
+
+    ASSERT_EQ(Log().size(), 2u) << "only the two trace lines";
+    EXPECT_EQ(Log()[0].text, "Before parser.parse(GetFileFullPath())");
+    EXPECT_EQ(Log()[1].text, "After parser.parse(GetFileFullPath())");
+    for (const LogRecord &trace : Log()) {
+        EXPECT_EQ(trace.number, 0);
+        EXPECT_EQ(trace.func, "OstakFileInMem::Load");
+        EXPECT_EQ(trace.level, kLevelTrace);
+        EXPECT_NE(SourceLine("frame/OstakFileInMemLoad.cpp", trace.line).find(trace.text), std::string::npos);
+    }
+}
+
+TEST_F(LoadSaveLoad, AbsentAttributesKeepTheDefaultsAndTheConstructionStamp) {
+    const int32_t before = static_cast<int32_t>(std::time(nullptr));
+    OstakFileInMem &file = Load("<AED><Application><Rule/></Application></AED>", OSTAK_OK);
+    const int32_t after = static_cast<int32_t>(std::time(nullptr));
+    EXPECT_STREQ(file.VersionText(), "");
+    EXPECT_EQ(file.InstallationVersion(), 0);
+    EXPECT_FALSE(file.Saved());
+    const OstakElemAppl *appl = file.Applications().FirstAppl();
+    ASSERT_NE(appl, nullptr);
+    EXPECT_STREQ(appl->Name(), "");
+    EXPECT_EQ(appl->Enabled(), 0);
+    EXPECT_STREQ(appl->StampHost(), Globals().hostName.text);
+    EXPECT_GE(appl->StampTime(), before);
+    EXPECT_LE(appl->StampTime(), after);
+    EXPECT_EQ(Snap(*FirstRule(file)), RuleSnap{});
+}
+
+TEST_F(LoadSaveLoad, KeywordValuesCompareExactly) {
+    struct Case {
+        const char *attributes;
+        RuleSnap expected;
+    };
+    const Case cases[] = {
+        {"Level=\"Error\"", RuleSnap{"", "", "", "", 1, 0, 1, 1, 0}},
+        {"Level=\"none\"", RuleSnap{"", "", "", "", 1, 0, 1, 1, 0}},
+        {"Level=\"disabled\"", RuleSnap{"", "", "", "", 0, 0, 1, 1, 0}},
+        {"Level=\"Disabled\"", RuleSnap{"", "", "", "", 1, 0, 1, 1, 0}},
+        {"MatchCase=\"TRUE\" UseText=\"1\" FailIfNotFound=\"True\"", RuleSnap{"", "", "", "", 1, 0, 0, 0, 0}},
+        {"MatchCase=\"true\" UseText=\"true\" FailIfNotFound=\"true\"",
+         RuleSnap{"", "", "", "", 1, 0, 1, 1, 1}},
+        {"Type=\"std\"", RuleSnap{"", "", "", "", 1, 0, 1, 1, 0}},
+        {"Type=\"alert\"", RuleSnap{"", "", "", "", 1, 1, 1, 1, 0}},
+    };
+    for (const Case &c : cases) {
+        OstakFileInMem &file =
+            Load(std::string("<AED><Application><Rule ") + c.attributes + "/></Application></AED>", OSTAK_OK);
+        ASSERT_NE(FirstRule(file), nullptr);
+        EXPECT_EQ(Snap(*FirstRule(file)), c.expected) << c.attributes;
+    }
+    OstakFileInMem &upper = Load("<AED Saved=\"True\"><Application Enabled=\"TRUE\"/></AED>", OSTAK_OK);
+    EXPECT_FALSE(upper.Saved());
+    EXPECT_EQ(upper.Applications().FirstAppl()->Enabled(), 0);
+}
+
+TEST_F(LoadSaveLoad, ANamesakeApplicationIsLinkedBeforeTheFirstWithMessageAndResult5) {
+    OstakFileInMem &file = Load("<AED><Application Name=\"b\" StampHost=\"first\"/><Application Name=\"a\"/>"
+                                "<Application Name=\"b\" StampHost=\"second\"/></AED>",
+                                OSTAK_E_DUPLICATE_NAME);
+    EXPECT_EQ(ApplNames(file), (Names{"a", "b", "b"}));
+    EXPECT_STREQ(file.Applications().FirstAppl()->NextAppl()->StampHost(), "second");
+    const LogRecord *message = ExpectMessage(kMsgApplDuplicate, "AedDocumentHandler::startElement",
+                                             kLevelError, kHandlerSource, "kMsgApplDuplicate");
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->text, "Application \"b\" is already in the list");
+}
+
+TEST_F(LoadSaveLoad, ANamesakeRuleIsReportedWithItsPosition) {
+    OstakFileInMem &file = Load("<AED><Application Name=\"A\">\n<Rule Name=\"r\"/>\n<Rule Name=\"r\" "
+                                "Level=\"disabled\"/></Application></AED>",
+                                OSTAK_E_DUPLICATE_NAME);
+    const OstakElemRule *first = FirstRule(file);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->Level(), 0) << "the second rule stands before its namesake";
+    ASSERT_NE(first->NextRule(), nullptr);
+    const LogRecord *message = ExpectMessage(kMsgRuleDuplicate, "AedDocumentHandler::startElement",
+                                             kLevelError, kHandlerSource, "kMsgRuleDuplicate");
+    ASSERT_NE(message, nullptr);
+    const int headLines = 25;
+    EXPECT_EQ(message->text, "Rule \"r\" of application \"A\" is already in the list (line " +
+                                 std::to_string(headLines + 3) + ", column 34 of file \"" +
+                                 dir_.File("rules.xml") + "\")");
+}
+
+TEST_F(LoadSaveLoad, AnInvalidApplicationNameDropsTheApplicationWithItsRules) {
+    OstakFileInMem &file =
+        Load("<AED><Application Name=\"has blank\" Enabled=\"true\"><Rule Name=\"r\"><Text>t</Text>"
+             "</Rule></Application><Application Name=\"ok\"/></AED>",
+             OSTAK_E_INVALID_NAME);
+    EXPECT_EQ(ApplNames(file), Names{"ok"});
+    const LogRecord *message = ExpectMessage(kMsgAttrInvalid, "AedDocumentHandler::reportInvalidAttribute",
+                                             kLevelError, kHandlerSource, "kMsgAttrInvalid,");
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->text,
+              "Invalid value \"has blank\" of attribute \"Name\" of element \"Application\" at line 26, "
+              "column 51 of file \"" +
+                  dir_.File("rules.xml") + "\"");
+    EXPECT_EQ(MessagesBeyondTrace().size(), 1u) << "its rules and texts pass in silence";
+}
+
+TEST_F(LoadSaveLoad, AnInvalidRuleNameDropsTheRuleAndItsTexts) {
+    OstakFileInMem &file = Load("<AED><Application Name=\"A\"><Rule Name=\"x.y\"><Text>t</Text></Rule>"
+                                "<Rule Name=\"ok\"/></Application></AED>",
+                                OSTAK_E_INVALID_NAME);
+    ASSERT_NE(FirstRule(file), nullptr);
+    EXPECT_STREQ(FirstRule(file)->Name(), "ok");
+    EXPECT_STREQ(FirstRule(file)->Text(), "");
+    EXPECT_EQ(FirstRule(file)->NextRule(), nullptr);
+    EXPECT_EQ(MessagesBeyondTrace().size(), 1u);
+    EXPECT_EQ(CountMessages(kMsgAttrInvalid), 1);
+}
+
+TEST_F(LoadSaveLoad, AnInvalidTypeStopsTheAttributeWalkButKeepsTheRule) {
+    OstakFileInMem &file =
+        Load("<AED><Application><Rule Name=\"r\" Type=\"Alert\" Level=\"disabled\" MatchCase=\"false\"/>"
+             "</Application></AED>",
+             OSTAK_E_INVALID_DOCUMENT);
+    ASSERT_NE(FirstRule(file), nullptr);
+    EXPECT_EQ(Snap(*FirstRule(file)), (RuleSnap{"r", "", "", "", 1, 0, 1, 1, 0}))
+        << "Level and MatchCase not read";
+    const LogRecord *message = ExpectMessage(kMsgAttrInvalid, "AedDocumentHandler::reportInvalidAttribute",
+                                             kLevelError, kHandlerSource, "kMsgAttrInvalid,");
+    ASSERT_NE(message, nullptr);
+    EXPECT_NE(message->text.find("\"Alert\" of attribute \"Type\" of element \"Rule\""), std::string::npos);
+}
+
+TEST_F(LoadSaveLoad, AnInvalidStampTimeKeepsTheConstructionStamp) {
+    const int32_t before = static_cast<int32_t>(std::time(nullptr));
+    OstakFileInMem &file = Load("<AED><Application Name=\"A\" StampTime=\"12ab\" Enabled=\"true\"/></AED>",
+                                OSTAK_E_INVALID_DOCUMENT);
+    const OstakElemAppl *appl = file.Applications().FirstAppl();
+    ASSERT_NE(appl, nullptr);
+    EXPECT_GE(appl->StampTime(), before);
+    EXPECT_EQ(appl->Enabled(), 0) << "attributes after the invalid one are not read";
+    EXPECT_EQ(CountMessages(kMsgAttrInvalid), 1);
+
+    OstakFileInMem &large = Load("<AED><Application StampTime=\"4294967295\"/></AED>", OSTAK_OK);
+    EXPECT_EQ(large.Applications().FirstAppl()->StampTime(), -1) << "32 unsigned bits";
+    Load("<AED><Application StampTime=\"4294967296\"/></AED>", OSTAK_E_INVALID_DOCUMENT);
+    Load("<AED><Application StampTime=\"-1\"/></AED>", OSTAK_E_INVALID_DOCUMENT);
+}
+
+TEST_F(LoadSaveLoad, AfterAnInvalidFileVersionTheLaterRootAttributesAreNotRead) {
+    OstakFileInMem &file = Load("<AED FileVersionInstallation=\"x1\" TqVersion=\"7.6\" Saved=\"true\"/>",
+                                OSTAK_E_INVALID_DOCUMENT);
+    EXPECT_EQ(file.InstallationVersion(), 0);
+    EXPECT_STREQ(file.VersionText(), "");
+    EXPECT_FALSE(file.Saved());
+    EXPECT_EQ(CountMessages(kMsgAttrInvalid), 1);
+
+    OstakFileInMem &before = Load("<AED TqVersion=\"7.5\" FileVersionInstallation=\"\" Saved=\"true\"/>",
+                                  OSTAK_E_INVALID_DOCUMENT);
+    EXPECT_STREQ(before.VersionText(), "7.5");
+    EXPECT_FALSE(before.Saved());
+}
+
+TEST_F(LoadSaveLoad, AttributesTheHandlerDoesNotKnowAreInvalid) {
+    // The document's own declaration admits attributes the format does not have.
+    const std::string dtd =
+        "<!ELEMENT AED (Application*)><!ATTLIST AED Extra CDATA #IMPLIED TqVersion CDATA #IMPLIED>"
+        "<!ELEMENT Application (Rule*)><!ATTLIST Application Name CDATA #IMPLIED Extra CDATA "
+        "#IMPLIED Enabled CDATA #IMPLIED><!ELEMENT Rule EMPTY><!ATTLIST Rule Name CDATA #IMPLIED "
+        "Extra CDATA #IMPLIED Level CDATA #IMPLIED>";
+    int32_t rc = -1;
+    OstakFileInMem &file =
+        LoadText(DocWithDtd(dtd, "<AED Extra=\"1\" TqVersion=\"7.6\"><Application Name=\"A\" "
+                                 "Extra=\"2\" Enabled=\"true\"><Rule Name=\"r\" Extra=\"3\" "
+                                 "Level=\"disabled\"/></Application></AED>"),
+                 false, &rc);
+    EXPECT_EQ(rc, OSTAK_E_INVALID_DOCUMENT);
+    EXPECT_STREQ(file.VersionText(), "");
+    ASSERT_NE(file.Applications().FirstAppl(), nullptr);
+    EXPECT_EQ(file.Applications().FirstAppl()->Enabled(), 0);
+    ASSERT_NE(FirstRule(file), nullptr);
+    EXPECT_EQ(FirstRule(file)->Level(), 1);
+    EXPECT_EQ(CountMessages(kMsgAttrInvalid), 3);
+}
+
+TEST_F(LoadSaveLoad, TextsArriveJoinedAndUntrimmed) {
+    OstakFileInMem &file =
+        Load("<AED><Application><Rule><Text>  a&amp;b&lt;c&gt;d&quot;e&apos;f&#65;  </Text>"
+             "<Prefix>x<![CDATA[<y>]]>z</Prefix><Suffix> </Suffix></Rule></Application></AED>",
+             OSTAK_OK);
+    ASSERT_NE(FirstRule(file), nullptr);
+    EXPECT_STREQ(FirstRule(file)->Text(), "  a&b<c>d\"e'fA  ");
+    EXPECT_STREQ(FirstRule(file)->Prefix(), "x<y>z");
+    EXPECT_STREQ(FirstRule(file)->Suffix(), " ");
+}
+
+TEST_F(LoadSaveLoad, ATabReferenceIsRefusedAndTheFieldKeepsItsEarlierPieces) {
+    OstakFileInMem &file =
+        Load("<AED><Application><Rule><Text>&#9;</Text></Rule><Rule Name=\"b\"><Text>ab&#9;c"
+             "</Text><Prefix>p&#10;</Prefix></Rule></Application></AED>",
+             OSTAK_E_LINE_BREAK);
+    const OstakElemRule *first = FirstRule(file);
+    ASSERT_NE(first, nullptr);
+    EXPECT_STREQ(first->Text(), "");
+    ASSERT_NE(first->NextRule(), nullptr);
+    // The parser hands the reference over with the text after it, as one piece.
+    EXPECT_STREQ(first->NextRule()->Text(), "ab") << "the pieces before the refused one stay";
+    EXPECT_STREQ(first->NextRule()->Prefix(), "p");
+    const std::vector<LogRecord> messages = MessagesBeyondTrace();
+    ASSERT_EQ(messages.size(), 3u);
+    for (const LogRecord &message : messages) {
+        EXPECT_EQ(message.number, -32578);
+        EXPECT_EQ(message.func, "xfeOstakIssueMsgByRc");
+        EXPECT_EQ(message.line, kLineIssueByRcCatalogue);
+        EXPECT_EQ(message.level, kLevelError);
+    }
+}
+
+TEST_F(LoadSaveLoad, DropDisabledLeavesDisabledEntriesOutInSilence) {
+    const std::string body =
+        "<AED><Application Name=\"off\" Enabled=\"false\"><Rule Name=\"r\"><Text>t</Text></Rule>"
+        "</Application><Application Name=\"onlyDisabled\" Enabled=\"true\"><Rule Name=\"r\" "
+        "Level=\"disabled\"><Text>t</Text></Rule></Application><Application Name=\"noRules\" "
+        "Enabled=\"true\"/><Application Name=\"mixed\" Enabled=\"true\"><Rule Name=\"a\" "
+        "Level=\"disabled\"/><Rule Name=\"b\" Level=\"error\"/></Application></AED>";
+    OstakFileInMem &dropped = Load(body, OSTAK_OK, true);
+    EXPECT_EQ(ApplNames(dropped), Names{"mixed"});
+    ASSERT_NE(FirstRule(dropped), nullptr);
+    EXPECT_STREQ(FirstRule(dropped)->Name(), "b");
+    EXPECT_EQ(FirstRule(dropped)->NextRule(), nullptr);
+    EXPECT_TRUE(MessagesBeyondTrace().empty());
+
+    OstakFileInMem &kept = Load(body, OSTAK_OK, false);
+    EXPECT_EQ(ApplNames(kept), (Names{"mixed", "noRules", "off", "onlyDisabled"}));
+    EXPECT_EQ(kept.Applications().FindAppl("off")->Enabled(), 0);
+    EXPECT_EQ(kept.Applications().FindAppl("onlyDisabled")->Rules()->FirstRule()->Level(), 0);
+}
+
+TEST_F(LoadSaveLoad, TheDiscardRuleTakesNameTimeAndHostTogether) {
+    OstakFileInMem &file =
+        Load("<AED><Application Name=\"ASP\" StampTime=\"1008838932\" StampHost=\"OSK\"><Rule "
+             "Name=\"r\"/></Application>"
+             "<Application Name=\"ASP\" StampTime=\"1008838933\" StampHost=\"OSK\"/>"
+             "<Application Name=\"ASP\" StampTime=\"1008838932\" StampHost=\"OSX\"/>"
+             "<Application Name=\"ASq\" StampTime=\"1008838932\" StampHost=\"OSK\"/></AED>",
+             OSTAK_E_DUPLICATE_NAME);
+    EXPECT_EQ(ApplNames(file), (Names{"ASP", "ASP", "ASq"}));
+    for (const OstakElemAppl *a = file.Applications().FirstAppl(); a != nullptr; a = a->NextAppl()) {
+        EXPECT_TRUE(a->Rules()->Empty()) << "the discarded application's rule went with it";
+    }
+    EXPECT_EQ(CountMessages(kMsgApplDuplicate), 1) << "the discarded one is not a namesake";
+}
+
+TEST_F(LoadSaveLoad, LoadingAddsToWhatTheListHolds) {
+    OstakFileInMem &file = Make(0, dir_.Write("rules.xml", Doc("<AED><Application Name=\"b\"/></AED>")));
+    AppendAppl(file, ApplSnap{"a", 1, "h", 1, {}});
+    AppendAppl(file, ApplSnap{"c", 1, "h", 1, {}});
+    EXPECT_EQ(file.Load(false), OSTAK_OK);
+    EXPECT_EQ(ApplNames(file), (Names{"a", "b", "c"}));
+}
+
+TEST_F(LoadSaveLoad, ADocumentWithoutDocumentTypeDeclarationIsAFatalError) {
+    OstakFileInMem &file = LoadText("<AED TqVersion=\"7.6\">\r\n\t<Application Name=\"A\"/>\r\n</AED>\r\n");
+    EXPECT_EQ(file.LoadResult(), OSTAK_E_INVALID_DOCUMENT);
+    EXPECT_TRUE(file.Applications().Empty());
+    const LogRecord *message = ExpectMessage(kMsgParserReport, "AedErrorHandler::report", kLevelFatal,
+                                             "xml/AedErrorHandler.cpp", "kMsgParserReport");
+    ASSERT_NE(message, nullptr);
+    EXPECT_NE(message->text.find("(line 1, column"), std::string::npos) << message->text;
+    EXPECT_NE(message->text.find(dir_.File("rules.xml")), std::string::npos);
+}
+
+TEST_F(LoadSaveLoad, EveryValidityErrorEndsTheParseAsFatalAndKeepsWhatWasRead) {
+    struct Case {
+        const char *what;
+        std::string content;
+    };
+    const Case cases[] = {
+        {"undeclared element", Doc("<AED><Application Name=\"A\"/><Bogus/><Application Name=\"B\"/></AED>")},
+        {"undeclared attribute",
+         Doc("<AED><Application Name=\"A\"/><Application Name=\"B\" Zork=\"1\"/></AED>")},
+        {"text in element content",
+         Doc("<AED><Application Name=\"A\"/>stray<Application Name=\"B\"/></AED>")},
+        {"element declared twice", DocWithDtd("<!ELEMENT AED (Application*)><!ELEMENT Application EMPTY>"
+                                              "<!ATTLIST Application Name CDATA #IMPLIED><!ELEMENT AED ANY>",
+                                              "<AED><Application Name=\"A\"/></AED>")},
+        {"not well formed", Doc("<AED><Application Name=\"A\"/><Application Name=\"B\"></AED>")},
+    };
+    for (const Case &c : cases) {
+        int32_t rc = -1;
+        OstakFileInMem &file = LoadText(c.content, false, &rc);
+        EXPECT_EQ(rc, OSTAK_E_INVALID_DOCUMENT) << c.what;
+        const std::vector<LogRecord> messages = MessagesBeyondTrace();
+        ASSERT_EQ(messages.size(), 1u) << c.what;
+        EXPECT_EQ(messages[0].number, kMsgParserReport) << c.what;
+        EXPECT_EQ(messages[0].level, kLevelFatal) << c.what;
+        if (std::string(c.what) != "element declared twice") {
+            EXPECT_NE(file.Applications().FindAppl("A"), nullptr) << c.what << ": what was read stays";
+        }
+    }
+}
+
+TEST_F(LoadSaveLoad, AParserWarningLeavesTheResultAlone) {
+    int32_t rc = -1;
+    OstakFileInMem &file = LoadText(DocWithDtd("<!ELEMENT AED EMPTY><!ATTLIST AED TqVersion CDATA #IMPLIED>"
+                                               "<!ATTLIST Undeclared a CDATA #IMPLIED>",
+                                               "<AED TqVersion=\"7.6\"/>"),
+                                    false, &rc);
+    EXPECT_EQ(rc, OSTAK_OK);
+    EXPECT_STREQ(file.VersionText(), "7.6");
+    ExpectMessage(kMsgParserReport, "AedErrorHandler::report", kLevelWarning, "xml/AedErrorHandler.cpp",
+                  "kMsgParserReport");
+}
+
+TEST_F(LoadSaveLoad, TheErrorHandlerReportsEachKindAtItsLevel) {
+    OstakFileInMem &file = Make(0, "/some/rules.xml");
+    file.SetLoadResult(OSTAK_OK);
+    AedErrorHandler handler(&file);
+    const xercesc::SAXParseException exception(u"bad thing", u"", u"", 12, 34);
+    handler.warning(exception);
+    EXPECT_EQ(file.LoadResult(), OSTAK_OK);
+    handler.error(exception);
+    EXPECT_EQ(file.LoadResult(), OSTAK_E_INVALID_DOCUMENT);
+    file.SetLoadResult(OSTAK_OK);
+    handler.fatalError(exception);
+    EXPECT_EQ(file.LoadResult(), OSTAK_E_INVALID_DOCUMENT);
+    ASSERT_EQ(Log().size(), 3u);
+    const int32_t levels[] = {kLevelWarning, kLevelError, kLevelFatal};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Log()[i].number, kMsgParserReport);
+        EXPECT_EQ(Log()[i].text, "XML parser: bad thing (line 12, column 34 of file \"/some/rules.xml\")");
+        EXPECT_EQ(Log()[i].func, "AedErrorHandler::report");
+        EXPECT_EQ(Log()[i].level, levels[i]);
+    }
+}
+
+TEST_F(LoadSaveLoad, ARuleOutsideAnApplicationIsAnInternalInconsistency) {
+    const std::string dtd =
+        "<!ELEMENT AED (Application|Rule)*><!ELEMENT Application (Rule*)>"
+        "<!ATTLIST Application Name CDATA #IMPLIED Enabled CDATA #IMPLIED>"
+        "<!ELEMENT Rule (Text?)><!ATTLIST Rule Name CDATA #IMPLIED><!ELEMENT Text (#PCDATA)>";
+    int32_t rc = -1;
+    OstakFileInMem &file =
+        LoadText(DocWithDtd(dtd, "<AED><Rule Name=\"r\"><Text>lost</Text></Rule></AED>"), false, &rc);
+    EXPECT_EQ(rc, OSTAK_E_INVALID_DOCUMENT);
+    const LogRecord *message =
+        ExpectMessage(kMsgText, "AedDocumentHandler::startElement", kLevelError, kHandlerSource, "kMsgText");
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->text, "m_CurrentApplication == NULL in AedDocumentHandler::startElement");
+    EXPECT_EQ(MessagesBeyondTrace().size(), 1u) << "the skipped rule's text passes in silence";
+    EXPECT_TRUE(file.Applications().Empty());
+
+    // Inside a skipped application the same rule passes in silence.
+    LoadText(DocWithDtd(dtd, "<AED><Application Name=\"a b\"/><Rule Name=\"r\"/></AED>"), false, &rc);
+    EXPECT_EQ(rc, OSTAK_E_INVALID_NAME);
+    EXPECT_EQ(CountMessages(kMsgText), 0);
+    // With drop-disabled, a disabled application is skipped in silence, and so is a rule after it.
+    LoadText(DocWithDtd(dtd, "<AED><Application Enabled=\"false\"/><Rule Name=\"r\"/></AED>"), true, &rc);
+    EXPECT_EQ(rc, OSTAK_OK);
+    EXPECT_TRUE(MessagesBeyondTrace().empty());
+}
+
+TEST_F(LoadSaveLoad, TextOutsideARuleIsAnInternalInconsistency) {
+    const std::string dtd = "<!ELEMENT AED (#PCDATA|Application)*><!ELEMENT Application EMPTY>"
+                            "<!ATTLIST Application Name CDATA #IMPLIED>";
+    int32_t rc = -1;
+    OstakFileInMem &file = LoadText(DocWithDtd(dtd, "<AED>stray<Application Name=\"A\"/></AED>"), false, &rc);
+    EXPECT_EQ(rc, OSTAK_E_INVALID_DOCUMENT);
+    const LogRecord *message =
+        ExpectMessage(kMsgText, "AedDocumentHandler::characters", kLevelError, kHandlerSource, "kMsgText");
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->text, "m_CurrentRule == NULL in AedDocumentHandler::characters");
+    EXPECT_NE(file.Applications().FindAppl("A"), nullptr);
+}
+
+TEST_F(LoadSaveLoad, TextBetweenTextElementsGoesToTheLastChosenField) {
+    // Only a document whose declaration makes such text significant can show it.
+    const std::string dtd = "<!ELEMENT AED (Application*)><!ELEMENT Application (Rule*)>"
+                            "<!ELEMENT Rule (#PCDATA|Text|Prefix)*><!ELEMENT Text (#PCDATA)>"
+                            "<!ELEMENT Prefix (#PCDATA)>";
+    int32_t rc = -1;
+    OstakFileInMem &file = LoadText(
+        DocWithDtd(dtd, "<AED><Application><Rule>a<Text>t</Text>b<Prefix>p</Prefix>c</Rule><Rule>d</Rule>"
+                        "</Application></AED>"),
+        false, &rc);
+    EXPECT_EQ(rc, OSTAK_E_DUPLICATE_NAME);
+    const OstakElemRule *second = FirstRule(file);
+    ASSERT_NE(second, nullptr);
+    ASSERT_NE(second->NextRule(), nullptr);
+    const OstakElemRule *first = second->NextRule();
+    EXPECT_STREQ(first->Text(), "atb") << "before any text element, text goes to Text";
+    EXPECT_STREQ(first->Prefix(), "pc");
+    EXPECT_STREQ(second->Text(), "");
+    EXPECT_STREQ(second->Prefix(), "d") << "the text type carries over to the next rule";
+}
+
+TEST_F(LoadSaveLoad, ManyPiecesOfOneTextAreJoinedInLinearTime) {
+    // One text of 2 MB in 200000 pieces (the parser splits it at each entity
+    // reference): copying the whole text for each piece would copy about 200 GB.
+    std::string text;
+    for (int i = 0; i < 100000; ++i) {
+        text += "abcdefghijklmnopqrs&amp;";
+    }
+    const std::clock_t start = std::clock();
+    OstakFileInMem &file =
+        Load("<AED><Application><Rule><Text>" + text + "</Text></Rule></Application></AED>", OSTAK_OK);
+    const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    ASSERT_NE(FirstRule(file), nullptr);
+    EXPECT_EQ(std::strlen(FirstRule(file)->Text()), 100000u * 20u);
+    EXPECT_LT(seconds, 20.0);
+}
+
+} // namespace
