@@ -2,6 +2,7 @@
 
 #include "frame/OstakFileInMem.h"
 #include "frame/OstakGlobals.h"
+#include "frame/OstakScriptFileSync.h"
 #include "include/ostak.h"
 
 namespace ostak {
@@ -14,8 +15,8 @@ bool MissingOrEmpty(int32_t rc) noexcept {
 
 } // namespace
 
-int32_t KeepScriptInStep(OstakFileInMem &, int32_t scriptStatus) noexcept {
-    return scriptStatus;
+int32_t KeepScriptInStep(OstakFileInMem &script, int32_t scriptStatus) noexcept {
+    return SyncScriptWithInstallation(script, scriptStatus);
 }
 
 int32_t LoadRuleFile(OstakFileInMem &file) noexcept {

@@ -15,8 +15,8 @@ class OstakFileInMem;
 int32_t LoadRuleFile(OstakFileInMem &file) noexcept;
 
 // What follows the parse of a script's rule file (kind 1) in full mode.
-// `scriptStatus` is the parse result: 0, 22 (empty) or 24 (missing). For now
-// the file is taken as parsed and its status returned.
+// `scriptStatus` is the parse result: 0, 22 (empty) or 24 (missing). The
+// work is done by SyncScriptWithInstallation (frame/OstakScriptFileSync.h).
 int32_t KeepScriptInStep(OstakFileInMem &script, int32_t scriptStatus) noexcept;
 
 } // namespace ostak

@@ -1,0 +1,382 @@
+// Loading a script's rule file in full mode: the take-over of the installation
+// file's content, the configuration callback, the merge of a changed
+// installation file, the saves that follow, and every failure with the one
+// message that reports it.
+#include "tests/sync_support.h"
+
+#include "frame/MsgIssue.h"
+
+#include <map>
+
+using namespace ostak;
+using namespace merge_test;
+using namespace sync_test;
+
+namespace {
+
+RuleSpec R(const char *name, const char *text = "text") {
+    RuleSpec spec{name};
+    spec.text = text;
+    return spec;
+}
+
+const std::vector<ApplSpec> &InstallAppls() {
+    static const std::vector<ApplSpec> appls = {
+        {"Editor", {R("Rule_1", "open"), R("Rule_2", "save")}, 0, 1, "inst", 500},
+        {"Mail", {R("Rule_1", "send")}, 0, 1, "inst", 500},
+    };
+    return appls;
+}
+
+const std::vector<ApplSpec> &ScriptAppls() {
+    static const std::vector<ApplSpec> appls = {
+        {"Editor", {R("Rule_1", "open"), R("Rule_2", "saved")}, 0, 1, "me", 9},
+        {"Local", {R("x")}, 0, 0, "me", 9},
+    };
+    return appls;
+}
+
+// The content of a file, for the snapshots of the tests: marks are 0 after a load.
+FileSnap SnapOf(const std::vector<ApplSpec> &appls) {
+    FilePtr file = MakeFile(1, appls);
+    return Snapshot(*file);
+}
+
+class SyncLoad : public SyncTest {};
+
+TEST_F(SyncLoad, TakeOverConditions) {
+    struct Case {
+        const char *what;
+        bool present;
+        std::string content;
+        bool takeOver;
+        bool asked;
+    };
+    const std::string installDoc = DocXml(InstallAppls(), 6);
+    const Case cases[] = {
+        {"missing", false, "", true, false},
+        {"empty", true, "", true, false},
+        {"7.5 without applications", true, DocXml({}, 0, false, "7.5"), true, false},
+        {"7.5 without applications, saved, same number", true, DocXml({}, 6, true, "7.5"), true, false},
+        {"7.5 with applications, same number", true, DocXml(ScriptAppls(), 6, false, "7.5"), false, false},
+        {"7.6 without applications, same number", true, DocXml({}, 6), false, false},
+        {"7.6 without applications, number 0", true, DocXml({}, 0), false, true},
+        {"number 5, not saved", true, DocXml(ScriptAppls(), 5), true, false},
+        {"number 2, not saved", true, DocXml(ScriptAppls(), 2), true, false},
+        {"number 5, saved", true, DocXml(ScriptAppls(), 5, true), false, true},
+        {"number 1, not saved", true, DocXml(ScriptAppls(), 1), false, true},
+        {"number 0, not saved", true, DocXml(ScriptAppls(), 0), false, true},
+        {"number 6, not saved", true, DocXml(ScriptAppls(), 6), false, false},
+        {"number 4294967295, not saved", true,
+         Head() + "<AED TqVersion=\"7.6\" FileVersionInstallation=\"4294967295\">\r\n</AED>\r\n", false,
+         true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteInstallation(installDoc);
+        std::filesystem::remove(ScriptPath());
+        if (c.present) {
+            WriteScript(c.content);
+        }
+        Init();
+        ScriptedConf::Questions().clear();
+        ScriptedConf::Answer() = 1;
+        EXPECT_EQ(LoadScript(), 0);
+        EXPECT_TRUE(Messages().empty());
+        EXPECT_EQ(ScriptedConf::Questions(), c.asked ? std::vector<int32_t>{0} : std::vector<int32_t>{});
+        EXPECT_TRUE(ScriptedMerge::Calls().empty());
+        if (c.takeOver) {
+            EXPECT_EQ(ReadFile(ScriptPath()), installDoc)
+                << "written with the installation's content, no Saved";
+            EXPECT_EQ(Snapshot(Script()), SnapOf(InstallAppls()));
+            EXPECT_EQ(Script().InstallationVersion(), 6);
+            EXPECT_FALSE(Script().Saved());
+        } else {
+            EXPECT_EQ(ReadFile(ScriptPath()), c.content) << "not written";
+        }
+        xfeOstakFileInMemDestroy(&script_);
+        ASSERT_EQ(xfeOstakGlobalTerm(), 0);
+    }
+}
+
+TEST_F(SyncLoad, ConfigurationAnswersOtherThanTwoLeaveTheFileAlone) {
+    WriteInstallation(DocXml(InstallAppls(), 6));
+    const std::string scriptDoc = DocXml(ScriptAppls(), 5, true);
+    WriteScript(scriptDoc);
+    Init();
+    for (int32_t answer : {0, 1, 3, -2, 0x102}) {
+        ScriptedConf::Answer() = answer;
+        ScriptedConf::Questions().clear();
+        EXPECT_EQ(LoadScript(), 0) << answer;
+        EXPECT_EQ(ScriptedConf::Questions(), std::vector<int32_t>{0});
+        EXPECT_TRUE(ScriptedMerge::Calls().empty());
+        EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
+        EXPECT_EQ(Snapshot(Script()), SnapOf(ScriptAppls()));
+        EXPECT_EQ(Script().InstallationVersion(), 5);
+        EXPECT_TRUE(Messages().empty());
+    }
+}
+
+TEST_F(SyncLoad, AnswerTwoMergesEveryInstallationApplicationAndSavesAsSaved) {
+    WriteInstallation(DocXml(InstallAppls(), 6));
+    WriteScript(DocXml(ScriptAppls(), 5, true));
+    Init();
+    ScriptedConf::Answer() = 2;
+    ScriptedMerge::Reset([](const MergeCall &, std::size_t) { return 1u; });
+    ASSERT_EQ(LoadScript(), 0);
+    ASSERT_EQ(ScriptedMerge::Calls().size(), 1u);
+    const MergeCall &call = ScriptedMerge::Calls()[0];
+    EXPECT_EQ(call.event, OstakMergeRuleConflict);
+    EXPECT_EQ(call.sourceKind, 2);
+    EXPECT_EQ(call.targetKind, 1);
+    EXPECT_EQ(call.applName, "Editor");
+    EXPECT_EQ(call.ruleName, "Rule_2");
+    EXPECT_EQ(call.appl2, static_cast<void *>(Script().Applications().FindAppl("Editor")));
+    EXPECT_EQ(call.rule2Name, "Rule_2");
+    EXPECT_EQ(call.proposed, "Rule_3");
+    EXPECT_TRUE(Messages().empty());
+
+    EXPECT_TRUE(Script().Saved());
+    EXPECT_EQ(Script().InstallationVersion(), 6);
+    const FileSnap after = Snapshot(Script());
+    EXPECT_EQ(ApplNames(after), (std::vector<std::string>{"Editor", "Local", "Mail"}));
+    EXPECT_EQ(after[0].rules[1].text, "save");
+    EXPECT_EQ(after[2].enabled, 0) << "a new application arrives disabled";
+    const std::string written = ReadFile(ScriptPath());
+    EXPECT_NE(written.find("<AED TqVersion=\"7.6\" FileVersionInstallation=\"6\" Saved=\"true\">\r\n"),
+              std::string::npos);
+    EXPECT_NE(written.find("<Text>save</Text>"), std::string::npos);
+    EXPECT_EQ(written.find("<Text>saved</Text>"), std::string::npos);
+
+    // The numbers are equal now: the next load asks nothing.
+    ScriptedConf::Questions().clear();
+    ASSERT_EQ(LoadScript(), 0);
+    EXPECT_TRUE(ScriptedConf::Questions().empty());
+    EXPECT_EQ(ReadFile(ScriptPath()), written);
+}
+
+TEST_F(SyncLoad, CancelInTheMergeLoadsWithoutWriting) {
+    WriteInstallation(DocXml(InstallAppls(), 6));
+    const std::string scriptDoc = DocXml(ScriptAppls(), 5, true);
+    WriteScript(scriptDoc);
+    Init();
+    ScriptedConf::Answer() = 2;
+    ScriptedMerge::Reset([](const MergeCall &, std::size_t) { return 0u; });
+    EXPECT_EQ(LoadScript(), 0);
+    ExpectOnlyCodeMessage(-32583);
+    EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
+    EXPECT_EQ(Snapshot(Script()), SnapOf(ScriptAppls()));
+    EXPECT_EQ(Script().InstallationVersion(), 5);
+}
+
+TEST_F(SyncLoad, MergeFailuresGiveThirtyOneAfterTheMergesMessage) {
+    struct Case {
+        const char *what;
+        uint32_t answer;
+        bool noCallback;
+        int32_t number;
+    };
+    const Case cases[] = {
+        {"answer out of range", 7, false, -32582},
+        {"answer 3 to event 4", 3, false, -32582},
+        {"no merge callback", 1, true, -32580},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        // Editor's Rule_2 only in the installation: event 4 comes first.
+        WriteInstallation(DocXml({{"Editor", {R("Rule_1", "open"), R("Rule_2", "save")}}}, 6));
+        const std::string scriptDoc = DocXml({{"Editor", {R("Rule_1", "open")}, 0, 1, "me", 9}}, 5, true);
+        WriteScript(scriptDoc);
+        Init();
+        if (c.noCallback) {
+            Globals().mergeCallback = nullptr;
+        }
+        ScriptedConf::Answer() = 2;
+        ScriptedMerge::Reset([&](const MergeCall &, std::size_t) { return c.answer; });
+        EXPECT_EQ(LoadScript(), OSTAK_E_MERGE);
+        ExpectOnlyCodeMessage(c.number);
+        EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
+        EXPECT_EQ(Snapshot(Script()), SnapOf({{"Editor", {R("Rule_1", "open")}, 0, 1, "me", 9}}));
+        EXPECT_EQ(Script().InstallationVersion(), 5);
+        xfeOstakFileInMemDestroy(&script_);
+        ASSERT_EQ(xfeOstakGlobalTerm(), 0);
+    }
+}
+
+TEST_F(SyncLoad, MissingInstallationFileGivesTwentyFiveAfterItsOwnMessage) {
+    for (bool scriptPresent : {false, true}) {
+        SCOPED_TRACE(scriptPresent ? "script present" : "script missing");
+        std::filesystem::remove(ScriptPath());
+        const std::string scriptDoc = DocXml(ScriptAppls(), 5, true);
+        if (scriptPresent) {
+            WriteScript(scriptDoc);
+        }
+        Init();
+        EXPECT_EQ(LoadScript(), OSTAK_E_INSTALLATION_LOAD);
+        ExpectOnlyCodeMessage(-32571);
+        EXPECT_TRUE(ScriptedConf::Questions().empty());
+        if (scriptPresent) {
+            EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
+            EXPECT_EQ(Snapshot(Script()), SnapOf(ScriptAppls()));
+        } else {
+            EXPECT_FALSE(Exists(ScriptPath()));
+            EXPECT_TRUE(Script().Applications().Empty());
+        }
+        xfeOstakFileInMemDestroy(&script_);
+        ASSERT_EQ(xfeOstakGlobalTerm(), 0);
+    }
+}
+
+TEST_F(SyncLoad, InvalidInstallationFileGivesTwentyFiveAfterTheParsersMessage) {
+    WriteInstallation(Head() + "<AED TqVersion=\"7.6\"><Application Name=\"A\"></AED>");
+    const std::string scriptDoc = DocXml(ScriptAppls(), 5, true);
+    WriteScript(scriptDoc);
+    Init();
+    EXPECT_EQ(LoadScript(), OSTAK_E_INSTALLATION_LOAD);
+    const std::vector<ostak_test::LogRecord> messages = Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].number, kMsgParserReport);
+    EXPECT_EQ(messages[0].level, kLevelFatal);
+    EXPECT_NE(messages[0].text.find(InstallationPath()), std::string::npos);
+    EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
+}
+
+TEST_F(SyncLoad, FailedSaveAfterATakeOverGivesTwentyNine) {
+    WriteInstallation(DocXml(InstallAppls(), 6));
+    Init();
+    std::filesystem::remove(root_.File("dat/OstakDtd.xml"));
+    EXPECT_EQ(LoadScript(), OSTAK_E_TAKEOVER_SAVE);
+    const std::vector<ostak_test::LogRecord> messages = Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].number, kMsgDtdOpen);
+    EXPECT_EQ(messages[0].func, "OstakFileInMem::Save");
+    EXPECT_EQ(messages[0].level, kLevelError);
+    EXPECT_FALSE(Exists(ScriptPath()));
+    EXPECT_EQ(Snapshot(Script()), SnapOf(InstallAppls())) << "the copy stays in memory";
+    EXPECT_TRUE(ScriptedConf::Questions().empty());
+}
+
+TEST_F(SyncLoad, FailedSaveAfterTheMergeGivesThirtyFour) {
+    WriteInstallation(DocXml(InstallAppls(), 6));
+    const std::string scriptDoc = DocXml(ScriptAppls(), 5, true);
+    WriteScript(scriptDoc);
+    Init();
+    std::filesystem::remove(root_.File("dat/OstakDtd.xml"));
+    ScriptedConf::Answer() = 2;
+    EXPECT_EQ(LoadScript(), OSTAK_E_MERGE_SAVE);
+    const std::vector<ostak_test::LogRecord> messages = Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].number, kMsgDtdOpen);
+    EXPECT_EQ(messages[0].func, "OstakFileInMem::Save");
+    EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
+    EXPECT_EQ(ApplNames(Snapshot(Script())), (std::vector<std::string>{"Editor", "Local", "Mail"}))
+        << "the merged list stays in memory";
+}
+
+TEST_F(SyncLoad, KindsOtherThanOneAreNotKeptInStep) {
+    WriteInstallation(DocXml(InstallAppls(), 6));
+    const std::string scriptDoc = DocXml(ScriptAppls(), 5);
+    WriteScript(scriptDoc);
+    Init();
+    for (uint32_t kind : {0u, 2u, 3u}) {
+        OstakFileInMemHandle *file = nullptr;
+        OstakListApplHandle *list = nullptr;
+        const std::string path = ScriptPath();
+        ASSERT_EQ(
+            xfeOstakFileInMemCreate(kind, path.c_str(), static_cast<uint32_t>(path.size()), &file, &list), 0);
+        EXPECT_EQ(xfeOstakLoad(file), 0);
+        EXPECT_TRUE(ScriptedConf::Questions().empty());
+        EXPECT_EQ(Snapshot(*FromHandle(file)), SnapOf(ScriptAppls()));
+        xfeOstakFileInMemDestroy(&file);
+    }
+    EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
+}
+
+// ---- allocation failures anywhere in the load ----
+
+// Every allocation of a load fails in turn. A failure leaves the script's
+// file exactly as it was (a take-over never writes a partial list); the
+// result is that of the script's own parse (7 or 23), 7 for the copy of a
+// take-over, or the wrapped code of the step that failed, after the inner
+// step's message and never the wrapped code's own.
+class SyncLoadSweep : public SyncTest {
+  protected:
+    void Sweep(const std::string &scriptDoc, int32_t confAnswer, const std::vector<int32_t> &allowed,
+               const FileSnap &asLoaded) {
+        WriteInstallation(DocXml(InstallAppls(), 6));
+        WriteScript(scriptDoc);
+        Init();
+        ScriptedConf::Answer() = confAnswer;
+        int failures = 0;
+        for (uint64_t n = 1;; ++n) {
+            ASSERT_LT(n, 5000u) << "the load never succeeded";
+            WriteScript(scriptDoc);
+            ScriptedMerge::Reset(AnswerKeepAll);
+            const int64_t live = LiveAllocations();
+            const std::string path = ScriptPath();
+            OstakListApplHandle *list = nullptr;
+            ASSERT_EQ(
+                xfeOstakFileInMemCreate(1, path.c_str(), static_cast<uint32_t>(path.size()), &script_, &list),
+                0);
+            ostak_test::Log().clear();
+            Seams().failAllocationAt = n;
+            const int32_t rc = xfeOstakLoad(script_);
+            Seams().failAllocationAt = 0;
+            const std::string what =
+                "allocation " + std::to_string(n) + " failing, result " + std::to_string(rc);
+            if (rc == 0) {
+                EXPECT_NE(ReadFile(ScriptPath()), scriptDoc) << what;
+                xfeOstakFileInMemDestroy(&script_);
+                break;
+            }
+            ++failures;
+            ++seen_[rc];
+            if (rc == OSTAK_E_NO_MEMORY && !Messages().empty() &&
+                Messages().back().func == "xfeOstakIssueMsgByRc") {
+                ++copyFailures_;
+            }
+            EXPECT_NE(std::find(allowed.begin(), allowed.end(), rc), allowed.end()) << what;
+            EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc) << what;
+            const std::vector<ostak_test::LogRecord> messages = Messages();
+            EXPECT_FALSE(messages.empty()) << what << ": the failure was reported";
+            for (const ostak_test::LogRecord &m : messages) {
+                EXPECT_NE(m.number, -32565) << what;
+                EXPECT_NE(m.number, -32561) << what;
+                EXPECT_NE(m.number, -32559) << what;
+                EXPECT_NE(m.number, -32556) << what;
+            }
+            if (rc == OSTAK_E_MERGE) {
+                EXPECT_EQ(Snapshot(Script()), asLoaded) << what << ": the merge left the script as loaded";
+            }
+            if (rc == OSTAK_E_NO_MEMORY && asLoaded.empty()) {
+                EXPECT_TRUE(Script().Applications().Empty()) << what;
+            }
+            xfeOstakFileInMemDestroy(&script_);
+            EXPECT_EQ(LiveAllocations(), live) << what << ": leaked";
+        }
+        EXPECT_GT(failures, 20);
+    }
+    std::map<int32_t, int> seen_;
+    int copyFailures_ = 0; // 7 issued by code: the copy of a take-over
+};
+
+TEST_F(SyncLoadSweep, TakeOver) {
+    Sweep(DocXml({}, 0, false, "7.5"), 0,
+          {OSTAK_E_NO_MEMORY, OSTAK_E_INVALID_DOCUMENT, OSTAK_E_INSTALLATION_LOAD, OSTAK_E_TAKEOVER_SAVE},
+          {});
+    EXPECT_GT(copyFailures_, 5) << "every allocation of the copy of the installation's list";
+    EXPECT_GT(seen_[OSTAK_E_INSTALLATION_LOAD], 0);
+    EXPECT_GT(seen_[OSTAK_E_TAKEOVER_SAVE], 0);
+}
+
+TEST_F(SyncLoadSweep, Merge) {
+    Sweep(DocXml(ScriptAppls(), 5, true), 2,
+          {OSTAK_E_NO_MEMORY, OSTAK_E_INVALID_DOCUMENT, OSTAK_E_INSTALLATION_LOAD, OSTAK_E_MERGE,
+           OSTAK_E_MERGE_SAVE},
+          SnapOf(ScriptAppls()));
+    EXPECT_GT(seen_[OSTAK_E_INSTALLATION_LOAD], 0);
+    EXPECT_GT(seen_[OSTAK_E_MERGE], 0);
+    EXPECT_GT(seen_[OSTAK_E_MERGE_SAVE], 0);
+}
+
+} // namespace
