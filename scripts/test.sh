@@ -11,7 +11,7 @@ options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 if [ "${1:-}" = "--sanitize" ]; then
     build=build-sanitize
     options=(-DCMAKE_BUILD_TYPE=Debug -DOSTAK_SANITIZE=ON)
-    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:fast_unwind_on_malloc=0
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
     export LSAN_OPTIONS=suppressions=$PWD/fuzz/lsan.supp
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
