@@ -33,8 +33,8 @@ struct PlatformSeams {
     int32_t saveSyncErrno = 0;   // fsync of the new file
     int32_t saveCloseErrno = 0;  // closing it
     int32_t saveRenameErrno = 0; // renaming it over the target
-    // Loading a rule file: reading its bytes throws past the parser's error
-    // reporting: 1 std::bad_alloc, 2 std::runtime_error; 0 = no failure.
+    // Loading a rule file: reading its bytes after the first block throws past
+    // the parser's error reporting: 1 std::bad_alloc, 2 std::runtime_error; 0 = no failure.
     int32_t loadReadThrows = 0;
 
     // textcat

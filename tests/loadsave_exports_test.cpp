@@ -163,7 +163,12 @@ TEST_F(LoadSaveExports, AReadOnlyLoadWithoutTheXmlLibraryLoadsNothing) {
 
 TEST_F(LoadSaveExports, AThrowPastTheParserIsCaughtInTheLoad) {
     ASSERT_EQ(InitOver(SourceRoot(), dir_.path(), false, false), 0);
-    OstakFileInMemHandle *file = Create(2, dir_.Write("rules.xml", Doc("<AED/>")));
+    // Larger than the parser's first read, so that a later read throws.
+    std::string body = "<AED>";
+    while (body.size() < 200 * 1024) {
+        body += "<Application Name=\"A" + std::to_string(body.size()) + "\"/>";
+    }
+    OstakFileInMemHandle *file = Create(2, dir_.Write("rules.xml", Doc(body + "</AED>")));
     Log().clear();
     Seams().loadReadThrows = 1;
     EXPECT_EQ(xfeOstakLoad(file), OSTAK_E_NO_MEMORY);
@@ -171,9 +176,10 @@ TEST_F(LoadSaveExports, AThrowPastTheParserIsCaughtInTheLoad) {
                   "kMsgNoMemory");
     EXPECT_EQ(Object(file).LoadResult(), OSTAK_E_NO_MEMORY);
 
+    OstakFileInMemHandle *again = Create(2, dir_.File("rules.xml"));
     Log().clear();
     Seams().loadReadThrows = 2;
-    EXPECT_EQ(xfeOstakLoad(file), OSTAK_E_INVALID_DOCUMENT);
+    EXPECT_EQ(xfeOstakLoad(again), OSTAK_E_INVALID_DOCUMENT);
     const LogRecord *message = OnlyMessage(kMsgText);
     ASSERT_NE(message, nullptr);
     EXPECT_EQ(message->func, "OstakFileInMem::Load");

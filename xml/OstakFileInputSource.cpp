@@ -28,7 +28,9 @@ class FileStream : public xercesc::BinInputStream {
     XMLFilePos curPos() const override { return m_Position; }
 
     XMLSize_t readBytes(XMLByte *const toFill, const XMLSize_t maxToRead) override {
-        ThrowIfTold();
+        if (m_Position > 0) {
+            ThrowIfTold();
+        }
         for (;;) {
             const ssize_t got = read(m_Fd, toFill, maxToRead);
             if (got >= 0) {
@@ -45,7 +47,8 @@ class FileStream : public xercesc::BinInputStream {
     const XMLCh *getContentType() const override { return nullptr; }
 
   private:
-    // The seam through which tests make reading throw past the parser.
+    // The seam through which tests make reading throw past the parser, once
+    // the parser has begun with the document (its first read is never failed).
     static void ThrowIfTold() {
         switch (Seams().loadReadThrows) {
         case 1:

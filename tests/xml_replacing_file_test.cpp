@@ -1,0 +1,163 @@
+// Replacing a file only once its new content is complete.
+#include "xml/OstakReplacingFile.h"
+
+#include "tests/TestSupport.h"
+#include "tests/loadsave_support.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace ostak;
+using namespace ostak_test;
+using loadsave_test::ReadFile;
+
+namespace {
+
+class XmlReplacingFile : public OstakTest {
+  protected:
+    // Writes `content` through a replacing file and commits.
+    bool Replace(const std::string &target, const std::string &content) {
+        OstakReplacingFile file;
+        if (!file.Open(target.c_str())) {
+            return false;
+        }
+        std::fwrite(content.data(), 1, content.size(), file.Stream());
+        return file.Commit();
+    }
+
+    size_t EntryCount() {
+        size_t count = 0;
+        for (const auto &entry : std::filesystem::directory_iterator(dir_.path())) {
+            (void)entry;
+            ++count;
+        }
+        return count;
+    }
+
+    TempDir dir_;
+};
+
+TEST_F(XmlReplacingFile, TheTargetChangesOnlyAtCommit) {
+    const std::string target = dir_.Write("t.xml", "old");
+    OstakReplacingFile file;
+    ASSERT_TRUE(file.Open(target.c_str()));
+    std::fputs("new", file.Stream());
+    std::fflush(file.Stream());
+    EXPECT_EQ(ReadFile(target), "old");
+    EXPECT_EQ(EntryCount(), 2u) << "the new file stands next to the target";
+    ASSERT_TRUE(file.Commit());
+    EXPECT_EQ(ReadFile(target), "new");
+    EXPECT_EQ(EntryCount(), 1u);
+}
+
+TEST_F(XmlReplacingFile, AnAbandonedOrForgottenFileLeavesNothingBehind) {
+    const std::string target = dir_.Write("t.xml", "old");
+    {
+        OstakReplacingFile file;
+        ASSERT_TRUE(file.Open(target.c_str()));
+        std::fputs("new", file.Stream());
+        file.Abandon();
+        EXPECT_EQ(file.Stream(), nullptr);
+    }
+    {
+        OstakReplacingFile forgotten;
+        ASSERT_TRUE(forgotten.Open(target.c_str()));
+    }
+    EXPECT_EQ(ReadFile(target), "old");
+    EXPECT_EQ(EntryCount(), 1u);
+}
+
+TEST_F(XmlReplacingFile, EachFailingStepIsNamedAndLeavesTheTarget) {
+    struct Case {
+        int32_t PlatformSeams::*seam;
+        const char *step;
+    };
+    const Case cases[] = {{&PlatformSeams::saveFlushErrno, "flush"},
+                          {&PlatformSeams::saveSyncErrno, "fsync"},
+                          {&PlatformSeams::saveCloseErrno, "close"},
+                          {&PlatformSeams::saveRenameErrno, "rename"}};
+    for (const Case &c : cases) {
+        const std::string target = dir_.Write("t.xml", "old");
+        ResetSeams();
+        Seams().*c.seam = EIO;
+        OstakReplacingFile file;
+        ASSERT_TRUE(file.Open(target.c_str()));
+        std::fputs("new", file.Stream());
+        EXPECT_FALSE(file.Commit()) << c.step;
+        EXPECT_STREQ(file.FailedStep(), c.step);
+        EXPECT_EQ(file.Error(), EIO);
+        EXPECT_EQ(ReadFile(target), "old") << c.step;
+        EXPECT_EQ(EntryCount(), 1u) << c.step;
+    }
+}
+
+TEST_F(XmlReplacingFile, ARenameOverADirectoryFails) {
+    std::filesystem::create_directories(dir_.path() + "/folder/inner");
+    OstakReplacingFile file;
+    ASSERT_TRUE(file.Open((dir_.path() + "/folder").c_str()));
+    EXPECT_FALSE(file.Commit());
+    EXPECT_STREQ(file.FailedStep(), "rename");
+    EXPECT_TRUE(std::filesystem::is_directory(dir_.path() + "/folder/inner"));
+    EXPECT_EQ(EntryCount(), 1u);
+}
+
+TEST_F(XmlReplacingFile, ATargetInAMissingFolderCannotBeCreated) {
+    OstakReplacingFile file;
+    EXPECT_FALSE(file.Open((dir_.path() + "/none/t.xml").c_str()));
+    EXPECT_STREQ(file.FailedStep(), "create");
+    EXPECT_EQ(file.Error(), ENOENT);
+}
+
+TEST_F(XmlReplacingFile, SymbolicLinksAreFollowedToTheFileTheyName) {
+    std::filesystem::create_directories(dir_.path() + "/a/b");
+    const std::string real = dir_.Write("a/b/real.xml", "old");
+    ASSERT_EQ(symlink("b/real.xml", (dir_.path() + "/a/rel").c_str()), 0); // relative to its folder
+    ASSERT_EQ(symlink((dir_.path() + "/a/rel").c_str(), dir_.File("abs").c_str()), 0); // absolute, to a link
+    ASSERT_TRUE(Replace(dir_.File("abs"), "new"));
+    EXPECT_EQ(ReadFile(real), "new");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_.File("abs")));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_.path() + "/a/rel"));
+
+    // A link to a file not yet there makes that file.
+    ASSERT_EQ(symlink("made.xml", dir_.File("dangling").c_str()), 0);
+    ASSERT_TRUE(Replace(dir_.File("dangling"), "made"));
+    EXPECT_EQ(ReadFile(dir_.File("made.xml")), "made");
+
+    // A loop of links cannot be written.
+    ASSERT_EQ(symlink("loop2", dir_.File("loop1").c_str()), 0);
+    ASSERT_EQ(symlink("loop1", dir_.File("loop2").c_str()), 0);
+    OstakReplacingFile loop;
+    EXPECT_FALSE(loop.Open(dir_.File("loop1").c_str()));
+    EXPECT_EQ(loop.Error(), ELOOP);
+}
+
+TEST_F(XmlReplacingFile, AnExistingFileKeepsItsModeAndANewOneGetsTheUmasksMode) {
+    const std::string existing = dir_.Write("kept.xml", "old");
+    ASSERT_EQ(chmod(existing.c_str(), 0604), 0);
+    ASSERT_TRUE(Replace(existing, "new"));
+    struct stat status;
+    ASSERT_EQ(stat(existing.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0604u);
+
+    const mode_t mask = umask(022);
+    const bool made = Replace(dir_.File("fresh.xml"), "new");
+    umask(mask);
+    ASSERT_TRUE(made);
+    ASSERT_EQ(stat(dir_.File("fresh.xml").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0644u);
+}
+
+TEST_F(XmlReplacingFile, ARelativeTargetIsWrittenInTheWorkingFolder) {
+    char former[4096];
+    ASSERT_NE(getcwd(former, sizeof former), nullptr);
+    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+    const bool replaced = Replace("plain.xml", "here");
+    ASSERT_EQ(chdir(former), 0);
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(ReadFile(dir_.File("plain.xml")), "here");
+}
+
+} // namespace
