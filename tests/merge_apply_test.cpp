@@ -4,7 +4,6 @@
 #include "tests/merge_support.h"
 
 #include "merge/OstakMergeTypes.h"
-#include "model/OstakHandles.h"
 
 using namespace ostak;
 using namespace merge_test;
@@ -388,35 +387,6 @@ TEST_F(MergeApply, NoMemoryForTheBackups) {
     ExpectCodeMessageOnce(-32590);
     EXPECT_EQ(Snapshot(*source), source0);
     EXPECT_EQ(Snapshot(*target), target0);
-}
-
-TEST_F(MergeApply, TypicalInstallationIntoScript) {
-    // Marked after marking, as a caller does: absent and changed applications carried over.
-    FilePtr install = MakeFile(2, {{"Editor", {{"Rule_1", "open"}, {"Rule_2", "save"}}},
-                                   {"Mail", {{"Rule_1", "send"}}},
-                                   {"Shell", {{"Rule_1", "ls"}}}});
-    FilePtr script = MakeFile(1, {{"Editor", {{"Rule_1", "open"}, {"Rule_2", "saved"}}, 0, 1, "me", 9},
-                                  {"Shell", {{"Rule_1", "ls"}}, 0, 1, "me", 9}});
-    ASSERT_EQ(xfeOstakMarkDifferencesInSource(H(install), H(script)), 0);
-    EXPECT_EQ(Appl(*install, "Editor")->DiffMark(), OstakDiffChanged);
-    EXPECT_EQ(Appl(*install, "Mail")->DiffMark(), OstakDiffAbsent);
-    EXPECT_EQ(Appl(*install, "Shell")->DiffMark(), OstakDiffSameRules);
-    for (OstakElemAppl *a = install->Applications().FirstAppl(); a != nullptr; a = a->NextAppl()) {
-        ASSERT_EQ(xfeOstakElemApplSetAttrLong(ToHandle(a), 0, a->DiffMark() == OstakDiffSameRules ? 0 : 1),
-                  0);
-    }
-    ScriptedMerge::Reset([](const MergeCall &, std::size_t) { return 2u; });
-    ASSERT_EQ(Apply(install, script), 0);
-    ASSERT_EQ(ScriptedMerge::Calls().size(), 1u);
-    EXPECT_EQ(ScriptedMerge::Calls()[0].proposed, "Rule_3");
-    const FileSnap after = Snapshot(*script);
-    EXPECT_EQ(ApplNames(after), (std::vector<std::string>{"Editor", "Mail", "Shell"}));
-    EXPECT_EQ(Find(after, "Editor").rules[1].text, "saved") << "the caller kept its own version";
-    ExpectStampedNow(Find(after, "Editor"));
-    EXPECT_EQ(Find(after, "Mail").enabled, 0);
-    ExpectStampedNow(Find(after, "Mail"));
-    EXPECT_EQ(Find(after, "Shell").host, "me");
-    EXPECT_TRUE(ostak_test::Log().empty());
 }
 
 } // namespace

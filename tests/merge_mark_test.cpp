@@ -111,14 +111,6 @@ TEST_F(MergeMark, EmptySourceMarksNothing) {
     EXPECT_TRUE(Snapshot(*source).empty());
 }
 
-TEST_F(MergeMark, AFileMarkedAgainstItselfIsAllSameRules) {
-    FilePtr file = MakeFile(1, {{"A", {{"r"}}}, {"B", {}}});
-    EXPECT_EQ(xfeOstakMarkDifferencesInSource(H(file), H(file)), 0);
-    for (const ApplSnap &appl : Snapshot(*file)) {
-        EXPECT_EQ(appl.mark, OstakDiffSameRules);
-    }
-}
-
 TEST_F(MergeMark, LookupFollowsFindByNameInAnUnsortedOther) {
     // "M" renamed to "B" without re-sorting stands after "C": find by name
     // stops at "C" and misses it, so the source's "B" is absent there.

@@ -203,16 +203,6 @@ TEST_F(MergeRuleMerge, WalkInStepWithEveryArgument) {
     EXPECT_EQ(Merged(), expectedMerged);
 }
 
-TEST_F(MergeRuleMerge, KindsArePassedAsGiven) {
-    source_.reset(MakeAppl({"App", {{"a"}}}));
-    target_.reset(MakeAppl({"App", {}}));
-    const MergeContext context{3, 1, kDirectionIntoScript, ScriptedMerge::Callback, false};
-    ASSERT_EQ(OstakRuleMerge(context, source_.get(), target_.get()).Run(merged_), 0);
-    ASSERT_EQ(ScriptedMerge::Calls().size(), 1u);
-    EXPECT_EQ(ScriptedMerge::Calls()[0].sourceKind, 3);
-    EXPECT_EQ(ScriptedMerge::Calls()[0].targetKind, 1);
-}
-
 TEST_F(MergeRuleMerge, EveryAnswerToEveryEvent) {
     const ApplSpec only4{"App", {{"r"}}};
     const ApplSpec none{"App", {}};
@@ -349,12 +339,6 @@ TEST_F(MergeRuleMerge, EqualCommonRulesTakeTheTargetValuesWithoutAsking) {
     EXPECT_NE(merged_.FirstRule(), Rule(target_.get(), "a"));
 }
 
-TEST_F(MergeRuleMerge, BothEmpty) {
-    EXPECT_EQ(Merge({"App", {}}, {"App", {}}), 0);
-    EXPECT_TRUE(merged_.Empty());
-    EXPECT_TRUE(ScriptedMerge::Calls().empty());
-}
-
 TEST_F(MergeRuleMerge, WithoutCallback) {
     EXPECT_EQ(Merge({"App", {}}, {"App", {}}, kDirectionPlainToScript, nullptr), OSTAK_E_NO_MERGE_CALLBACK);
 }
@@ -375,13 +359,6 @@ TEST_F(MergeRuleMerge, ANameEnteringTwiceFailsWithFive) {
     const MergeContext context{0, 1, kDirectionPlainToScript, ScriptedMerge::Callback, false};
     EXPECT_EQ(OstakRuleMerge(context, source_.get(), target_.get()).Run(merged_), OSTAK_E_DUPLICATE_NAME);
     EXPECT_TRUE(merged_.Empty());
-}
-
-TEST_F(MergeRuleMerge, FailureEmptiesTheMergedList) {
-    ScriptedMerge::Reset([](const MergeCall &, std::size_t index) { return index == 2 ? 0u : 1u; });
-    EXPECT_EQ(Merge({"App", {{"a"}, {"b"}, {"c"}}}, {"App", {}}), OSTAK_E_CANCELLED);
-    EXPECT_TRUE(merged_.Empty());
-    EXPECT_EQ(ScriptedMerge::Calls().size(), 3u) << "the walk stops at the cancel";
 }
 
 TEST_F(MergeRuleMerge, ACallbackThatThrowsGivesAnAnswerWithoutMeaning) {
