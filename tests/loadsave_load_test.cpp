@@ -2,6 +2,7 @@
 // attribute and piece of text, the parser's reports, and the load result.
 #include "tests/loadsave_support.h"
 
+#include "transcode/TqwiUcConverter.h"
 #include "xml/AedDocumentHandler.h"
 #include "xml/AedErrorHandler.h"
 
@@ -480,6 +481,76 @@ TEST_F(LoadSaveLoad, ManyPiecesOfOneTextAreJoinedInLinearTime) {
     ASSERT_NE(FirstRule(file), nullptr);
     EXPECT_EQ(std::strlen(FirstRule(file)->Text()), 100000u * 20u);
     EXPECT_LT(seconds, 20.0);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(LoadSaveLoad, EveryAllocationThatFailsIsReportedOnceAndLeavesNothingBehind) {
+    const std::string content =
+        Doc("<AED TqVersion=\"7.6\"><Application Name=\"A\" StampHost=\"h\" StampTime=\"1\">"
+            "<Rule Name=\"r\"><Text>a&amp;b</Text><Prefix>p</Prefix></Rule></Application>"
+            "<Application Name=\"B\"/></AED>");
+    const std::string path = dir_.Write("sweep.xml", content);
+    const uint64_t before = AllocationAttempts();
+    {
+        OstakFileInMem &clean = Make(0, path);
+        ASSERT_EQ(clean.Load(false), OSTAK_OK);
+    }
+    const uint64_t allocations = AllocationAttempts() - before;
+    ASSERT_GT(allocations, 10u);
+    for (uint64_t at = 1; at <= allocations; ++at) {
+        OstakFileInMem &file = Make(0, path);
+        Log().clear();
+        Seams().failAllocationAt = at;
+        const int32_t rc = file.Load(false);
+        Seams().failAllocationAt = 0;
+        if (CountMessages(kMsgNoMemory) == 0) {
+            EXPECT_EQ(rc, OSTAK_OK) << "allocation " << at << " was not needed by the load";
+            continue;
+        }
+        EXPECT_EQ(CountMessages(kMsgNoMemory), 1) << "allocation " << at;
+        // An element whose name was lost leaves its text without a rule (23).
+        EXPECT_TRUE(rc == OSTAK_E_NO_MEMORY || rc == OSTAK_E_INVALID_DOCUMENT)
+            << "allocation " << at << ": " << rc;
+        const LogRecord *message = OnlyMessage(kMsgNoMemory);
+        ASSERT_NE(message, nullptr);
+        EXPECT_EQ(message->level, kLevelError);
+        EXPECT_EQ(message->func.rfind("AedDocumentHandler::", 0), 0u) << message->func;
+        EXPECT_NE(SourceLine(kHandlerSource, message->line).find("NoteNoMemory"), std::string::npos);
+    }
+    files_.clear(); // the leak check at the end covers every partial load
+}
+
+TEST_F(LoadSaveLoad, OnTheIcuPathAConversionThatFailsFailsTheLoad) {
+    ASSERT_EQ(xfeOstakGlobalTerm(), 0);
+    ASSERT_EQ(InitOver(SourceRoot(), dir_.path(), false, true), 0);
+    SetConverterNameForTests("no-such-converter-name");
+    int32_t rc = -1;
+    OstakFileInMem &file = LoadText(Doc("<AED><Application Name=\"A\"/></AED>"), false, &rc);
+    SetConverterNameForTests(nullptr);
+    EXPECT_EQ(rc, OSTAK_E_INVALID_DOCUMENT) << "values lost to the converter do not pass for a success";
+    EXPECT_TRUE(file.Applications().Empty());
+    EXPECT_GT(CountMessages(kMsgText), 0) << "the converter reported its failure";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(LoadSaveLoad, WithoutTheXmlLibraryNothingIsParsed) {
+    const std::string path = dir_.Write("rules.xml", Doc("<AED><Application Name=\"A\"/></AED>"));
+    ASSERT_EQ(xfeOstakGlobalTerm(), 0);
+    OstakFileInMem &file = Make(0, path);
+    Globals().logCallback = RecordLog;
+    Log().clear();
+    EXPECT_EQ(file.Load(false), OSTAK_E_INVALID_DOCUMENT);
+    EXPECT_TRUE(file.Applications().Empty());
+    const LogRecord *message = OnlyMessage(kMsgText);
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->func, "OstakFileInMem::Load");
+    EXPECT_EQ(Log().size(), 1u);
 }
 
 } // namespace

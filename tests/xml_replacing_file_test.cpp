@@ -94,12 +94,12 @@ TEST_F(XmlReplacingFile, EachFailingStepIsNamedAndLeavesTheTarget) {
     }
 }
 
-TEST_F(XmlReplacingFile, ARenameOverADirectoryFails) {
+TEST_F(XmlReplacingFile, AFolderCannotBeReplaced) {
     std::filesystem::create_directories(dir_.path() + "/folder/inner");
     OstakReplacingFile file;
-    ASSERT_TRUE(file.Open((dir_.path() + "/folder").c_str()));
-    EXPECT_FALSE(file.Commit());
-    EXPECT_STREQ(file.FailedStep(), "rename");
+    EXPECT_FALSE(file.Open((dir_.path() + "/folder").c_str()));
+    EXPECT_STREQ(file.FailedStep(), "create");
+    EXPECT_EQ(file.Error(), EISDIR);
     EXPECT_TRUE(std::filesystem::is_directory(dir_.path() + "/folder/inner"));
     EXPECT_EQ(EntryCount(), 1u);
 }

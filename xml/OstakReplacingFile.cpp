@@ -79,6 +79,10 @@ bool OstakReplacingFile::ResolveTarget(const char *targetPath) noexcept {
 bool OstakReplacingFile::CreateNewFile() noexcept {
     struct stat former;
     const bool targetExists = stat(m_Target, &former) == 0;
+    if (targetExists && S_ISDIR(former.st_mode)) {
+        errno = EISDIR; // as opening a folder for writing would fail
+        return false;
+    }
     const std::size_t directory = DirectoryLength(m_Target);
     for (int attempt = 0; attempt < kMaxNameTries; ++attempt) {
         char name[64];
