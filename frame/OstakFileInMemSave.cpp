@@ -198,6 +198,50 @@ BodyOutcome WriteBody(OstakXMLFileWriter &writer, const OstakFileInMem &file, bo
     return writer.OutOfMemory() ? BodyOutcome::kNoMemory : BodyOutcome::kWritten;
 }
 
+// What writing the document came to: whether the new file is complete, and
+// the result (when complete: 0, or 37 for a difference mark out of range;
+// otherwise the failure's code, its message issued).
+struct Written {
+    bool complete;
+    int32_t rc;
+};
+
+Written WriteDocument(const OstakFileInMem &file, std::FILE *head, const char *headPath, std::FILE *out,
+                      bool markedOnly, bool saved, const char *target) noexcept {
+    try {
+        const BodyEncoding encoding = CurrentBodyEncoding();
+        OstakXMLFileWriter writer(out, encoding);
+        if (!CopyHead(head, headPath, writer, encoding)) {
+            return {false, OSTAK_E_WRITE};
+        }
+        int32_t rc = OSTAK_OK;
+        if (writer.WriteError() == 0) {
+            const BodyOutcome outcome = WriteBody(writer, file, markedOnly, saved, target, rc);
+            if (outcome == BodyOutcome::kNoMemory) {
+                MsgFormatAndIssue(kMsgNoMemory, kSaveFunc, __LINE__, kLevelError);
+                return {false, OSTAK_E_NO_MEMORY};
+            }
+            if (outcome == BodyOutcome::kFailed) {
+                return {false, OSTAK_E_WRITE};
+            }
+        }
+        const int error = writer.WriteError();
+        if (error != 0) {
+            IssueFailureText(__LINE__, "Writing \"%s\" failed: %s (errno %d)", target, std::strerror(error),
+                             error);
+            return {false, OSTAK_E_WRITE};
+        }
+        return {true, rc};
+    } catch (...) {
+        // The formatter's own failures: no memory gives 7, anything else 37.
+        if (ResultFromCurrentException(kSaveFunc) == OSTAK_E_NO_MEMORY) {
+            MsgFormatAndIssue(kMsgNoMemory, kSaveFunc, __LINE__, kLevelError);
+            return {false, OSTAK_E_NO_MEMORY};
+        }
+        return {false, OSTAK_E_WRITE};
+    }
+}
+
 // Removes the file of an empty object that is not a script's rule file.
 int32_t RemoveInstead(const char *target) noexcept {
     const uint32_t removed = os_remove_file(target, 0);
@@ -241,43 +285,17 @@ int32_t OstakFileInMem::Save(bool markedOnly, const char *path, int32_t pathLeng
     }
     SetSaved(saved);
 
-    int32_t rc = OSTAK_OK;
-    const BodyEncoding encoding = CurrentBodyEncoding();
-    try {
-        OstakXMLFileWriter writer(output.Stream(), encoding);
-        if (!CopyHead(head.stream, headPath, writer, encoding)) {
-            return OSTAK_E_WRITE;
-        }
-        if (writer.WriteError() == 0) {
-            const BodyOutcome outcome = WriteBody(writer, *this, markedOnly, saved, target, rc);
-            if (outcome == BodyOutcome::kNoMemory) {
-                MsgFormatAndIssue(kMsgNoMemory, kSaveFunc, __LINE__, kLevelError);
-                return OSTAK_E_NO_MEMORY;
-            }
-            if (outcome == BodyOutcome::kFailed) {
-                return OSTAK_E_WRITE;
-            }
-        }
-        const int error = writer.WriteError();
-        if (error != 0) {
-            IssueFailureText(__LINE__, "Writing \"%s\" failed: %s (errno %d)", target, std::strerror(error),
-                             error);
-            return OSTAK_E_WRITE;
-        }
-    } catch (...) {
-        const int32_t thrown = ResultFromCurrentException(kSaveFunc);
-        if (thrown == OSTAK_E_NO_MEMORY) {
-            MsgFormatAndIssue(kMsgNoMemory, kSaveFunc, __LINE__, kLevelError);
-            return OSTAK_E_NO_MEMORY;
-        }
-        return OSTAK_E_WRITE;
+    const Written written =
+        WriteDocument(*this, head.stream, headPath, output.Stream(), markedOnly, saved, target);
+    if (!written.complete) {
+        return written.rc; // the new file goes, the target stays as it was
     }
     if (!output.Commit()) {
         IssueFailureText(__LINE__, "Writing \"%s\" failed at %s: %s (errno %d)", target, output.FailedStep(),
                          std::strerror(output.Error()), output.Error());
         return OSTAK_E_WRITE;
     }
-    return rc;
+    return written.rc;
 }
 
 } // namespace ostak
