@@ -291,14 +291,14 @@ class Rule {
     OstakElemRuleHandle *rule_ = nullptr;
 };
 
-/* Forward iteration by IterateFirst/IterateNext. Element is Application or
+/* Iteration by IterateFirst/IterateNext. Element is Application or
  * Rule; Owner the list handle (application list or application). Fetch the
  * next element before deleting the current one. */
 template <typename Element, typename Owner, typename Handle, int32_t (*First)(Owner *, Handle **) noexcept,
           int32_t (*Next)(Owner *, Handle *, Handle **) noexcept>
 class HandleIterator {
   public:
-    using iterator_category = std::forward_iterator_tag;
+    using iterator_category = std::input_iterator_tag;
     using value_type = Element;
     using difference_type = std::ptrdiff_t;
     using pointer = const Element *;

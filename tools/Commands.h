@@ -1,0 +1,45 @@
+// The subcommands of the ostak tool and what they share.
+#pragma once
+
+#include "include/ostak.hpp"
+#include "tools/Cli.h"
+
+#include <string>
+#include <vector>
+
+namespace ostak_tool {
+
+class Reporter;
+
+struct Command {
+    const char *name;
+    const char *synopsis; // "check [OPTIONS] FILE..."
+    const char *summary;  // one line for the overview
+    std::string help;     // the rest of its --help
+    std::vector<OptionSpec> options;
+    int (*run)(Context &context, const ParsedArgs &args);
+};
+
+Command CheckCommand();
+Command ShowCommand();
+Command FmtCommand();
+Command DiffCommand();
+Command MergeCommand();
+Command SyncCommand();
+
+// ---- shared by the commands ----
+
+// The exit code for a result code of loading: 0; 1 when the file is not a
+// valid rule file; 2 for every other failure (input/output, installation file).
+int ExitCodeOfLoad(int32_t code);
+
+// Loads the file, reporting under its path; answers the result code.
+int32_t LoadReporting(ostak::RuleFile &file, Reporter &reporter);
+
+// The file kinds and the accepted pairs, for --help.
+extern const char *const kKindsHelp;
+
+// Exactly `count` positionals, else UsageError naming them.
+void ExpectPositionals(const ParsedArgs &args, std::size_t count, const char *names);
+
+} // namespace ostak_tool

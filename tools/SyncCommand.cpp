@@ -1,0 +1,115 @@
+// ostak sync SCRIPTFILE: loads a script's rule file the way a script does,
+// keeping it in step with the installation file, and says what happened.
+#include "tools/Commands.h"
+
+#include "tools/Decider.h"
+#include "tools/Session.h"
+
+#include <ostream>
+#include <sys/stat.h>
+
+namespace ostak_tool {
+
+namespace {
+
+// Says why a failed load of the script's rule file failed; answers the exit code.
+int ReportFailure(const Context &context, const std::string &path, int32_t code) {
+    switch (code) {
+    case OSTAK_E_INSTALLATION_LOAD:
+        Complain(context,
+                 ostak::Library::installationFilePath() + ": the installation file could not be loaded");
+        break;
+    case OSTAK_E_TAKEOVER_SAVE:
+    case OSTAK_E_MERGE_SAVE:
+        Complain(context, path + ": could not be written");
+        break;
+    case OSTAK_E_MERGE:
+        Complain(context, path + ": merging the installation file in failed; nothing written");
+        break;
+    default:
+        Complain(context, path + ": not loaded");
+        break;
+    }
+    return ExitCodeOfLoad(code);
+}
+
+int RunSync(Context &context, const ParsedArgs &args) {
+    ExpectPositionals(args, 1, "one SCRIPTFILE");
+    const std::string path = args.positionals[0];
+    if (args.Has("yes") && args.Has("no")) {
+        throw UsageError("--yes and --no exclude each other");
+    }
+    const Prefer prefer = PreferOption(args);
+    if (args.Has("interactive") && prefer != Prefer::Unset) {
+        throw UsageError("--interactive and --prefer exclude each other");
+    }
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        Complain(context, path + ": not a regular file");
+        return kExitError;
+    }
+    const auto [before, existed] = ReadWholeFile(path);
+
+    const Confirm confirm = args.Has("yes") ? Confirm::Yes : args.Has("no") ? Confirm::No : Confirm::Unset;
+    Confirmer confirmer(context, confirm, context.stdinIsTerminal || args.Has("interactive"), path);
+    Decider decider(context, prefer,
+                    args.Has("interactive") || (prefer == Prefer::Unset && context.stdinIsTerminal));
+    Session session(context, SessionSetup{path, false, &decider, &confirmer});
+    const std::string installation = ostak::Library::installationFilePath();
+    ostak::RuleFile script(ostak::FileKind::Script, path);
+    const int32_t code = LoadReporting(script, session.reporter());
+    if (code != OSTAK_OK) {
+        return ReportFailure(context, path, code);
+    }
+    const auto [after, exists] = ReadWholeFile(path);
+    std::string outcome;
+    int exitCode = kExitOk;
+    if (!confirmer.asked()) {
+        outcome = exists && (!existed || after != before) ? "taken over from " + installation
+                                                          : "unchanged (in step with " + installation + ")";
+    } else if (!confirmer.answeredYes()) {
+        outcome = "unchanged (the installation file's changes were not merged in)";
+        exitCode = confirmer.undecided() ? kExitError : kExitOk;
+    } else if (decider.cancelled() || decider.undecided()) {
+        outcome = "cancelled (nothing written)";
+        exitCode = decider.undecided() ? kExitError : kExitOk;
+    } else {
+        outcome = "merged the changes of " + installation + " (" + std::to_string(decider.questions()) +
+                  (decider.questions() == 1 ? " decision)" : " decisions)");
+    }
+    if (!context.quiet || exitCode != kExitOk) {
+        *context.out << path << ": " << outcome << '\n';
+    }
+    return exitCode;
+}
+
+} // namespace
+
+Command SyncCommand() {
+    return Command{
+        "sync",
+        "sync [OPTIONS] SCRIPTFILE [--yes|--no] [--prefer source|target|both | --interactive]",
+        "keep a script's rule file in step with the installation file",
+        std::string("Loads SCRIPTFILE as a script's rule file, exactly as a script does, against\n"
+                    "the installation file dat/OstakInstallation.xml under --root, and says what\n"
+                    "happened:\n"
+                    "  taken over   SCRIPTFILE was missing, empty, of the old format, or outdated\n"
+                    "               and never saved: it now holds the installation file's content\n"
+                    "  merged       the installation file changed since SCRIPTFILE took it in, the\n"
+                    "               merge was confirmed (--yes, or y on the terminal), and its\n"
+                    "               applications were merged in and SCRIPTFILE saved\n"
+                    "  unchanged    nothing to do, or the merge was declined (--no, or n)\n"
+                    "  cancelled    a rule decision cancelled the merge; nothing was written\n"
+                    "Without --yes or --no the question is asked when stdin is a terminal (or\n"
+                    "with --interactive); otherwise it is an error of use. Rule decisions of the\n"
+                    "merge (the installation file is the source, SCRIPTFILE the target):\n") +
+            kPreferHelp +
+            "\n"
+            "Exit status: 0 for each of the four outcomes, 1 when a file is not a valid\n"
+            "rule file, 2 when a decision was needed and none could be had, for errors of\n"
+            "use or input/output.\n",
+        {{"yes", 'y', false}, {"no", 'n', false}, {"prefer", 0, true}, {"interactive", 'i', false}},
+        RunSync};
+}
+
+} // namespace ostak_tool

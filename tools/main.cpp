@@ -1,0 +1,163 @@
+// ostak: the command-line tool over the Ostak library.
+#include "tools/Cli.h"
+#include "tools/Commands.h"
+#include "tools/Text.h"
+
+#include <clocale>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <langinfo.h>
+#include <unistd.h>
+
+#ifndef OSTAK_TOOL_VERSION
+#define OSTAK_TOOL_VERSION "unknown"
+#endif
+
+namespace ostak_tool {
+
+namespace {
+
+const char *const kGlobalHelp =
+    "Global options (anywhere on the line):\n"
+    "  --root DIR     the folder holding dat/: the message catalogue, the document\n"
+    "                 type file and, for sync, the installation file. Default: the\n"
+    "                 installed data folder, else dat/ beside the executable\n"
+    "  --utf8         convert through ICU and write UTF-8 (the library's converter\n"
+    "                 switch); otherwise the locale decides\n"
+    "  -q, --quiet    print no summaries and no warnings\n"
+    "  -v, --verbose  print the library's trace lines, and where each message comes from\n"
+    "  --version      print the version\n"
+    "  -h, --help     print help\n"
+    "\n"
+    "The library's messages go to stderr as \"level number: text\", behind the file\n"
+    "(and application/rule) they are about.\n";
+
+const std::vector<Command> &AllCommands() {
+    static const std::vector<Command> commands = {CheckCommand(), ShowCommand(),  FmtCommand(),
+                                                  DiffCommand(),  MergeCommand(), SyncCommand()};
+    return commands;
+}
+
+void PrintOverview(std::ostream &out) {
+    out << "Usage: ostak [OPTIONS] COMMAND [ARGS]\n"
+           "\n"
+           "Keeps the rule files of a script-driven tool: checks, shows, compares and\n"
+           "merges them, and keeps a script's rule file in step with the installation file.\n"
+           "\n"
+           "Commands:\n";
+    for (const Command &command : AllCommands()) {
+        out << "  " << command.name << std::string(8 - std::strlen(command.name), ' ') << command.summary
+            << '\n';
+    }
+    out << "\n" << kGlobalHelp << "\nRun 'ostak COMMAND --help' for a command's arguments and exit status.\n";
+}
+
+void PrintCommandHelp(std::ostream &out, const Command &command) {
+    out << "Usage: ostak " << command.synopsis << "\n\n" << command.help << "\n" << kGlobalHelp;
+}
+
+std::string ExecutablePath(const char *argv0) {
+    std::error_code error;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string(argv0) : self.string();
+}
+
+// The position of the command word: the first argument that is neither an
+// option nor the value of a global option.
+std::size_t FindCommand(const std::vector<std::string> &args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--root") {
+            ++i;
+        } else if (args[i].empty() || args[i][0] != '-') {
+            return i;
+        }
+    }
+    return args.size();
+}
+
+int Run(Context &context, std::vector<std::string> args) {
+    const std::size_t at = FindCommand(args);
+    if (at == args.size()) {
+        const ParsedArgs parsed = ParseArgs(args, GlobalOptionSpecs());
+        if (parsed.Has("version")) {
+            *context.out << "ostak " << OSTAK_TOOL_VERSION << '\n';
+            return kExitOk;
+        }
+        if (parsed.Has("help")) {
+            PrintOverview(*context.out);
+            return kExitOk;
+        }
+        PrintOverview(*context.err);
+        return kExitError;
+    }
+    const std::string name = args[at];
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(at));
+    const Command *command = nullptr;
+    for (const Command &candidate : AllCommands()) {
+        command = name == candidate.name ? &candidate : command;
+    }
+    if (command == nullptr) {
+        throw UsageError("unknown command \"" + name + "\"");
+    }
+    std::vector<OptionSpec> specs = GlobalOptionSpecs();
+    specs.insert(specs.end(), command->options.begin(), command->options.end());
+    ParsedArgs parsed;
+    try {
+        parsed = ParseArgs(args, specs);
+    } catch (const UsageError &error) {
+        throw UsageError(std::string(command->name) + ": " + error.what());
+    }
+    if (parsed.Has("help")) {
+        PrintCommandHelp(*context.out, *command);
+        return kExitOk;
+    }
+    if (parsed.Has("version")) {
+        *context.out << "ostak " << OSTAK_TOOL_VERSION << '\n';
+        return kExitOk;
+    }
+    context.root = parsed.Value("root");
+    if (parsed.Has("root") && context.root.empty()) {
+        throw UsageError("--root needs a folder");
+    }
+    context.utf8 = parsed.Has("utf8");
+    context.quiet = parsed.Has("quiet");
+    context.verbose = parsed.Has("verbose");
+    const char *codeset = nl_langinfo(CODESET);
+    SetTextsAreUtf8(context.utf8 || (codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0));
+    try {
+        return command->run(context, parsed);
+    } catch (const UsageError &error) {
+        throw UsageError(std::string(command->name) + ": " + error.what());
+    }
+}
+
+} // namespace
+
+} // namespace ostak_tool
+
+int main(int argc, char **argv) {
+    using namespace ostak_tool;
+    // The library's texts are in the locale's code page.
+    std::setlocale(LC_CTYPE, "");
+    Context context;
+    context.in = &std::cin;
+    context.out = &std::cout;
+    context.err = &std::cerr;
+    context.stdinIsTerminal = isatty(STDIN_FILENO) != 0;
+    context.executable = ExecutablePath(argv[0]);
+    int exitCode = kExitError;
+    try {
+        exitCode = Run(context, std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const UsageError &error) {
+        std::cerr << "ostak: " << error.what() << "\nRun 'ostak --help' for help.\n";
+        exitCode = kExitError;
+    } catch (const Failure &failure) {
+        exitCode = failure.exitCode();
+    } catch (const std::exception &error) {
+        std::cerr << "ostak: " << error.what() << '\n';
+        exitCode = kExitError;
+    }
+    std::cout.flush();
+    return exitCode;
+}
