@@ -72,7 +72,7 @@ bool WriteFile(const std::string &path, const uint8_t *data, size_t size) {
     if (out == nullptr) {
         return false;
     }
-    const bool ok = std::fwrite(data, 1, size, out) == size;
+    const bool ok = size == 0 || std::fwrite(data, 1, size, out) == size;
     return std::fclose(out) == 0 && ok;
 }
 
