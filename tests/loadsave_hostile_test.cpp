@@ -185,6 +185,36 @@ TEST_F(LoadSaveHostile, AnExternalSubsetOrParameterEntityOnTheNetworkIsNeverFetc
     EXPECT_EQ(listener.Connections(), 0);
 }
 
+TEST_F(LoadSaveHostile, AContentModelThatWouldExplodeTheValidatorIsRefused) {
+    // (a|b)*,a,(a|b){n}: the validator's automaton has 2^n states.
+    auto model = [](int n) {
+        std::string text = "((a|b)*,a";
+        for (int i = 0; i < n; ++i) {
+            text += ",(a|b)";
+        }
+        return text + ")";
+    };
+    auto document = [&](int n) {
+        std::string children;
+        for (int i = 0; i <= n; ++i) {
+            children += "<a/>";
+        }
+        return DocWithDtd("<!ELEMENT AED " + model(n) + "><!ELEMENT a EMPTY><!ELEMENT b EMPTY>",
+                          "<AED>" + children + "</AED>");
+    };
+    const std::clock_t start = std::clock();
+    LoadRefused(document(24));
+    EXPECT_LT(static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC, 5.0);
+    EXPECT_NE(MessagesBeyondTrace()[0].text.find("content model of element 'AED' has 51 leaves"),
+              std::string::npos)
+        << MessagesBeyondTrace()[0].text;
+
+    int32_t rc = -1;
+    LoadText(document(6), false, &rc); // 15 leaves: within what a rule file may have
+    EXPECT_EQ(rc, OSTAK_OK);
+    EXPECT_TRUE(MessagesBeyondTrace().empty());
+}
+
 TEST_F(LoadSaveHostile, APathWithBytesBeyondAsciiIsReadAsItIs) {
     const std::string name = "r\xE9gles.xml"; // not valid UTF-8, as a Latin-1 code page writes it
     OstakFileInMem &file = Make(0, dir_.Write(name, Doc("<AED><Application Name=\"A\"/></AED>")));

@@ -1,10 +1,28 @@
 #include "xml/OstakSaxParser.h"
 
+#include <string>
+#include <xercesc/framework/XMLErrorCodes.hpp>
+#include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
+#include <xercesc/validators/common/ContentSpecNode.hpp>
 
 namespace ostak {
+
+namespace {
+
+unsigned CountLeaves(const xercesc::ContentSpecNode *node) noexcept {
+    if (node == nullptr) {
+        return 0;
+    }
+    if (node->getType() == xercesc::ContentSpecNode::Leaf) {
+        return 1;
+    }
+    return CountLeaves(node->getFirst()) + CountLeaves(node->getSecond());
+}
+
+} // namespace
 
 xercesc::InputSource *OstakRefusingEntityResolver::resolveEntity(xercesc::XMLResourceIdentifier *) {
     // With the parser's default resolution disabled, no source means the
@@ -25,6 +43,24 @@ OstakSaxParser::OstakSaxParser()
     setXMLEntityResolver(&m_Resolver);
     m_SecurityManager.setEntityExpansionLimit(kEntityExpansionLimit);
     setSecurityManager(&m_SecurityManager);
+    // The parser does not pass element declarations on unless it is asked to.
+    const_cast<xercesc::XMLScanner &>(getScanner()).setDocTypeHandler(this);
+}
+
+void OstakSaxParser::elementDecl(const xercesc::DTDElementDecl &decl, const bool isIgnored) {
+    const unsigned leaves = CountLeaves(decl.getContentSpec());
+    if (leaves > kMaxContentModelLeaves) {
+        const std::string count = std::to_string(leaves);
+        std::u16string text = u"the content model of element '";
+        text += decl.getFullName();
+        text += u"' has ";
+        text.append(count.begin(), count.end());
+        text += u" leaves, more than a rule file may have";
+        // A fatal error: the parse ends here, before any automaton is built.
+        const_cast<xercesc::XMLScanner &>(getScanner())
+            .emitError(xercesc::XMLErrs::XMLException_Fatal, text.c_str());
+    }
+    xercesc::SAXParser::elementDecl(decl, isIgnored);
 }
 
 void OstakSaxParser::error(const unsigned int errCode, const XMLCh *const msgDomain,

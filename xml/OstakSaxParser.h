@@ -5,13 +5,16 @@
 // parse. A rule file may come from anywhere, so the parser never reads an
 // external entity or an external DTD subset, from a file or from the network
 // (a document that needs one fails with a fatal error), and it stops a
-// document that expands entities beyond what a rule file ever needs.
+// document that expands entities beyond what a rule file ever needs, or that
+// declares a content model complex enough to make the validator's automaton
+// explode (its size can grow exponentially with the model's leaves).
 // Namespace processing stays off, so names arrive exactly as written.
 #pragma once
 
 #include <xercesc/parsers/SAXParser.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLEntityResolver.hpp>
+#include <xercesc/validators/DTD/DTDElementDecl.hpp>
 
 namespace ostak {
 
@@ -19,6 +22,10 @@ namespace ostak {
 // writes none (the predefined entities and character references are not
 // counted), so this only has to serve hand-written files.
 constexpr XMLSize_t kEntityExpansionLimit = 100;
+
+// Leaves a content model may have. The format's own models have at most three;
+// a model of n leaves can cost the validator on the order of 2^(n/2) states.
+constexpr unsigned kMaxContentModelLeaves = 16;
 
 // Refuses every external resource the parser asks for.
 class OstakRefusingEntityResolver : public xercesc::XMLEntityResolver {
@@ -44,6 +51,10 @@ class OstakSaxParser : public xercesc::SAXParser {
                const xercesc::XMLErrorReporter::ErrTypes errType, const XMLCh *const errorText,
                const XMLCh *const systemId, const XMLCh *const publicId, const XMLFileLoc lineNum,
                const XMLFileLoc colNum) override;
+
+    // Refuses, as a fatal error, a content model with more than
+    // kMaxContentModelLeaves leaves, before the validator builds its automaton.
+    void elementDecl(const xercesc::DTDElementDecl &decl, const bool isIgnored) override;
 
     const OstakRefusingEntityResolver &Resolver() const noexcept { return m_Resolver; }
 
