@@ -31,11 +31,6 @@ constexpr unsigned kMaxContentModelLeaves = 16;
 class OstakRefusingEntityResolver : public xercesc::XMLEntityResolver {
   public:
     xercesc::InputSource *resolveEntity(xercesc::XMLResourceIdentifier *resourceIdentifier) override;
-    // How many resources were refused during the parse.
-    unsigned Refused() const noexcept { return m_Refused; }
-
-  private:
-    unsigned m_Refused = 0;
 };
 
 class OstakSaxParser : public xercesc::SAXParser {
@@ -55,8 +50,6 @@ class OstakSaxParser : public xercesc::SAXParser {
     // Refuses, as a fatal error, a content model with more than
     // kMaxContentModelLeaves leaves, before the validator builds its automaton.
     void elementDecl(const xercesc::DTDElementDecl &decl, const bool isIgnored) override;
-
-    const OstakRefusingEntityResolver &Resolver() const noexcept { return m_Resolver; }
 
   private:
     OstakRefusingEntityResolver m_Resolver;
