@@ -58,29 +58,42 @@ int CheckFile(Context &context, const std::string &path) {
     Reporter &reporter = session.reporter();
     ostak::RuleFile file(ostak::FileKind::Source, path);
     const int32_t code = LoadReporting(file, reporter);
-    if (code != OSTAK_OK) {
+    const int loadExit = ExitCodeOfLoad(code);
+    if (loadExit == kExitError) {
         if (!context.quiet) {
             *context.out << path << ": not loaded (" << ostak::ResultName(code) << ")\n";
         }
-        return ExitCodeOfLoad(code);
+        return loadExit;
     }
-    const std::vector<ostak::Application> appls(file.applications().begin(), file.applications().end());
+    // What loaded is validated too, unless the load stopped part-way (an
+    // invalid document) or holds repeated names (reported by the load already).
     int problems = 0;
+    std::size_t appls = 0;
     std::size_t rules = 0;
-    for (const ostak::Application &appl : appls) {
-        problems += CheckApplication(appl, reporter, path);
-        rules += static_cast<std::size_t>(std::distance(appl.rules().begin(), appl.rules().end()));
+    if (code == OSTAK_OK || code == OSTAK_E_INVALID_NAME) {
+        const std::vector<ostak::Application> all(file.applications().begin(), file.applications().end());
+        for (const ostak::Application &appl : all) {
+            problems += CheckApplication(appl, reporter, path);
+            rules += static_cast<std::size_t>(std::distance(appl.rules().begin(), appl.rules().end()));
+        }
+        appls = all.size();
     }
     reporter.SetSubject("");
-    if (!context.quiet) {
-        *context.out << path << ": ";
-        if (problems == 0) {
-            *context.out << "ok (" << appls.size() << " applications, " << rules << " rules)\n";
-        } else {
-            *context.out << problems << (problems == 1 ? " problem\n" : " problems\n");
+    if (code == OSTAK_OK && problems == 0) {
+        if (!context.quiet) {
+            *context.out << path << ": ok (" << appls << " applications, " << rules << " rules)\n";
         }
+        return kExitOk;
     }
-    return problems == 0 ? kExitOk : kExitFound;
+    if (!context.quiet) {
+        std::string what = code != OSTAK_OK ? ostak::ResultName(code) : "";
+        if (problems != 0) {
+            what += (what.empty() ? "" : ", ") + std::to_string(problems) +
+                    (problems == 1 ? " problem" : " problems");
+        }
+        *context.out << path << ": not valid (" << what << ")\n";
+    }
+    return kExitFound;
 }
 
 int RunCheck(Context &context, const ParsedArgs &args) {
