@@ -1,5 +1,7 @@
 #include "xml/OstakSaxParser.h"
 
+#include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <xercesc/framework/XMLErrorCodes.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
@@ -12,14 +14,36 @@ namespace ostak {
 
 namespace {
 
-unsigned CountLeaves(const xercesc::ContentSpecNode *node) noexcept {
-    if (node == nullptr) {
-        return 0;
+// Counts the leaves of a content model, stopping as soon as the count passes
+// `limit`. The walk keeps its own small stack: a model nested deeper than that
+// is beyond any rule file too, and counts as past the limit.
+unsigned CountLeaves(const xercesc::ContentSpecNode *root, unsigned limit) noexcept {
+    constexpr std::size_t kMaxDepth = 64;
+    const xercesc::ContentSpecNode *stack[kMaxDepth];
+    std::size_t depth = 0;
+    if (root != nullptr) {
+        stack[depth++] = root;
     }
-    if (node->getType() == xercesc::ContentSpecNode::Leaf) {
-        return 1;
+    unsigned leaves = 0;
+    while (depth > 0) {
+        const xercesc::ContentSpecNode *node = stack[--depth];
+        if (node->getType() == xercesc::ContentSpecNode::Leaf) {
+            if (++leaves > limit) {
+                return leaves;
+            }
+            continue;
+        }
+        for (const xercesc::ContentSpecNode *child : {node->getSecond(), node->getFirst()}) {
+            if (child == nullptr) {
+                continue;
+            }
+            if (depth == kMaxDepth) {
+                return limit + 1;
+            }
+            stack[depth++] = child;
+        }
     }
-    return CountLeaves(node->getFirst()) + CountLeaves(node->getSecond());
+    return leaves;
 }
 
 } // namespace
@@ -47,14 +71,13 @@ OstakSaxParser::OstakSaxParser()
 }
 
 void OstakSaxParser::elementDecl(const xercesc::DTDElementDecl &decl, const bool isIgnored) {
-    const unsigned leaves = CountLeaves(decl.getContentSpec());
-    if (leaves > kMaxContentModelLeaves) {
-        const std::string count = std::to_string(leaves);
+    if (CountLeaves(decl.getContentSpec(), kMaxContentModelLeaves) > kMaxContentModelLeaves) {
+        const std::string limit = std::to_string(kMaxContentModelLeaves);
         std::u16string text = u"the content model of element '";
         text += decl.getFullName();
-        text += u"' has ";
-        text.append(count.begin(), count.end());
-        text += u" leaves, more than a rule file may have";
+        text += u"' is too complex for a rule file (more than ";
+        text.append(limit.begin(), limit.end());
+        text += u" leaves)";
         // A fatal error: the parse ends here, before any automaton is built.
         const_cast<xercesc::XMLScanner &>(getScanner())
             .emitError(xercesc::XMLErrs::XMLException_Fatal, text.c_str());
