@@ -64,7 +64,7 @@ void Reporter::Print(const std::string &subject, const Held &message) {
 }
 
 Session::Session(const Context &context, const SessionSetup &setup) : reporter_(context) {
-    const std::string root = ResolveRoot(context);
+    const std::string &root = context.root;
     const std::filesystem::path script(setup.scriptPath);
     std::string directory = script.parent_path().string();
     std::string name = script.filename().string();

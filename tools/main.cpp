@@ -123,6 +123,7 @@ int Run(Context &context, std::vector<std::string> args) {
     context.utf8 = parsed.Has("utf8");
     context.quiet = parsed.Has("quiet");
     context.verbose = parsed.Has("verbose");
+    context.root = ResolveRoot(context);
     const char *codeset = nl_langinfo(CODESET);
     SetTextsAreUtf8(context.utf8 || (codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0));
     try {
