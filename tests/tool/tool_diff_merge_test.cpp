@@ -221,6 +221,40 @@ TEST_F(ToolMerge, CancelledUndecidedOrFailedWritesNothing) {
     EXPECT_NE(unknown.err.find("no application \"Nope\" in dat/OstakInstallation.xml"), std::string::npos);
 }
 
+TEST_F(ToolMerge, OneSidedRulesAreAskedWithWhatEachAnswerMeans) {
+    // From a script's rule file into a plain one, a rule only the target holds is asked too.
+    ws_.Write("inst.xml", ws_.Read(kInstallation)); // as a script's file: in step with dat/, loads as it is
+    RunResult result = Run({"merge", "--root", ".", "--source-kind", "script", "inst.xml", "target.xml",
+                            "--app", "Deploy", "--interactive"},
+                           "s\nt\ns\n");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(
+        result.out.find("Application \"Deploy\", rule \"Retry\" is only in the target:\n"
+                        "  text \"retrying in 30 seconds\" [error, std, match case, fail if not found]\n"
+                        "[s] leave it out   [t] keep it   [c] cancel the merge\n> s\n"),
+        std::string::npos)
+        << result.out;
+    JsonValue doc = ShowJson("target.xml");
+    EXPECT_EQ(Names(Application(doc, "Deploy")["rules"]),
+              (std::vector<std::string>{"Rule_1", "Rule_2", "Timeout"}));
+    EXPECT_EQ(Text(doc, "Deploy", "Rule_1"), "Connection refused by peer");
+    EXPECT_EQ(Text(doc, "Deploy", "Rule_2", "level"), "error");
+
+    // From a source file, a rule only the source holds.
+    ws_.Write("target.xml", ws_.Read(kInstallation));
+    result = Run({"merge", kScript, "target.xml", "--app", "Deploy", "--interactive"}, "s\nt\nt\n");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(
+        result.out.find("Application \"Deploy\", rule \"Retry\" is only in the source:\n"
+                        "  text \"retrying in 30 seconds\" [error, std, match case, fail if not found]\n"
+                        "[s] take it   [t] leave it out   [c] cancel the merge\n> s\n"),
+        std::string::npos)
+        << result.out;
+    doc = ShowJson("target.xml");
+    EXPECT_EQ(Text(doc, "Deploy", "Retry"), "retrying in 30 seconds");
+    EXPECT_EQ(Text(doc, "Deploy", "Rule_1"), "Connection refused");
+}
+
 TEST_F(ToolMerge, ReplaceAsksNothing) {
     const RunResult result = Run({"merge", kInstallation, "target.xml", "--app", "Deploy", "--replace"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
