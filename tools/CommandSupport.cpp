@@ -12,7 +12,9 @@ const char *const kKindsHelp =
     "                take the installation file over and write it; the question\n"
     "                whether to merge a changed installation file in is answered no)\n"
     "  installation  the installation file; must exist\n"
-    "  source        a file that serves as a source of applications; must exist\n"
+    "  source        a file that serves as a source of applications; must exist\n";
+
+const char *const kPairsHelp =
     "Accepted pairs SOURCE -> TARGET, and what applying does besides the rules:\n"
     "  source -> plain         (default) new applications arrive freshly stamped;\n"
     "                          rules only in TARGET stay without asking\n"

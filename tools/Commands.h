@@ -36,8 +36,9 @@ int ExitCodeOfLoad(int32_t code);
 // Loads the file, reporting under its path; answers the result code.
 int32_t LoadReporting(ostak::RuleFile &file, Reporter &reporter);
 
-// The file kinds and the accepted pairs, for --help.
+// The file kinds, and the pairs of kinds a merge accepts, for --help.
 extern const char *const kKindsHelp;
+extern const char *const kPairsHelp;
 
 // Exactly `count` positionals, else UsageError naming them.
 void ExpectPositionals(const ParsedArgs &args, std::size_t count, const char *names);

@@ -248,7 +248,8 @@ Command DiffCommand() {
                     "  changed                         the rules differ otherwise\n"
                     "For changed applications it lists the rules only one side holds and, for\n"
                     "rules both hold, the fields that differ. --json prints one JSON document\n"
-                    "(README.md, \"JSON output\"). Kinds default to plain.\n"
+                    "(README.md, \"JSON output\"). Both kinds default to plain; marking treats\n"
+                    "every pair alike except plain and script, which tell \"same stamp\" apart.\n"
                     "\n") +
             kKindsHelp +
             "\n"

@@ -144,7 +144,7 @@ Command MergeCommand() {
                     "--replace replaces TARGET's differing rules by SOURCE's without asking. The\n"
                     "merge is all or nothing: when it is cancelled or fails, nothing is written.\n"
                     "\n") +
-            kPreferHelp + "\n" + kKindsHelp +
+            kPreferHelp + "\n" + kKindsHelp + kPairsHelp +
             "\n"
             "Exit status: 0 when merged and written, 1 when a file is not a valid rule\n"
             "file, 2 when the merge is cancelled, for errors of use or input/output.\n",
