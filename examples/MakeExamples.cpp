@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct RuleSpec {
+struct RuleValues {
     const char *name;
     const char *text; // for a rule that uses its text
     const char *prefix = "";
@@ -33,26 +33,26 @@ struct RuleSpec {
     bool failIfNotFound = false;
 };
 
-void SetRule(ostak::Rule rule, const RuleSpec &spec) {
-    rule.setName(spec.name);
-    rule.setUseText(*spec.text != '\0');
-    rule.setText(spec.text);
-    rule.setPrefix(spec.prefix);
-    rule.setSuffix(spec.suffix);
-    rule.setLevel(spec.level);
-    rule.setType(spec.type);
-    rule.setMatchCase(spec.matchCase);
-    rule.setFailIfNotFound(spec.failIfNotFound);
+void SetRule(ostak::Rule rule, const RuleValues &wanted) {
+    rule.setName(wanted.name);
+    rule.setUseText(*wanted.text != '\0');
+    rule.setText(wanted.text);
+    rule.setPrefix(wanted.prefix);
+    rule.setSuffix(wanted.suffix);
+    rule.setLevel(wanted.level);
+    rule.setType(wanted.type);
+    rule.setMatchCase(wanted.matchCase);
+    rule.setFailIfNotFound(wanted.failIfNotFound);
     rule.finalize();
 }
 
 void AddApplication(ostak::RuleFile &file, const char *name, bool enabled,
-                    const std::vector<RuleSpec> &rules) {
+                    const std::vector<RuleValues> &rules) {
     ostak::Application appl = file.applications().add();
     appl.setName(name);
     appl.setEnabled(enabled);
-    for (const RuleSpec &spec : rules) {
-        SetRule(appl.addRule(), spec);
+    for (const RuleValues &wanted : rules) {
+        SetRule(appl.addRule(), wanted);
     }
     appl.finalize();
 }
