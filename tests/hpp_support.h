@@ -55,11 +55,11 @@ class HppTest : public ostak_test::OstakTest {
 
     // Fills a rule file through the C++ layer, each element finalised.
     static void Fill(ostak::RuleFile &file, const std::vector<ApplSpec> &appls) {
-        for (const ApplSpec &spec : appls) {
+        for (const ApplSpec &desc : appls) {
             ostak::Application appl = file.applications().add();
-            appl.setName(spec.name);
-            appl.setEnabled(spec.enabled);
-            for (const RuleSpec &r : spec.rules) {
+            appl.setName(desc.name);
+            appl.setEnabled(desc.enabled);
+            for (const RuleSpec &r : desc.rules) {
                 ostak::Rule rule = appl.addRule();
                 rule.setName(r.name);
                 rule.setText(r.text);

@@ -211,44 +211,44 @@ inline FileSnap Snap(const ostak::OstakFileInMem &file) {
 }
 
 // Builds records from snapshots (the inverse of Snap).
-inline ostak::OstakElemRule *MakeRule(const RuleSnap &spec) {
+inline ostak::OstakElemRule *MakeRule(const RuleSnap &desc) {
     ostak::OstakElemRule *rule = ostak::OstakElemRule::Create();
     EXPECT_NE(rule, nullptr);
-    EXPECT_EQ(rule->SetName(spec.name.c_str()), 0) << spec.name;
-    EXPECT_EQ(rule->SetText(spec.text.c_str()), 0);
-    EXPECT_EQ(rule->SetPrefix(spec.prefix.c_str()), 0);
-    EXPECT_EQ(rule->SetSuffix(spec.suffix.c_str()), 0);
-    rule->SetLevel(spec.level);
-    rule->SetType(spec.type);
-    rule->SetMatchCase(static_cast<uint8_t>(spec.matchCase));
-    rule->SetUseText(static_cast<uint8_t>(spec.useText));
-    rule->SetFailIfNotFound(static_cast<uint8_t>(spec.failIfNotFound));
+    EXPECT_EQ(rule->SetName(desc.name.c_str()), 0) << desc.name;
+    EXPECT_EQ(rule->SetText(desc.text.c_str()), 0);
+    EXPECT_EQ(rule->SetPrefix(desc.prefix.c_str()), 0);
+    EXPECT_EQ(rule->SetSuffix(desc.suffix.c_str()), 0);
+    rule->SetLevel(desc.level);
+    rule->SetType(desc.type);
+    rule->SetMatchCase(static_cast<uint8_t>(desc.matchCase));
+    rule->SetUseText(static_cast<uint8_t>(desc.useText));
+    rule->SetFailIfNotFound(static_cast<uint8_t>(desc.failIfNotFound));
     return rule;
 }
 
 // Appends an application at the end of the list (the list's order is the
 // order of the specs, as a save writes it).
-inline ostak::OstakElemAppl *AppendAppl(ostak::OstakFileInMem &file, const ApplSnap &spec) {
+inline ostak::OstakElemAppl *AppendAppl(ostak::OstakFileInMem &file, const ApplSnap &desc) {
     ostak::OstakElemAppl *appl = ostak::OstakElemAppl::Create();
     EXPECT_NE(appl, nullptr);
-    EXPECT_EQ(appl->SetName(spec.name.c_str()), 0) << spec.name;
-    appl->SetEnabled(static_cast<uint8_t>(spec.enabled));
-    EXPECT_EQ(appl->SetStamp(spec.host.c_str(), spec.time), 0);
+    EXPECT_EQ(appl->SetName(desc.name.c_str()), 0) << desc.name;
+    appl->SetEnabled(static_cast<uint8_t>(desc.enabled));
+    EXPECT_EQ(appl->SetStamp(desc.host.c_str(), desc.time), 0);
     ostak::OstakElem *lastRule = nullptr;
-    for (const RuleSnap &ruleSpec : spec.rules) {
+    for (const RuleSnap &ruleSpec : desc.rules) {
         ostak::OstakElemRule *rule = MakeRule(ruleSpec);
         EXPECT_EQ(appl->Rules()->InsertAfter(rule, lastRule), 0) << ruleSpec.name;
         lastRule = rule;
     }
-    EXPECT_EQ(file.Applications().InsertAfter(appl, file.Applications().Last()), 0) << spec.name;
+    EXPECT_EQ(file.Applications().InsertAfter(appl, file.Applications().Last()), 0) << desc.name;
     return appl;
 }
 
-inline void Fill(ostak::OstakFileInMem &file, const FileSnap &spec) {
-    ASSERT_EQ(file.SetVersionText(spec.version.c_str(), static_cast<int32_t>(spec.version.size())), 0);
-    file.SetInstallationVersion(spec.installationVersion);
-    file.SetSaved(spec.saved);
-    for (const ApplSnap &appl : spec.appls) {
+inline void Fill(ostak::OstakFileInMem &file, const FileSnap &desc) {
+    ASSERT_EQ(file.SetVersionText(desc.version.c_str(), static_cast<int32_t>(desc.version.size())), 0);
+    file.SetInstallationVersion(desc.installationVersion);
+    file.SetSaved(desc.saved);
+    for (const ApplSnap &appl : desc.appls) {
         AppendAppl(file, appl);
     }
 }

@@ -24,9 +24,9 @@ std::ostream &operator<<(std::ostream &out, const Scenario &s) {
 }
 
 RuleSpec R(const char *name, const char *text = "text") {
-    RuleSpec spec{name};
-    spec.text = text;
-    return spec;
+    RuleSpec desc{name};
+    desc.text = text;
+    return desc;
 }
 
 // Every kind of step: a rule merge with events 4, 5 and 6 and a copy under a

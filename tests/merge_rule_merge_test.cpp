@@ -73,9 +73,9 @@ class MergeRuleMerge : public ostak_test::OstakTest {
 };
 
 RuleSpec WithText(const char *name, const char *text) {
-    RuleSpec spec{name};
-    spec.text = text;
-    return spec;
+    RuleSpec desc{name};
+    desc.text = text;
+    return desc;
 }
 
 // ---- proposed names ----

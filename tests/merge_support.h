@@ -142,29 +142,29 @@ struct DeleteFile {
 };
 using FilePtr = std::unique_ptr<ostak::OstakFileInMem, DeleteFile>;
 
-inline ostak::OstakElemRule *MakeRule(const RuleSpec &spec) {
+inline ostak::OstakElemRule *MakeRule(const RuleSpec &desc) {
     ostak::OstakElemRule *rule = ostak::OstakElemRule::Create();
     EXPECT_NE(rule, nullptr);
-    EXPECT_EQ(rule->SetName(spec.name.c_str()), 0);
-    EXPECT_EQ(rule->SetText(spec.text.c_str()), 0);
-    EXPECT_EQ(rule->SetPrefix(spec.prefix.c_str()), 0);
-    EXPECT_EQ(rule->SetSuffix(spec.suffix.c_str()), 0);
-    rule->SetLevel(spec.level);
-    rule->SetType(spec.type);
-    rule->SetMatchCase(spec.matchCase);
-    rule->SetUseText(spec.useText);
-    rule->SetFailIfNotFound(spec.failIfNotFound);
+    EXPECT_EQ(rule->SetName(desc.name.c_str()), 0);
+    EXPECT_EQ(rule->SetText(desc.text.c_str()), 0);
+    EXPECT_EQ(rule->SetPrefix(desc.prefix.c_str()), 0);
+    EXPECT_EQ(rule->SetSuffix(desc.suffix.c_str()), 0);
+    rule->SetLevel(desc.level);
+    rule->SetType(desc.type);
+    rule->SetMatchCase(desc.matchCase);
+    rule->SetUseText(desc.useText);
+    rule->SetFailIfNotFound(desc.failIfNotFound);
     return rule;
 }
 
-inline ostak::OstakElemAppl *MakeAppl(const ApplSpec &spec) {
+inline ostak::OstakElemAppl *MakeAppl(const ApplSpec &desc) {
     ostak::OstakElemAppl *appl = ostak::OstakElemAppl::Create();
     EXPECT_NE(appl, nullptr);
-    EXPECT_EQ(appl->SetName(spec.name.c_str()), 0);
-    EXPECT_EQ(appl->SetStamp(spec.host.c_str(), spec.time), 0);
-    appl->SetEnabled(spec.enabled);
-    appl->SetDiffMark(spec.mark);
-    for (const RuleSpec &r : spec.rules) {
+    EXPECT_EQ(appl->SetName(desc.name.c_str()), 0);
+    EXPECT_EQ(appl->SetStamp(desc.host.c_str(), desc.time), 0);
+    appl->SetEnabled(desc.enabled);
+    appl->SetDiffMark(desc.mark);
+    for (const RuleSpec &r : desc.rules) {
         appl->Rules()->InsertInOrder(MakeRule(r));
     }
     return appl;

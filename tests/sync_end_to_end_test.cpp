@@ -13,9 +13,9 @@ using namespace sync_test;
 namespace {
 
 RuleSpec R(const char *name, const char *text) {
-    RuleSpec spec{name};
-    spec.text = text;
-    return spec;
+    RuleSpec desc{name};
+    desc.text = text;
+    return desc;
 }
 
 const char *ApplName(void *appl) {

@@ -15,9 +15,9 @@ using namespace sync_test;
 namespace {
 
 RuleSpec R(const char *name, const char *text = "text") {
-    RuleSpec spec{name};
-    spec.text = text;
-    return spec;
+    RuleSpec desc{name};
+    desc.text = text;
+    return desc;
 }
 
 const std::vector<ApplSpec> &InstallAppls() {

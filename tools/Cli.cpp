@@ -15,18 +15,18 @@ namespace ostak_tool {
 namespace {
 
 const OptionSpec *FindLong(const std::vector<OptionSpec> &specs, const std::string &name) {
-    for (const OptionSpec &spec : specs) {
-        if (name == spec.name) {
-            return &spec;
+    for (const OptionSpec &desc : specs) {
+        if (name == desc.name) {
+            return &desc;
         }
     }
     return nullptr;
 }
 
 const OptionSpec *FindShort(const std::vector<OptionSpec> &specs, char name) {
-    for (const OptionSpec &spec : specs) {
-        if (spec.shortName != 0 && spec.shortName == name) {
-            return &spec;
+    for (const OptionSpec &desc : specs) {
+        if (desc.shortName != 0 && desc.shortName == name) {
+            return &desc;
         }
     }
     return nullptr;
@@ -63,45 +63,45 @@ ParsedArgs ParseArgs(const std::vector<std::string> &args, const std::vector<Opt
             optionsEnded = true;
             continue;
         }
-        auto takeValue = [&](const OptionSpec &spec, const std::string &shown) {
+        auto takeValue = [&](const OptionSpec &desc, const std::string &shown) {
             if (i + 1 >= args.size()) {
                 throw UsageError("option " + shown + " needs a value");
             }
-            parsed.options[spec.name].push_back(args[++i]);
+            parsed.options[desc.name].push_back(args[++i]);
         };
         if (arg[1] == '-') {
             const std::size_t equals = arg.find('=');
             const std::string name =
                 arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-            const OptionSpec *spec = FindLong(specs, name);
-            if (spec == nullptr) {
+            const OptionSpec *desc = FindLong(specs, name);
+            if (desc == nullptr) {
                 throw UsageError("unknown option --" + name);
             }
             if (equals != std::string::npos) {
-                if (!spec->takesValue) {
+                if (!desc->takesValue) {
                     throw UsageError("option --" + name + " takes no value");
                 }
-                parsed.options[spec->name].push_back(arg.substr(equals + 1));
-            } else if (spec->takesValue) {
-                takeValue(*spec, arg);
+                parsed.options[desc->name].push_back(arg.substr(equals + 1));
+            } else if (desc->takesValue) {
+                takeValue(*desc, arg);
             } else {
-                parsed.options[spec->name].push_back("");
+                parsed.options[desc->name].push_back("");
             }
             continue;
         }
         for (std::size_t k = 1; k < arg.size(); ++k) {
-            const OptionSpec *spec = FindShort(specs, arg[k]);
-            if (spec == nullptr) {
+            const OptionSpec *desc = FindShort(specs, arg[k]);
+            if (desc == nullptr) {
                 throw UsageError(std::string("unknown option -") + arg[k]);
             }
-            if (!spec->takesValue) {
-                parsed.options[spec->name].push_back("");
+            if (!desc->takesValue) {
+                parsed.options[desc->name].push_back("");
                 continue;
             }
             if (k + 1 < arg.size()) {
-                parsed.options[spec->name].push_back(arg.substr(k + 1));
+                parsed.options[desc->name].push_back(arg.substr(k + 1));
             } else {
-                takeValue(*spec, std::string("-") + arg[k]);
+                takeValue(*desc, std::string("-") + arg[k]);
             }
             break;
         }
