@@ -156,11 +156,14 @@ bool CaptureHostName() noexcept {
     return !host.Empty();
 }
 
-// Undoes what a failed initialisation set up.
-void CleanUp() noexcept {
+// Unregisters the resource file, ends the message handler and stops the XML
+// library: what both a failed initialisation and termination undo. Answers
+// whether the resource file could be removed (true when none was registered).
+bool ReleaseServices() noexcept {
     OstakGlobals &globals = Globals();
+    bool removed = true;
     if (!globals.resourcePath.Empty()) {
-        RemoveResourceFile(globals.resourcePath.text);
+        removed = RemoveResourceFile(globals.resourcePath.text) == 0;
         globals.resourcePath.text[0] = '\0';
     }
     MsgHandlerDestroyFunction();
@@ -169,6 +172,12 @@ void CleanUp() noexcept {
         globals.xmlLibraryStarted = false;
     }
     globals.initialised = false;
+    return removed;
+}
+
+// After a failed initialisation the removal's result does not count.
+void CleanUp() noexcept {
+    ReleaseServices();
 }
 
 int32_t FailInit(int32_t rc) noexcept {
@@ -281,21 +290,8 @@ int32_t GlobalInit(const GlobalInitArgs &args) {
 }
 
 int32_t GlobalTerm() noexcept {
-    OstakGlobals &globals = Globals();
     ClearIssueOnce();
-    int32_t rc = 0;
-    if (!globals.resourcePath.Empty()) {
-        if (RemoveResourceFile(globals.resourcePath.text) != 0) {
-            rc = OSTAK_E_RESOURCE_FILE;
-        }
-        globals.resourcePath.text[0] = '\0';
-    }
-    MsgHandlerDestroyFunction();
-    if (globals.xmlLibraryStarted) {
-        StopXmlLibrary();
-        globals.xmlLibraryStarted = false;
-    }
-    globals.initialised = false;
+    const int32_t rc = ReleaseServices() ? 0 : OSTAK_E_RESOURCE_FILE;
     return IssueUnlessIssued(rc);
 }
 
