@@ -169,6 +169,18 @@ void OstakList::LinkAtHead(OstakElem *elem) noexcept {
     LinkBetween(elem, nullptr, first_);
 }
 
+template <class Record> int32_t OstakList::AddEmptyAtHead(Record **place) noexcept {
+    if (place == nullptr) {
+        return OSTAK_E_INTERNAL_ARGUMENT;
+    }
+    *place = Record::Create();
+    if (*place == nullptr) {
+        return OSTAK_E_NO_MEMORY;
+    }
+    LinkAtHead(*place);
+    return OSTAK_OK;
+}
+
 void OstakList::LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept {
     elem->prev_ = before;
     elem->next_ = after;
@@ -222,15 +234,7 @@ bool OstakList::ChainInOrder() const noexcept {
 }
 
 int32_t OstakListAppl::AddEmpty(OstakElemAppl **place) noexcept {
-    if (place == nullptr) {
-        return OSTAK_E_INTERNAL_ARGUMENT;
-    }
-    *place = OstakElemAppl::Create();
-    if (*place == nullptr) {
-        return OSTAK_E_NO_MEMORY;
-    }
-    LinkAtHead(*place);
-    return OSTAK_OK;
+    return AddEmptyAtHead(place);
 }
 
 OstakElemAppl *OstakListAppl::FirstAppl() const noexcept {
@@ -242,15 +246,7 @@ OstakElemAppl *OstakListAppl::FindAppl(const char *name) const noexcept {
 }
 
 int32_t OstakListRule::AddEmpty(OstakElemRule **place) noexcept {
-    if (place == nullptr) {
-        return OSTAK_E_INTERNAL_ARGUMENT;
-    }
-    *place = OstakElemRule::Create();
-    if (*place == nullptr) {
-        return OSTAK_E_NO_MEMORY;
-    }
-    LinkAtHead(*place);
-    return OSTAK_OK;
+    return AddEmptyAtHead(place);
 }
 
 } // namespace ostak

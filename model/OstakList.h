@@ -73,6 +73,9 @@ class OstakList : public SeamAllocated {
   protected:
     // Links an unlinked element at the head (the place of an empty name).
     void LinkAtHead(OstakElem *elem) noexcept;
+    // Links a new record of defaults at the head: 0, 4 when the place is
+    // null, 7 when no memory (the place then holds null).
+    template <class Record> int32_t AddEmptyAtHead(Record **place) noexcept;
 
   private:
     friend class OstakElem;

@@ -13,10 +13,6 @@ using namespace model_test;
 
 namespace {
 
-constexpr int32_t kMsgInvalidArgument = -32594;
-constexpr int32_t kMsgNoMemory = -32590;
-constexpr int32_t kMsgNotInitialised = -32551;
-
 struct DeleteFile {
     void operator()(OstakFileInMem *file) const { delete file; }
 };

@@ -9,6 +9,7 @@
 #include "model/OstakElemRule.h"
 #include "model/OstakList.h"
 #include "tests/TestSupport.h"
+#include "tests/model_support.h"
 
 #include <cstring>
 #include <functional>
@@ -261,13 +262,7 @@ inline uint32_t AnswerKeepAll(const MergeCall &call, std::size_t) {
 // Asserts that the log heard exactly one message: the one of result code
 // `rc`, whose catalogue number is `number`.
 inline void ExpectCodeMessageOnce(int32_t number) {
-    const std::vector<ostak_test::LogRecord> &log = ostak_test::Log();
-    ASSERT_EQ(log.size(), 1u) << "expected only message " << number;
-    EXPECT_EQ(log[0].number, number);
-    EXPECT_EQ(log[0].func, "xfeOstakIssueMsgByRc");
-    EXPECT_EQ(log[0].line, ostak::kLineIssueByRcCatalogue);
-    EXPECT_EQ(log[0].level, ostak::kLevelError);
-    EXPECT_EQ(log[0].text.find("FormatGenericMessage failed"), std::string::npos);
+    model_test::ExpectIssuedOnce(number);
 }
 
 // Initialised in full mode with a known host name and the scripted merge callback.

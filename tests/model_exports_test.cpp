@@ -12,18 +12,6 @@ using namespace model_test;
 
 namespace {
 
-constexpr int32_t kMsgInvalidArgument = -32594;
-constexpr int32_t kMsgDuplicate = -32592;
-constexpr int32_t kMsgNoMemory = -32590;
-constexpr int32_t kMsgInvalidName = -32589;
-constexpr int32_t kMsgNotInList = -32588;
-constexpr int32_t kMsgEmptyText = -32587;
-constexpr int32_t kMsgEmptyPrefix = -32586;
-constexpr int32_t kMsgEmptySuffix = -32585;
-constexpr int32_t kMsgInvalidLevel = -32584;
-constexpr int32_t kMsgLineBreak = -32578;
-constexpr int32_t kMsgNotInitialised = -32551;
-
 class ModelExports : public InitialisedTest {
   protected:
     void SetUp() override {

@@ -28,6 +28,17 @@ ApplPtr MakeAppl() {
     return appl;
 }
 
+// A rule whose four strings are all set (and Level 0), the source of value copies.
+RulePtr MakeSourceRule() {
+    RulePtr rule = MakeRule();
+    EXPECT_EQ(rule->SetName("Src"), 0);
+    EXPECT_EQ(rule->SetText("t"), 0);
+    EXPECT_EQ(rule->SetPrefix("p"), 0);
+    EXPECT_EQ(rule->SetSuffix("s"), 0);
+    rule->SetLevel(0);
+    return rule;
+}
+
 class ModelRecords : public ModelTest {};
 
 TEST_F(ModelRecords, NameAcceptsExactlyTheSixtySixCharacters) {
@@ -236,12 +247,7 @@ TEST_F(ModelRecords, RuleEqualityComparesEveryValueButNotTheLinks) {
 }
 
 TEST_F(ModelRecords, CopyValuesTakesTheNineValuesAndKeepsThePlace) {
-    RulePtr source = MakeRule();
-    ASSERT_EQ(source->SetName("Src"), 0);
-    ASSERT_EQ(source->SetText("t"), 0);
-    ASSERT_EQ(source->SetPrefix("p"), 0);
-    ASSERT_EQ(source->SetSuffix("s"), 0);
-    source->SetLevel(0);
+    RulePtr source = MakeSourceRule();
     source->SetType(1);
     source->SetMatchCase(2);
     source->SetUseText(0);
@@ -262,12 +268,7 @@ TEST_F(ModelRecords, CopyValuesTakesTheNineValuesAndKeepsThePlace) {
 }
 
 TEST_F(ModelRecords, CopyValuesFailingForMemoryChangesNothing) {
-    RulePtr source = MakeRule();
-    ASSERT_EQ(source->SetName("Src"), 0);
-    ASSERT_EQ(source->SetText("t"), 0);
-    ASSERT_EQ(source->SetPrefix("p"), 0);
-    ASSERT_EQ(source->SetSuffix("s"), 0);
-    source->SetLevel(0);
+    RulePtr source = MakeSourceRule();
     RulePtr target = MakeRule();
     ASSERT_EQ(target->SetName("Tgt"), 0);
     RulePtr before(target->Clone());

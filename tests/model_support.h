@@ -16,6 +16,19 @@ namespace model_test {
 
 constexpr const char *kHost = "stamphost";
 
+// Catalogue numbers of the messages that the model's result codes issue
+// (no memory: ostak::kMsgNoMemory).
+constexpr int32_t kMsgInvalidArgument = -32594;
+constexpr int32_t kMsgDuplicate = -32592;
+constexpr int32_t kMsgInvalidName = -32589;
+constexpr int32_t kMsgNotInList = -32588;
+constexpr int32_t kMsgEmptyText = -32587;
+constexpr int32_t kMsgEmptyPrefix = -32586;
+constexpr int32_t kMsgEmptySuffix = -32585;
+constexpr int32_t kMsgInvalidLevel = -32584;
+constexpr int32_t kMsgLineBreak = -32578;
+constexpr int32_t kMsgNotInitialised = -32551;
+
 // The names along a list's chain, after checking that the links agree: each
 // element's Prev is the one before it, its List is the list, and Last is the tail.
 inline std::vector<std::string> Names(const ostak::OstakList &list) {
