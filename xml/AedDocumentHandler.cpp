@@ -62,10 +62,34 @@ const char *AedDocumentHandler::ToMb(TqwiUcConverter &converter, const XMLCh *te
     return converter.GetMb();
 }
 
+bool AedDocumentHandler::TakeAttribute(xercesc::AttributeList &attrs, XMLSize_t index,
+                                       TqwiUcConverter &attrConverter, TqwiUcConverter &valueConverter,
+                                       const char **attrName, const char **value) noexcept {
+    const XMLCh *rawName = attrs.getName(index);
+    const XMLCh *rawValue = attrs.getValue(index);
+    *attrName = ToMb(attrConverter, rawName, Length(rawName), kStartElementFunc);
+    if (attrConverter.OutOfMemory()) {
+        return false;
+    }
+    *value = ToMb(valueConverter, rawValue, Length(rawValue), kStartElementFunc);
+    return !valueConverter.OutOfMemory();
+}
+
+void AedDocumentHandler::LoseTrack() noexcept {
+    m_SkipApplication = true;
+    m_SkipRule = true;
+    m_CurrentApplication = nullptr;
+    m_CurrentRule = nullptr;
+}
+
 void AedDocumentHandler::startElement(const XMLCh *const name, xercesc::AttributeList &attrs) {
     FlushText();
     TqwiUcConverter nameConverter;
     const char *elemName = ToMb(nameConverter, name, Length(name), kStartElementFunc);
+    if (nameConverter.OutOfMemory()) {
+        LoseTrack();
+        return;
+    }
     if (Is(elemName, "AED")) {
         StartAed(attrs, elemName);
     } else if (Is(elemName, "Application")) {
@@ -86,10 +110,11 @@ void AedDocumentHandler::StartAed(xercesc::AttributeList &attrs, const char *ele
     TqwiUcConverter valueConverter;
     const XMLSize_t count = attrs.getLength();
     for (XMLSize_t i = 0; i < count; ++i) {
-        const XMLCh *rawName = attrs.getName(i);
-        const XMLCh *rawValue = attrs.getValue(i);
-        const char *attrName = ToMb(attrConverter, rawName, Length(rawName), kStartElementFunc);
-        const char *value = ToMb(valueConverter, rawValue, Length(rawValue), kStartElementFunc);
+        const char *attrName = nullptr;
+        const char *value = nullptr;
+        if (!TakeAttribute(attrs, i, attrConverter, valueConverter, &attrName, &value)) {
+            return;
+        }
         if (Is(attrName, "FileVersionInstallation")) {
             uint32_t number = 0;
             if (os_convert_to_unsigned_long(value, -1, &number) != kOsSuccess) {
@@ -145,10 +170,12 @@ void AedDocumentHandler::TakeApplicationAttributes(xercesc::AttributeList &attrs
     TqwiUcConverter valueConverter;
     const XMLSize_t count = attrs.getLength();
     for (XMLSize_t i = 0; i < count && !m_SkipApplication; ++i) {
-        const XMLCh *rawName = attrs.getName(i);
-        const XMLCh *rawValue = attrs.getValue(i);
-        const char *attrName = ToMb(attrConverter, rawName, Length(rawName), kStartElementFunc);
-        const char *value = ToMb(valueConverter, rawValue, Length(rawValue), kStartElementFunc);
+        const char *attrName = nullptr;
+        const char *value = nullptr;
+        if (!TakeAttribute(attrs, i, attrConverter, valueConverter, &attrName, &value)) {
+            m_SkipApplication = true;
+            return;
+        }
         if (Is(attrName, "Name")) {
             const int32_t rc = appl->SetName(value);
             if (rc == OSTAK_E_INVALID_NAME) {
@@ -223,10 +250,12 @@ bool AedDocumentHandler::TakeRuleAttributes(xercesc::AttributeList &attrs, const
     TqwiUcConverter valueConverter;
     const XMLSize_t count = attrs.getLength();
     for (XMLSize_t i = 0; i < count; ++i) {
-        const XMLCh *rawName = attrs.getName(i);
-        const XMLCh *rawValue = attrs.getValue(i);
-        const char *attrName = ToMb(attrConverter, rawName, Length(rawName), kStartElementFunc);
-        const char *value = ToMb(valueConverter, rawValue, Length(rawValue), kStartElementFunc);
+        const char *attrName = nullptr;
+        const char *value = nullptr;
+        if (!TakeAttribute(attrs, i, attrConverter, valueConverter, &attrName, &value)) {
+            DropCurrentRule();
+            return false;
+        }
         if (Is(attrName, "Name")) {
             const int32_t rc = rule->SetName(value);
             if (rc == OSTAK_E_INVALID_NAME) {
@@ -373,6 +402,10 @@ void AedDocumentHandler::endElement(const XMLCh *const name) {
     FlushText();
     TqwiUcConverter nameConverter;
     const char *elemName = ToMb(nameConverter, name, Length(name), kEndElementFunc);
+    if (nameConverter.OutOfMemory()) {
+        LoseTrack();
+        return;
+    }
     if (Is(elemName, "Application")) {
         if (m_DropDisabled && m_CurrentApplication != nullptr && m_CurrentApplication->Rules()->Empty()) {
             m_FileInMem->Applications().DeleteElem(m_CurrentApplication);

@@ -73,6 +73,17 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     // otherwise the converter has reported it (result 23).
     const char *ToMb(TqwiUcConverter &converter, const XMLCh *text, std::size_t length,
                      const char *funcName) noexcept;
+    // Converts the name and the value of attribute `index`. False when either
+    // was lost for want of memory (already reported as 7): the caller then
+    // reads no further attributes and leaves the element out, so that a lost
+    // name or value is never mistaken for an invalid one.
+    bool TakeAttribute(xercesc::AttributeList &attrs, XMLSize_t index, TqwiUcConverter &attrConverter,
+                       TqwiUcConverter &valueConverter, const char **attrName, const char **value) noexcept;
+    // After an element name was lost for want of memory the handler no longer
+    // knows where it stands: it leaves everything out, in silence, until the
+    // next Application starts, instead of filing what follows under the wrong
+    // record or reporting it as misplaced.
+    void LoseTrack() noexcept;
     // Issues -32590 as from `funcName` and sets the load result to 7.
     void NoteNoMemory(const char *funcName, int32_t line) noexcept;
     void SetLoadResult(int32_t rc) noexcept;
