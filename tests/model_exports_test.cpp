@@ -363,8 +363,6 @@ TEST_F(ModelExports, CharValuesAreCopiedAndHandedOutUntilSetAgain) {
 TEST_F(ModelExports, NullArgumentsGive3) {
     OstakElemApplHandle *appl = AddAppl("App");
     OstakElemRuleHandle *rule = AddRule(appl, "Rule");
-    OstakElemApplHandle *applPlace = nullptr;
-    OstakElemRuleHandle *rulePlace = nullptr;
     const char *text = nullptr;
     uint8_t flag = 0;
     int32_t number = 0;
@@ -415,8 +413,6 @@ TEST_F(ModelExports, NullArgumentsGive3) {
     for (const auto &c : cases) {
         ExpectFailure(c.call, OSTAK_E_INVALID_ARGUMENT, kMsgInvalidArgument, c.name);
     }
-    (void)applPlace;
-    (void)rulePlace;
     EXPECT_EQ(WalkAppls(), (NameList{"App"}));
     EXPECT_EQ(WalkRules(appl), (NameList{"Rule"}));
 }
@@ -446,6 +442,24 @@ TEST_F(ModelExports, PlacesOfRefusedCalls) {
     ExpectFailure([&] { return xfeOstakElemApplIterateNext(list_, nullptr, &applPlace); }, 3,
                   kMsgInvalidArgument, "next, null current");
     EXPECT_EQ(applPlace, nullptr);
+
+    // Finalising presets the failing rule and the valid flag before it looks at its arguments.
+    for (const bool nullList : {true, false}) {
+        OstakElemRuleHandle *failing = rule;
+        uint8_t valid = 9;
+        ExpectFailure(
+            [&] {
+                return xfeOstakFinalizeElemAppl(nullList ? nullptr : list_, nullList ? appl : nullptr,
+                                                &failing, &valid);
+            },
+            3, kMsgInvalidArgument, nullList ? "finalize, null list" : "finalize, null appl");
+        EXPECT_EQ(failing, nullptr);
+        EXPECT_EQ(valid, 0);
+    }
+    uint8_t ruleValid = 9;
+    ExpectFailure([&] { return xfeOstakFinalizeElemRule(appl, nullptr, &ruleValid); }, 3, kMsgInvalidArgument,
+                  "rule finalize");
+    EXPECT_EQ(ruleValid, 0);
 
     ExpectFailure([&] { return xfeOstakElemRuleAddEmpty(nullptr, &rulePlace); }, 3, kMsgInvalidArgument,
                   "rule add");
