@@ -27,6 +27,22 @@ bool IsSubstitutedReason(icu::UConverterCallbackReason reason) noexcept {
     return reason == icu::UCNV_UNASSIGNED || reason == icu::UCNV_ILLEGAL || reason == icu::UCNV_IRREGULAR;
 }
 
+// The entry points through which a callback writes its substitute, or null
+// when it is to leave ICU's error alone: a reason other than a sequence to
+// substitute, no units to look at, or ICU not loaded. Otherwise the error is
+// cleared, since the substitute takes the sequence's place.
+const IcuEntryPoints *SubstitutionTable(icu::UConverterCallbackReason reason, bool hasUnits, int32_t length,
+                                        icu::UErrorCode *err) noexcept {
+    if (!IsSubstitutedReason(reason) || !hasUnits || length < 1) {
+        return nullptr;
+    }
+    const IcuEntryPoints *table = IcuTable();
+    if (table != nullptr) {
+        *err = icu::U_ZERO_ERROR;
+    }
+    return table;
+}
+
 } // namespace
 
 int32_t ConverterIndexOfName(const char *name) noexcept {
@@ -83,14 +99,10 @@ char FromUnicodeSubstitute(int32_t index, char16_t unit) noexcept {
 void ToUnicodeSubstitutionCallback(const void *context, icu::UConverterToUnicodeArgs *args,
                                    const char *codeUnits, int32_t length,
                                    icu::UConverterCallbackReason reason, icu::UErrorCode *err) noexcept {
-    if (!IsSubstitutedReason(reason) || codeUnits == nullptr || length < 1) {
-        return;
-    }
-    const IcuEntryPoints *table = IcuTable();
+    const IcuEntryPoints *table = SubstitutionTable(reason, codeUnits != nullptr, length, err);
     if (table == nullptr) {
         return;
     }
-    *err = icu::U_ZERO_ERROR;
     const icu::UChar unit = ToUnicodeSubstitute(ConverterIndexOfContext(context), codeUnits, length);
     table->ucnv_cbToUWriteUChars(args, &unit, 1, 0, err);
 }
@@ -98,14 +110,10 @@ void ToUnicodeSubstitutionCallback(const void *context, icu::UConverterToUnicode
 void FromUnicodeSubstitutionCallback(const void *context, icu::UConverterFromUnicodeArgs *args,
                                      const icu::UChar *codeUnits, int32_t length, icu::UChar32 /*codePoint*/,
                                      icu::UConverterCallbackReason reason, icu::UErrorCode *err) noexcept {
-    if (!IsSubstitutedReason(reason) || codeUnits == nullptr || length < 1) {
-        return;
-    }
-    const IcuEntryPoints *table = IcuTable();
+    const IcuEntryPoints *table = SubstitutionTable(reason, codeUnits != nullptr, length, err);
     if (table == nullptr) {
         return;
     }
-    *err = icu::U_ZERO_ERROR;
     const char byte = FromUnicodeSubstitute(ConverterIndexOfContext(context), codeUnits[0]);
     table->ucnv_cbFromUWriteBytes(args, &byte, 1, 0, err);
 }
