@@ -119,8 +119,9 @@ int32_t OstakApplyDifferences::CarryNew(OstakElemAppl &appl) noexcept {
         delete clone;
         return rc;
     }
-    // A namesake missed by the lookup (a renamed element not yet re-sorted)
-    // makes this 5, with the clone linked; the restore then removes it.
+    // Insert in order stops where find by name stopped, so it cannot meet a
+    // namesake here; should it ever give 5, the clone is linked and the
+    // restore removes it with the rest.
     return target_.InsertInOrder(clone);
 }
 

@@ -58,12 +58,17 @@ TEST_F(MergeApply, OnlyTheFivePairsOfTheDirectionTableAreAccepted) {
             const FileSnap targetBefore = Snapshot(*target);
             ostak_test::Log().clear();
             const int32_t direction = MergeDirection(sourceKind, targetKind);
-            const int32_t rc = Apply(source, target);
             const bool accepted = (sourceKind == 0 && targetKind == 1) ||
                                   (sourceKind == 1 && targetKind == 0) ||
                                   (sourceKind == 3 && targetKind == 0) ||
                                   ((sourceKind == 2 || sourceKind == 3) && targetKind == 1);
             EXPECT_EQ(direction != kDirectionNone, accepted);
+            // A refused pair is refused before anything is allocated: a failing
+            // first allocation must not turn the 3 into a 7.
+            const int64_t live = LiveAllocations();
+            Seams().failAllocationAt = accepted ? 0 : 1;
+            const int32_t rc = Apply(source, target);
+            Seams().failAllocationAt = 0;
             if (accepted) {
                 EXPECT_EQ(rc, 0) << sourceKind << " into " << targetKind;
                 EXPECT_EQ(ApplNames(Snapshot(*target)), (std::vector<std::string>{"New", "Old"}));
@@ -72,6 +77,7 @@ TEST_F(MergeApply, OnlyTheFivePairsOfTheDirectionTableAreAccepted) {
                 ExpectCodeMessageOnce(-32594);
                 EXPECT_EQ(Snapshot(*source), sourceBefore);
                 EXPECT_EQ(Snapshot(*target), targetBefore);
+                EXPECT_EQ(LiveAllocations(), live);
             }
         }
     }
@@ -92,48 +98,53 @@ TEST_F(MergeApply, NullHandles) {
 }
 
 TEST_F(MergeApply, ANewApplicationByDirection) {
+    constexpr int kAsSource = -1;
     struct Case {
         int32_t direction;
-        int enabled;        // of the copy in the target
+        int enabled;        // of the copy in the target, or kAsSource
         bool copyStamped;   // the copy carries the stamp of this call
         bool sourceStamped; // the source application is stamped first
     };
     const Case cases[] = {
-        {kDirectionPlainToScript, 0, true, true},
+        {kDirectionPlainToScript, kAsSource, true, true},
         {kDirectionScriptToPlain, 1, false, false},
-        {kDirectionSourceToPlain, 0, true, false},
+        {kDirectionSourceToPlain, kAsSource, true, false},
         {kDirectionIntoScript, 0, true, false},
     };
     for (const Case &c : cases) {
-        // The source application is disabled, so direction 1's "becomes true" shows.
-        FilePtr source = MakeFile(KindOfDirectionSource(c.direction),
-                                  {{"Mid", {{"r1"}, {"r2"}}, OstakDiffApply, 0, "srchost", 77}});
-        FilePtr target = MakeFile(KindOfDirectionTarget(c.direction),
-                                  {{"Alpha", {}, 0, 0, "t", 1}, {"Zulu", {}, 0, 1, "t", 2}});
-        FileSnap expectedSource = Snapshot(*source);
-        ASSERT_EQ(Apply(source, target), 0) << "direction " << c.direction;
-        const FileSnap sourceAfter = Snapshot(*source);
-        const FileSnap targetAfter = Snapshot(*target);
-        EXPECT_EQ(ApplNames(targetAfter), (std::vector<std::string>{"Alpha", "Mid", "Zulu"}));
-        const ApplSnap &copy = Find(targetAfter, "Mid");
-        EXPECT_EQ(copy.enabled, c.enabled) << "direction " << c.direction;
-        EXPECT_EQ(copy.rules, expectedSource[0].rules);
-        EXPECT_EQ(copy.mark, OstakDiffApply) << "the copy carries the mark as it is";
-        if (c.copyStamped) {
-            ExpectStampedNow(copy);
-        } else {
-            EXPECT_EQ(copy.host, "srchost");
-            EXPECT_EQ(copy.time, 77);
+        for (uint8_t sourceEnabled : {0, 1}) {
+            SCOPED_TRACE("direction " + std::to_string(c.direction) + ", source Enabled " +
+                         std::to_string(sourceEnabled));
+            FilePtr source =
+                MakeFile(KindOfDirectionSource(c.direction),
+                         {{"Mid", {{"r1"}, {"r2"}}, OstakDiffApply, sourceEnabled, "srchost", 77}});
+            FilePtr target = MakeFile(KindOfDirectionTarget(c.direction),
+                                      {{"Alpha", {}, 0, 0, "t", 1}, {"Zulu", {}, 0, 1, "t", 2}});
+            FileSnap expectedSource = Snapshot(*source);
+            ASSERT_EQ(Apply(source, target), 0) << "direction " << c.direction;
+            const FileSnap sourceAfter = Snapshot(*source);
+            const FileSnap targetAfter = Snapshot(*target);
+            EXPECT_EQ(ApplNames(targetAfter), (std::vector<std::string>{"Alpha", "Mid", "Zulu"}));
+            const ApplSnap &copy = Find(targetAfter, "Mid");
+            EXPECT_EQ(copy.enabled, c.enabled == kAsSource ? sourceEnabled : c.enabled);
+            EXPECT_EQ(copy.rules, expectedSource[0].rules);
+            EXPECT_EQ(copy.mark, OstakDiffApply) << "the copy carries the mark as it is";
+            if (c.copyStamped) {
+                ExpectStampedNow(copy);
+            } else {
+                EXPECT_EQ(copy.host, "srchost");
+                EXPECT_EQ(copy.time, 77);
+            }
+            if (c.sourceStamped) {
+                ExpectStampedNow(sourceAfter[0]);
+                EXPECT_EQ(copy.time, sourceAfter[0].time);
+            } else {
+                EXPECT_EQ(sourceAfter, expectedSource) << "direction " << c.direction;
+            }
+            EXPECT_EQ(Find(targetAfter, "Zulu").enabled, c.direction == kDirectionPlainToScript ? 0 : 1);
+            EXPECT_TRUE(ScriptedMerge::Calls().empty());
+            EXPECT_NE(Appl(*target, "Mid"), Appl(*source, "Mid"));
         }
-        if (c.sourceStamped) {
-            ExpectStampedNow(sourceAfter[0]);
-            EXPECT_EQ(copy.time, sourceAfter[0].time);
-        } else {
-            EXPECT_EQ(sourceAfter, expectedSource) << "direction " << c.direction;
-        }
-        EXPECT_EQ(Find(targetAfter, "Zulu").enabled, c.direction == kDirectionPlainToScript ? 0 : 1);
-        EXPECT_TRUE(ScriptedMerge::Calls().empty());
-        EXPECT_NE(Appl(*target, "Mid"), Appl(*source, "Mid"));
     }
 }
 
@@ -232,7 +243,8 @@ TEST_F(MergeApply, ReplaceFlagCopiesTheSourceRulesWithoutAnyCallback) {
         FilePtr target = MakeFile(KindOfDirectionTarget(direction),
                                   {{"App", {{"b"}, {"x", "other"}}, 0, 1, "t", 2}, {"Same", {{"r"}}}});
         const FileSnap source0 = Snapshot(*source);
-        ASSERT_EQ(Apply(source, target, 1), 0);
+        // Any byte other than 0 sets the flag.
+        ASSERT_EQ(Apply(source, target, direction % 2 == 0 ? 1 : 0x80), 0);
         EXPECT_TRUE(ScriptedMerge::Calls().empty()) << "direction " << direction;
         EXPECT_EQ(Snapshot(*target)[0].rules, source0[0].rules) << "direction " << direction;
         EXPECT_EQ(Snapshot(*source)[0].rules, source0[0].rules);
@@ -302,13 +314,19 @@ TEST_F(MergeApply, StampsAfterAMergeByDirection) {
             break;
         case kDirectionSourceToPlain:
             EXPECT_EQ(t.host, "t");
+            EXPECT_EQ(t.time, 2);
             EXPECT_EQ(s.host, "s");
+            EXPECT_EQ(s.time, 1);
+            EXPECT_EQ(t.enabled, 0) << "only direction 0 carries Enabled over";
             break;
         case kDirectionIntoScript:
             ExpectStampedNow(t);
             EXPECT_EQ(s.host, "s");
+            EXPECT_EQ(s.time, 1);
+            EXPECT_EQ(t.enabled, 0) << "only direction 0 carries Enabled over";
             break;
         }
+        EXPECT_EQ(s.enabled, 1) << "direction " << direction;
     }
 }
 
@@ -317,7 +335,9 @@ TEST_F(MergeApply, MarkOutOfRangeIsRefusedWithItsOwnMessage) {
     FilePtr target = MakeFile(1, {{"Z", {}, 0, 1}});
     const FileSnap source0 = Snapshot(*source);
     const FileSnap target0 = Snapshot(*target);
+    const int64_t live = LiveAllocations();
     EXPECT_EQ(Apply(source, target), OSTAK_E_INVALID_ARGUMENT);
+    EXPECT_EQ(LiveAllocations(), live) << "backups and the copy of A are gone";
     const std::vector<ostak_test::LogRecord> &log = ostak_test::Log();
     ASSERT_EQ(log.size(), 1u) << "no second message for the code";
     EXPECT_EQ(log[0].number, -32550);
@@ -355,7 +375,9 @@ TEST_F(MergeApply, FailuresOfTheMergeWithTheirMessages) {
         ScriptedMerge::Reset(c.answer);
         Globals().mergeCallback = c.noCallback ? nullptr : ScriptedMerge::Callback;
         ostak_test::Log().clear();
+        const int64_t live = LiveAllocations();
         EXPECT_EQ(Apply(source, target), c.rc) << c.what;
+        EXPECT_EQ(LiveAllocations(), live) << c.what;
         ExpectCodeMessageOnce(c.number);
         EXPECT_EQ(Snapshot(*source), source0) << c.what;
         EXPECT_EQ(Snapshot(*target), target0) << c.what;
@@ -370,7 +392,9 @@ TEST_F(MergeApply, ANameTakenInTheMergedListFailsWithFive) {
     ASSERT_EQ(Rule(appl, "w")->SetName("x"), 0);
     const FileSnap source0 = Snapshot(*source);
     const FileSnap target0 = Snapshot(*target);
+    const int64_t live = LiveAllocations();
     EXPECT_EQ(Apply(source, target), OSTAK_E_DUPLICATE_NAME);
+    EXPECT_EQ(LiveAllocations(), live);
     ExpectCodeMessageOnce(-32592);
     EXPECT_EQ(Snapshot(*source), source0);
     EXPECT_EQ(Snapshot(*target), target0);
@@ -381,9 +405,11 @@ TEST_F(MergeApply, NoMemoryForTheBackups) {
     FilePtr target = MakeFile(1, {{"B", {}, 0, 1}});
     const FileSnap source0 = Snapshot(*source);
     const FileSnap target0 = Snapshot(*target);
+    const int64_t live = LiveAllocations();
     Seams().failAllocationAt = 1;
     EXPECT_EQ(Apply(source, target), OSTAK_E_NO_MEMORY);
     Seams().failAllocationAt = 0;
+    EXPECT_EQ(LiveAllocations(), live);
     ExpectCodeMessageOnce(-32590);
     EXPECT_EQ(Snapshot(*source), source0);
     EXPECT_EQ(Snapshot(*target), target0);

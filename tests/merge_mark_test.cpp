@@ -99,7 +99,9 @@ TEST_F(MergeMark, EveryApplicationIsMarkedAndOldMarksOverwritten) {
     expected[1].mark = OstakDiffSameRules;
     expected[2].mark = OstakDiffSameStamp;
     expected[3].mark = OstakDiffChanged;
+    const uint64_t attempts = AllocationAttempts();
     ASSERT_EQ(xfeOstakMarkDifferencesInSource(H(source), H(other)), 0);
+    EXPECT_EQ(AllocationAttempts(), attempts) << "marking allocates nothing, so it cannot fail";
     EXPECT_EQ(Snapshot(*source), expected) << "only the marks change";
     EXPECT_TRUE(ostak_test::Log().empty());
 }

@@ -13,10 +13,7 @@ using namespace merge_test;
 
 namespace {
 
-struct DeleteAppl {
-    void operator()(OstakElemAppl *appl) const { delete appl; }
-};
-using ApplPtr = std::unique_ptr<OstakElemAppl, DeleteAppl>;
+using ApplPtr = std::unique_ptr<OstakElemAppl>;
 
 class MergeRuleMerge : public ostak_test::OstakTest {
   protected:

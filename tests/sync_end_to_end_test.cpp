@@ -39,6 +39,21 @@ struct Seen {
     bool targetHandlesAreTheScripts;
 };
 
+void ExpectSeen(const Seen &seen, const Seen &expected) {
+    SCOPED_TRACE("event " + std::to_string(expected.event) + " on " + expected.rule);
+    EXPECT_EQ(seen.event, expected.event);
+    EXPECT_EQ(seen.sourceKind, expected.sourceKind);
+    EXPECT_EQ(seen.targetKind, expected.targetKind);
+    EXPECT_EQ(seen.appl, expected.appl);
+    EXPECT_EQ(seen.rule, expected.rule);
+    EXPECT_EQ(seen.text, expected.text);
+    EXPECT_EQ(seen.appl2, expected.appl2);
+    EXPECT_EQ(seen.rule2, expected.rule2);
+    EXPECT_EQ(seen.text2, expected.text2);
+    EXPECT_EQ(seen.proposed, expected.proposed);
+    EXPECT_EQ(seen.targetHandlesAreTheScripts, expected.targetHandlesAreTheScripts);
+}
+
 std::vector<Seen> &SeenCalls() {
     static std::vector<Seen> seen;
     return seen;
@@ -120,26 +135,11 @@ TEST_F(SyncEndToEnd, ChangedInstallationMergedIntoTheScriptsFile) {
     EXPECT_TRUE(Messages().empty());
     const std::vector<Seen> &calls = SeenCalls();
     ASSERT_EQ(calls.size(), 2u) << "Rule_1 is equal and Rule_5, only in the script, stays without a call";
-    EXPECT_EQ(calls[0].event, OstakMergeRuleConflict);
-    EXPECT_EQ(calls[0].sourceKind, 2);
-    EXPECT_EQ(calls[0].targetKind, 1);
-    EXPECT_EQ(calls[0].appl, "Editor");
-    EXPECT_EQ(calls[0].rule, "Rule_2");
-    EXPECT_EQ(calls[0].text, "save");
-    EXPECT_EQ(calls[0].appl2, "Editor");
-    EXPECT_EQ(calls[0].rule2, "Rule_2");
-    EXPECT_EQ(calls[0].text2, "saved");
-    EXPECT_EQ(calls[0].proposed, "Rule_4") << "Rule_3 is the installation's";
-    EXPECT_TRUE(calls[0].targetHandlesAreTheScripts);
-    EXPECT_EQ(calls[1].event, OstakMergeRuleOnlyInSource);
-    EXPECT_EQ(calls[1].sourceKind, 2);
-    EXPECT_EQ(calls[1].targetKind, 1);
-    EXPECT_EQ(calls[1].appl, "Editor");
-    EXPECT_EQ(calls[1].rule, "Rule_3");
-    EXPECT_EQ(calls[1].text, "close");
-    EXPECT_EQ(calls[1].appl2, "(null)");
-    EXPECT_EQ(calls[1].rule2, "(null)");
-    EXPECT_EQ(calls[1].proposed, "(null)");
+    // The conflict proposes Rule_4: Rule_3 is the installation's.
+    ExpectSeen(calls[0], {OstakMergeRuleConflict, 2, 1, "Editor", "Rule_2", "save", "Editor", "Rule_2",
+                          "saved", "Rule_4", true});
+    ExpectSeen(calls[1], {OstakMergeRuleOnlyInSource, 2, 1, "Editor", "Rule_3", "close", "(null)", "(null)",
+                          "(null)", "(null)", true});
 
     uint8_t saved = 0;
     EXPECT_EQ(xfeOstakFileInMemGetAttrBool(script_, OSTAK_FILE_BOOL_SAVED, &saved), 0);

@@ -7,6 +7,7 @@
 #include "frame/MsgIssue.h"
 
 #include <map>
+#include <stdexcept>
 
 using namespace ostak;
 using namespace merge_test;
@@ -155,6 +156,24 @@ TEST_F(SyncLoad, AnswerTwoMergesEveryInstallationApplicationAndSavesAsSaved) {
     EXPECT_EQ(ReadFile(ScriptPath()), written);
 }
 
+TEST_F(SyncLoad, WithoutAnAnswerOfTwoFromAConfigurationCallbackNothingIsMerged) {
+    WriteInstallation(DocXml(InstallAppls(), 6));
+    const std::string scriptDoc = DocXml(ScriptAppls(), 5, true);
+    WriteScript(scriptDoc);
+    Init();
+    const ostak_conf_callback throwing = [](int32_t) -> int32_t { throw std::runtime_error("conf"); };
+    for (ostak_conf_callback conf : {static_cast<ostak_conf_callback>(nullptr), throwing}) {
+        SCOPED_TRACE(conf == nullptr ? "none registered" : "one that throws");
+        Globals().confCallback = conf;
+        EXPECT_EQ(LoadScript(), 0);
+        EXPECT_TRUE(ScriptedMerge::Calls().empty());
+        EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
+        EXPECT_EQ(Snapshot(Script()), SnapOf(ScriptAppls()));
+        EXPECT_EQ(Script().InstallationVersion(), 5);
+        EXPECT_TRUE(Messages().empty());
+    }
+}
+
 TEST_F(SyncLoad, CancelInTheMergeLoadsWithoutWriting) {
     WriteInstallation(DocXml(InstallAppls(), 6));
     const std::string scriptDoc = DocXml(ScriptAppls(), 5, true);
@@ -233,11 +252,9 @@ TEST_F(SyncLoad, InvalidInstallationFileGivesTwentyFiveAfterTheParsersMessage) {
     WriteScript(scriptDoc);
     Init();
     EXPECT_EQ(LoadScript(), OSTAK_E_INSTALLATION_LOAD);
-    const std::vector<ostak_test::LogRecord> messages = Messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].number, kMsgParserReport);
-    EXPECT_EQ(messages[0].level, kLevelFatal);
-    EXPECT_NE(messages[0].text.find(InstallationPath()), std::string::npos);
+    ExpectOnlyInnerMessage(kMsgParserReport, "AedErrorHandler::report", kLevelFatal,
+                           "xml/AedErrorHandler.cpp", "kMsgParserReport");
+    EXPECT_NE(Messages()[0].text.find(InstallationPath()), std::string::npos);
     EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
 }
 
@@ -246,11 +263,8 @@ TEST_F(SyncLoad, FailedSaveAfterATakeOverGivesTwentyNine) {
     Init();
     std::filesystem::remove(root_.File("dat/OstakDtd.xml"));
     EXPECT_EQ(LoadScript(), OSTAK_E_TAKEOVER_SAVE);
-    const std::vector<ostak_test::LogRecord> messages = Messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].number, kMsgDtdOpen);
-    EXPECT_EQ(messages[0].func, "OstakFileInMem::Save");
-    EXPECT_EQ(messages[0].level, kLevelError);
+    ExpectOnlyInnerMessage(kMsgDtdOpen, "OstakFileInMem::Save", kLevelError, "frame/OstakFileInMemSave.cpp",
+                           "kMsgDtdOpen");
     EXPECT_FALSE(Exists(ScriptPath()));
     EXPECT_EQ(Snapshot(Script()), SnapOf(InstallAppls())) << "the copy stays in memory";
     EXPECT_TRUE(ScriptedConf::Questions().empty());
@@ -264,10 +278,8 @@ TEST_F(SyncLoad, FailedSaveAfterTheMergeGivesThirtyFour) {
     std::filesystem::remove(root_.File("dat/OstakDtd.xml"));
     ScriptedConf::Answer() = 2;
     EXPECT_EQ(LoadScript(), OSTAK_E_MERGE_SAVE);
-    const std::vector<ostak_test::LogRecord> messages = Messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].number, kMsgDtdOpen);
-    EXPECT_EQ(messages[0].func, "OstakFileInMem::Save");
+    ExpectOnlyInnerMessage(kMsgDtdOpen, "OstakFileInMem::Save", kLevelError, "frame/OstakFileInMemSave.cpp",
+                           "kMsgDtdOpen");
     EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
     EXPECT_EQ(ApplNames(Snapshot(Script())), (std::vector<std::string>{"Editor", "Local", "Mail"}))
         << "the merged list stays in memory";
@@ -334,6 +346,7 @@ class SyncLoadSweep : public SyncTest {
             if (rc == OSTAK_E_NO_MEMORY && !Messages().empty() &&
                 Messages().back().func == "xfeOstakIssueMsgByRc") {
                 ++copyFailures_;
+                EXPECT_EQ(Snapshot(Script()), asLoaded) << what << ": the script keeps the list it loaded";
             }
             EXPECT_NE(std::find(allowed.begin(), allowed.end(), rc), allowed.end()) << what;
             EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc) << what;
@@ -366,6 +379,15 @@ TEST_F(SyncLoadSweep, TakeOver) {
           {});
     EXPECT_GT(copyFailures_, 5) << "every allocation of the copy of the installation's list";
     EXPECT_GT(seen_[OSTAK_E_INSTALLATION_LOAD], 0);
+    EXPECT_GT(seen_[OSTAK_E_TAKEOVER_SAVE], 0);
+}
+
+TEST_F(SyncLoadSweep, TakeOverOfALoadedList) {
+    // Number 5 and not saved: the installation's list replaces the loaded one.
+    Sweep(DocXml(ScriptAppls(), 5), 0,
+          {OSTAK_E_NO_MEMORY, OSTAK_E_INVALID_DOCUMENT, OSTAK_E_INSTALLATION_LOAD, OSTAK_E_TAKEOVER_SAVE},
+          SnapOf(ScriptAppls()));
+    EXPECT_GT(copyFailures_, 5) << "every allocation of the copy of the installation's list";
     EXPECT_GT(seen_[OSTAK_E_TAKEOVER_SAVE], 0);
 }
 

@@ -7,6 +7,7 @@
 
 #include "frame/OstakFileInMem.h"
 #include "frame/OstakGlobals.h"
+#include "tests/loadsave_support.h"
 #include "tests/merge_support.h"
 
 #include <filesystem>
@@ -173,6 +174,20 @@ class SyncTest : public ostak_test::OstakTest {
         EXPECT_EQ(messages[0].func, "xfeOstakIssueMsgByRc");
         EXPECT_EQ(messages[0].line, ostak::kLineIssueByRcCatalogue);
         EXPECT_EQ(messages[0].level, ostak::kLevelError);
+    }
+
+    // Asserts that the one message beyond the trace lines is the inner step's
+    // own: its number, function name and level, and a line that is the
+    // statement of `sourceFile` naming `token`.
+    static void ExpectOnlyInnerMessage(int32_t number, const char *func, int32_t level,
+                                       const char *sourceFile, const char *token) {
+        const std::vector<ostak_test::LogRecord> messages = Messages();
+        ASSERT_EQ(messages.size(), 1u) << "expected only message " << number;
+        EXPECT_EQ(messages[0].number, number);
+        EXPECT_EQ(messages[0].func, func);
+        EXPECT_EQ(messages[0].level, level);
+        EXPECT_NE(loadsave_test::SourceLine(sourceFile, messages[0].line).find(token), std::string::npos)
+            << sourceFile << ":" << messages[0].line << " does not issue " << token;
     }
 
     ostak_test::TempDir root_;
