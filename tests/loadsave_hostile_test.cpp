@@ -222,6 +222,34 @@ TEST_F(LoadSaveHostile, AContentModelThatWouldExplodeTheValidatorIsRefused) {
     EXPECT_TRUE(MessagesBeyondTrace().empty());
 }
 
+TEST_F(LoadSaveHostile, AContentModelNestedTooDeeplyIsRefusedBeforeTheValidatorRecursesIntoIt) {
+    // ((((a)*)*)*...): one leaf, nested `depth` levels; the validator walks it
+    // recursively, so deep enough nesting would overflow the stack.
+    auto document = [](int depth) {
+        std::string model = "(";
+        for (int i = 0; i < depth; ++i) {
+            model += "(";
+        }
+        model += "a";
+        for (int i = 0; i < depth; ++i) {
+            model += ")*";
+        }
+        return DocWithDtd("<!ELEMENT AED " + model + ")><!ELEMENT a EMPTY>", "<AED><a/></AED>");
+    };
+    for (int depth : {40, 50000}) {
+        LoadRefused(document(depth));
+        ASSERT_FALSE(MessagesBeyondTrace().empty());
+        EXPECT_NE(MessagesBeyondTrace()[0].text.find("content model of element 'AED' is too complex"),
+                  std::string::npos)
+            << depth << ": " << MessagesBeyondTrace()[0].text;
+        Log().clear();
+    }
+    int32_t rc = -1;
+    LoadText(document(10), false, &rc); // deeper than the format's own models
+    EXPECT_EQ(rc, OSTAK_OK);
+    EXPECT_TRUE(MessagesBeyondTrace().empty());
+}
+
 TEST_F(LoadSaveHostile, APathWithBytesBeyondAsciiIsReadAsItIs) {
     const std::string name = "r\xE9gles.xml"; // not valid UTF-8, as a Latin-1 code page writes it
     OstakFileInMem &file = Make(0, dir_.Write(name, Doc("<AED><Application Name=\"A\"/></AED>")));

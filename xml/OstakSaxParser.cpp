@@ -14,36 +14,45 @@ namespace ostak {
 
 namespace {
 
-// Counts the leaves of a content model, stopping as soon as the count passes
-// `limit`. The walk keeps its own small stack: a model nested deeper than that
-// is beyond any rule file too, and counts as past the limit.
-unsigned CountLeaves(const xercesc::ContentSpecNode *root, unsigned limit) noexcept {
-    constexpr std::size_t kMaxDepth = 64;
-    const xercesc::ContentSpecNode *stack[kMaxDepth];
-    std::size_t depth = 0;
+// Whether a content model stays within what a rule file may need: at most
+// kMaxContentModelLeaves leaves and kMaxContentModelDepth levels of nesting.
+// The validator builds its automaton recursively over the model, so a model
+// nested deeply enough overflows the stack even with a single leaf. The walk
+// keeps its own stack, bounded by the depth limit, and stops at the first
+// excess, so a huge model costs no more than a small one.
+bool ContentModelWithinLimits(const xercesc::ContentSpecNode *root) noexcept {
+    struct Entry {
+        const xercesc::ContentSpecNode *node;
+        unsigned depth;
+    };
+    // Each level of nesting leaves at most one sibling waiting on the stack.
+    Entry stack[kMaxContentModelDepth + 2];
+    std::size_t size = 0;
     if (root != nullptr) {
-        stack[depth++] = root;
+        stack[size++] = {root, 1};
     }
     unsigned leaves = 0;
-    while (depth > 0) {
-        const xercesc::ContentSpecNode *node = stack[--depth];
-        if (node->getType() == xercesc::ContentSpecNode::Leaf) {
-            if (++leaves > limit) {
-                return leaves;
+    while (size > 0) {
+        const Entry entry = stack[--size];
+        if (entry.depth > kMaxContentModelDepth) {
+            return false;
+        }
+        if (entry.node->getType() == xercesc::ContentSpecNode::Leaf) {
+            if (++leaves > kMaxContentModelLeaves) {
+                return false;
             }
             continue;
         }
-        for (const xercesc::ContentSpecNode *child : {node->getSecond(), node->getFirst()}) {
-            if (child == nullptr) {
-                continue;
+        if (size + 2 > sizeof stack / sizeof stack[0]) {
+            return false; // cannot happen within the depth limit; kept as a guard
+        }
+        for (const xercesc::ContentSpecNode *child : {entry.node->getSecond(), entry.node->getFirst()}) {
+            if (child != nullptr) {
+                stack[size++] = {child, entry.depth + 1};
             }
-            if (depth == kMaxDepth) {
-                return limit + 1;
-            }
-            stack[depth++] = child;
         }
     }
-    return leaves;
+    return true;
 }
 
 } // namespace
@@ -66,19 +75,32 @@ OstakSaxParser::OstakSaxParser()
     setXMLEntityResolver(&m_Resolver);
     m_SecurityManager.setEntityExpansionLimit(kEntityExpansionLimit);
     setSecurityManager(&m_SecurityManager);
-    // The parser does not pass element declarations on unless it is asked to.
+    // SAXParser implements the scanner's DocTypeHandler but never installs
+    // itself as one, and has no public way to do so or to bound a content
+    // model; without it elementDecl below is never called. The scanner is an
+    // object the parser allocated and owns (not a const one), so writing to it
+    // through the const reference getScanner() gives is well defined; this
+    // class never calls useScanner, the one call that would replace it. The scanner's
+    // header comes from the same Xerces-C++ package as the library, so the
+    // inline setter matches the library's layout. The hostile-document tests
+    // fail should the check ever stop being called.
     const_cast<xercesc::XMLScanner &>(getScanner()).setDocTypeHandler(this);
 }
 
 void OstakSaxParser::elementDecl(const xercesc::DTDElementDecl &decl, const bool isIgnored) {
-    if (CountLeaves(decl.getContentSpec(), kMaxContentModelLeaves) > kMaxContentModelLeaves) {
-        const std::string limit = std::to_string(kMaxContentModelLeaves);
+    if (!ContentModelWithinLimits(decl.getContentSpec())) {
+        const std::string leaves = std::to_string(kMaxContentModelLeaves);
+        const std::string depth = std::to_string(kMaxContentModelDepth);
         std::u16string text = u"the content model of element '";
         text += decl.getFullName();
         text += u"' is too complex for a rule file (more than ";
-        text.append(limit.begin(), limit.end());
-        text += u" leaves)";
+        text.append(leaves.begin(), leaves.end());
+        text += u" leaves or ";
+        text.append(depth.begin(), depth.end());
+        text += u" levels of nesting)";
         // A fatal error: the parse ends here, before any automaton is built.
+        // The scanner throws to end the parse only because the constructor
+        // asks it to stop at the first fatal error; keep it that way.
         const_cast<xercesc::XMLScanner &>(getScanner())
             .emitError(xercesc::XMLErrs::XMLException_Fatal, text.c_str());
     }

@@ -7,7 +7,8 @@
 // (a document that needs one fails with a fatal error), and it stops a
 // document that expands entities beyond what a rule file ever needs, or that
 // declares a content model complex enough to make the validator's automaton
-// explode (its size can grow exponentially with the model's leaves).
+// explode (its size can grow exponentially with the model's leaves) or nested
+// deeply enough to exhaust the stack while the validator builds it.
 // Namespace processing stays off, so names arrive exactly as written.
 #pragma once
 
@@ -26,6 +27,10 @@ constexpr XMLSize_t kEntityExpansionLimit = 100;
 // Leaves a content model may have. The format's own models have at most three;
 // a model of n leaves can cost the validator on the order of 2^(n/2) states.
 constexpr unsigned kMaxContentModelLeaves = 16;
+// Levels of nesting a content model may have. The format's own models have at
+// most four; the validator walks a model recursively when it builds its
+// automaton, so deeper nesting could exhaust the stack.
+constexpr unsigned kMaxContentModelDepth = 32;
 
 // Refuses every external resource the parser asks for.
 class OstakRefusingEntityResolver : public xercesc::XMLEntityResolver {
@@ -48,7 +53,8 @@ class OstakSaxParser : public xercesc::SAXParser {
                const XMLFileLoc colNum) override;
 
     // Refuses, as a fatal error, a content model with more than
-    // kMaxContentModelLeaves leaves, before the validator builds its automaton.
+    // kMaxContentModelLeaves leaves or kMaxContentModelDepth levels of
+    // nesting, before the validator builds its automaton.
     void elementDecl(const xercesc::DTDElementDecl &decl, const bool isIgnored) override;
 
   private:
