@@ -251,6 +251,30 @@ TEST_F(MergeApply, ReplaceFlagCopiesTheSourceRulesWithoutAnyCallback) {
     }
 }
 
+TEST_F(MergeApply, OnlyARuleMergeNeedsTheMergeCallback) {
+    // A new application, equal rules, equal stamps in direction 0, and (under
+    // the replace flag) differing rules: none of them asks.
+    Globals().mergeCallback = nullptr;
+    for (uint8_t replace : {0, 1}) {
+        const int32_t differsMark = replace != 0 ? OstakDiffApply : OstakDiffSkip;
+        FilePtr source = MakeFile(0, {{"Differs", {{"b"}}, differsMark, 1, "s", 5},
+                                      {"Equal", {{"r"}}, OstakDiffApply},
+                                      {"New", {{"r"}}, OstakDiffApply},
+                                      {"Stamps", {{"a"}}, OstakDiffApply, 1, "h", 5}});
+        FilePtr target = MakeFile(
+            1, {{"Differs", {{"c"}}, 0, 1, "t", 6}, {"Equal", {{"r"}}}, {"Stamps", {{"x"}}, 0, 1, "h", 5}});
+        const FileSnap target0 = Snapshot(*target);
+        ostak_test::Log().clear();
+        EXPECT_EQ(Apply(source, target, replace), 0) << "replace " << int(replace);
+        EXPECT_TRUE(ostak_test::Log().empty());
+        const FileSnap s = Snapshot(*source);
+        const FileSnap t = Snapshot(*target);
+        EXPECT_EQ(ApplNames(t), (std::vector<std::string>{"Differs", "Equal", "New", "Stamps"}));
+        EXPECT_EQ(t[0].rules, replace != 0 ? s[0].rules : target0[0].rules);
+        EXPECT_EQ(t[3].rules, s[3].rules);
+    }
+}
+
 TEST_F(MergeApply, MergedRulesBecomeTheRulesOfBothSides) {
     FilePtr source = MakeFile(2, {{"App", {{"a"}, {"c", "src"}}, OstakDiffApply, 1, "s", 1}});
     FilePtr target = MakeFile(1, {{"App", {{"b"}, {"c", "tgt"}}, 0, 1, "t", 2}});

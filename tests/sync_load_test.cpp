@@ -246,6 +246,18 @@ TEST_F(SyncLoad, MissingInstallationFileGivesTwentyFiveAfterItsOwnMessage) {
     }
 }
 
+TEST_F(SyncLoad, EmptyInstallationFileGivesTwentyFiveAfterTheMessageOfTwentyTwo) {
+    WriteInstallation("");
+    const std::string scriptDoc = DocXml(ScriptAppls(), 5, true);
+    WriteScript(scriptDoc);
+    Init();
+    EXPECT_EQ(LoadScript(), OSTAK_E_INSTALLATION_LOAD);
+    ExpectOnlyCodeMessage(-32574);
+    EXPECT_TRUE(ScriptedConf::Questions().empty());
+    EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
+    EXPECT_EQ(Snapshot(Script()), SnapOf(ScriptAppls()));
+}
+
 TEST_F(SyncLoad, InvalidInstallationFileGivesTwentyFiveAfterTheParsersMessage) {
     WriteInstallation(Head() + "<AED TqVersion=\"7.6\"><Application Name=\"A\"></AED>");
     const std::string scriptDoc = DocXml(ScriptAppls(), 5, true);
