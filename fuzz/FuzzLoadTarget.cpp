@@ -95,12 +95,6 @@ void CheckOrder(const OstakFileInMem &file) {
     }
 }
 
-// Attribute values may hold white space that attribute normalisation turns
-// into blanks on the way back; such stamps are not compared.
-bool PlainValue(const char *text) {
-    return std::strpbrk(text, "\t\r\n") == nullptr;
-}
-
 void CheckSame(const OstakFileInMem &a, const OstakFileInMem &b) {
     const OstakElemAppl *x = a.Applications().FirstAppl();
     const OstakElemAppl *y = b.Applications().FirstAppl();
@@ -108,9 +102,7 @@ void CheckSame(const OstakFileInMem &a, const OstakFileInMem &b) {
         Check(std::strcmp(x->Name(), y->Name()) == 0, "same application names");
         Check(x->Enabled() == y->Enabled(), "same Enabled");
         Check(x->StampTime() == y->StampTime(), "same StampTime");
-        if (PlainValue(x->StampHost())) {
-            Check(std::strcmp(x->StampHost(), y->StampHost()) == 0, "same StampHost");
-        }
+        Check(std::strcmp(x->StampHost(), y->StampHost()) == 0, "same StampHost");
         const OstakElemRule *r = x->Rules()->FirstRule();
         const OstakElemRule *s = y->Rules()->FirstRule();
         for (; r != nullptr && s != nullptr; r = r->NextRule(), s = s->NextRule()) {

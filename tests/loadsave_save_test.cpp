@@ -382,3 +382,32 @@ TEST_F(LoadSaveSave, OnTheIcuPathAConversionThatFailsKeepsTheFormerFile) {
 }
 
 } // namespace
+
+namespace {
+
+// A reader turns raw tabs and line breaks in attribute values into blanks, so
+// the saver must write them as character references for them to come back.
+TEST_F(LoadSaveSave, TabsAndLineBreaksInAStampHostComeBack) {
+    const std::vector<std::string> hosts = {"a\tb", "line\nbreak", "cr\rlf\r\n", "\t&\"<\t", "plain"};
+    for (const std::string &host : hosts) {
+        SCOPED_TRACE(host);
+        const std::string path = dir_.File("stamp.xml");
+        OstakFileInMem &file = Make(OstakFileInMem::kKindPlain, path);
+        OstakElemAppl *appl = OstakElemAppl::Create();
+        ASSERT_NE(appl, nullptr);
+        ASSERT_EQ(appl->SetName("A"), 0);
+        ASSERT_EQ(appl->SetStamp(host.c_str(), 7), 0);
+        ASSERT_EQ(file.Applications().InsertInOrder(appl), 0);
+        ASSERT_EQ(file.Save(false, nullptr, 0, false), 0);
+        const std::string written = ReadFile(path);
+        const std::size_t value = written.find("StampHost=\"") + 11;
+        const std::string raw = written.substr(value, written.find('"', value) - value);
+        EXPECT_EQ(raw.find_first_of("\t\r\n"), std::string::npos) << raw;
+        OstakFileInMem &again = Make(OstakFileInMem::kKindPlain, path);
+        ASSERT_EQ(again.Load(false), 0);
+        ASSERT_NE(again.Applications().FirstAppl(), nullptr);
+        EXPECT_EQ(std::string(again.Applications().FirstAppl()->StampHost()), host);
+    }
+}
+
+} // namespace
