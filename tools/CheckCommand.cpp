@@ -123,7 +123,8 @@ Command CheckCommand() {
                    "loading meets (a document that is not a valid rule file, an invalid name or\n"
                    "value, a repeated name), and for a file that loads, every application and rule\n"
                    "that is not valid (an empty name, a missing text, prefix or suffix). Each\n"
-                   "message names the file, application and rule it is about.\n"
+                   "message names the file, application and rule it is about. check only\n"
+                   "reads: no FILE is ever written.\n"
                    "\n"
                    "Exit status: 0 when every file loads cleanly, 1 when a file is not valid,\n"
                    "2 when a file cannot be read.\n",

@@ -1,5 +1,6 @@
 #include "tools/Commands.h"
 
+#include "tools/PrivateCopy.h"
 #include "tools/Session.h"
 
 namespace ostak_tool {
@@ -41,8 +42,8 @@ int ExitCodeOfLoad(int32_t code) {
     }
 }
 
-int32_t LoadReporting(ostak::RuleFile &file, Reporter &reporter) {
-    reporter.SetSubject(file.path());
+int32_t LoadReporting(ostak::RuleFile &file, Reporter &reporter, const std::string &shown) {
+    reporter.SetSubject(shown.empty() ? file.path() : shown);
     int32_t code = OSTAK_OK;
     try {
         file.load();
@@ -51,6 +52,15 @@ int32_t LoadReporting(ostak::RuleFile &file, Reporter &reporter) {
     }
     reporter.SetSubject("");
     return code;
+}
+
+std::string LoadPathFor(const Context &context, const std::string &path, ostak::FileKind kind,
+                        std::unique_ptr<PrivateCopy> &copy) {
+    if (kind != ostak::FileKind::Script) {
+        return path;
+    }
+    copy = std::make_unique<PrivateCopy>(context, path);
+    return copy->path();
 }
 
 void ExpectPositionals(const ParsedArgs &args, std::size_t count, const char *names) {

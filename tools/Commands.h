@@ -4,12 +4,14 @@
 #include "include/ostak.hpp"
 #include "tools/Cli.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace ostak_tool {
 
 class Reporter;
+class PrivateCopy;
 
 struct Command {
     const char *name;
@@ -33,8 +35,15 @@ Command SyncCommand();
 // valid rule file; 2 for every other failure (input/output, installation file).
 int ExitCodeOfLoad(int32_t code);
 
-// Loads the file, reporting under its path; answers the result code.
-int32_t LoadReporting(ostak::RuleFile &file, Reporter &reporter);
+// Loads the file, reporting under `shown` (default: its path); answers the result code.
+int32_t LoadReporting(ostak::RuleFile &file, Reporter &reporter, const std::string &shown = "");
+
+// What the library is to load for `path`, read as `kind` by a command that
+// must not write it. Loading a script's rule file may write it, so for that
+// kind a private copy is made in `copy` and its path answered; for the other
+// kinds the path itself.
+std::string LoadPathFor(const Context &context, const std::string &path, ostak::FileKind kind,
+                        std::unique_ptr<PrivateCopy> &copy);
 
 // The file kinds, and the pairs of kinds a merge accepts, for --help.
 extern const char *const kKindsHelp;

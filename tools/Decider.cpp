@@ -44,9 +44,9 @@ std::string Flag(bool value) {
 }
 
 std::vector<Row> Rows(const RuleValues &s, const RuleValues &t) {
-    return {{"text", s.text, t.text, true},
-            {"prefix", s.prefix, t.prefix, true},
-            {"suffix", s.suffix, t.suffix, true},
+    return {{"text", Printable(s.text), Printable(t.text), true},
+            {"prefix", Printable(s.prefix), Printable(t.prefix), true},
+            {"suffix", Printable(s.suffix), Printable(t.suffix), true},
             {"useText", Flag(s.useText), Flag(t.useText), false},
             {"matchCase", Flag(s.matchCase), Flag(t.matchCase), false},
             {"failIfNotFound", Flag(s.failIfNotFound), Flag(t.failIfNotFound), false},

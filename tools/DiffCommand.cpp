@@ -3,6 +3,7 @@
 #include "tools/Commands.h"
 
 #include "tools/Json.h"
+#include "tools/PrivateCopy.h"
 #include "tools/Session.h"
 #include "tools/Text.h"
 
@@ -111,10 +112,16 @@ std::string Words(const std::string &status) {
     return words;
 }
 
-void WriteText(std::ostream &out, const ostak::RuleFile &source, const ostak::RuleFile &other,
+// A side of the comparison as the user named it.
+struct Side {
+    std::string path;
+    ostak::FileKind kind;
+};
+
+void WriteText(std::ostream &out, const Side &source, const Side &other,
                const std::map<std::string, ApplDiff> &diffs) {
-    out << "source: " << source.path() << " (" << KindName(source.kind()) << ")\n";
-    out << "other:  " << other.path() << " (" << KindName(other.kind()) << ")\n";
+    out << "source: " << Printable(source.path) << " (" << KindName(source.kind) << ")\n";
+    out << "other:  " << Printable(other.path) << " (" << KindName(other.kind) << ")\n";
     std::size_t width = 0;
     for (const auto &entry : diffs) {
         width = std::max(width, entry.first.size());
@@ -135,13 +142,13 @@ void WriteText(std::ostream &out, const ostak::RuleFile &source, const ostak::Ru
     }
 }
 
-void WriteSide(JsonWriter &json, const char *key, const ostak::RuleFile &file) {
+void WriteSide(JsonWriter &json, const char *key, const Side &side) {
     json.Key(key);
     json.BeginObject();
     json.Key("file");
-    json.String(ToUtf8(file.path()));
+    json.String(ToUtf8(side.path));
     json.Key("kind");
-    json.String(KindName(file.kind()));
+    json.String(KindName(side.kind));
     json.EndObject();
 }
 
@@ -154,7 +161,7 @@ void WriteOptionalBool(JsonWriter &json, const char *key, const std::optional<bo
     }
 }
 
-void WriteJson(std::ostream &out, const ostak::RuleFile &source, const ostak::RuleFile &other,
+void WriteJson(std::ostream &out, const Side &source, const Side &other,
                const std::map<std::string, ApplDiff> &diffs, bool differences) {
     JsonWriter json(out);
     json.BeginObject();
@@ -209,12 +216,20 @@ int RunDiff(Context &context, const ParsedArgs &args) {
     RequireRegularFile(context, sourcePath);
     RequireRegularFile(context, otherPath);
 
+    // A file read as a script's rule file is loaded from a private copy: diff never writes.
+    std::unique_ptr<PrivateCopy> sourceCopy;
+    std::unique_ptr<PrivateCopy> otherCopy;
+    const std::string sourceLoad = LoadPathFor(context, sourcePath, sourceKind, sourceCopy);
+    const std::string otherLoad = LoadPathFor(context, otherPath, otherKind, otherCopy);
     const bool otherIsScript = otherKind == ostak::FileKind::Script && sourceKind != ostak::FileKind::Script;
-    Session session(context, SessionSetup{otherIsScript ? otherPath : sourcePath});
-    ostak::RuleFile source(sourceKind, sourcePath);
-    ostak::RuleFile other(otherKind, otherPath);
-    for (ostak::RuleFile *file : {&source, &other}) {
-        if (const int32_t code = LoadReporting(*file, session.reporter()); code != OSTAK_OK) {
+    Session session(context, SessionSetup{otherIsScript ? otherLoad : sourceLoad});
+    ostak::RuleFile source(sourceKind, sourceLoad);
+    ostak::RuleFile other(otherKind, otherLoad);
+    const Side sourceSide{sourcePath, sourceKind};
+    const Side otherSide{otherPath, otherKind};
+    for (const auto &[file, side] : {std::pair{&source, &sourceSide}, std::pair{&other, &otherSide}}) {
+        session.reporter().Alias(file->path(), side->path);
+        if (const int32_t code = LoadReporting(*file, session.reporter(), side->path); code != OSTAK_OK) {
             return ExitCodeOfLoad(code);
         }
     }
@@ -224,9 +239,9 @@ int RunDiff(Context &context, const ParsedArgs &args) {
         differences = differences || entry.second.status != "same-rules";
     }
     if (args.Has("json")) {
-        WriteJson(*context.out, source, other, diffs, differences);
+        WriteJson(*context.out, sourceSide, otherSide, diffs, differences);
     } else if (!context.quiet) {
-        WriteText(*context.out, source, other, diffs);
+        WriteText(*context.out, sourceSide, otherSide, diffs);
     }
     return differences ? kExitFound : kExitOk;
 }
@@ -252,6 +267,10 @@ Command DiffCommand() {
                     "every pair alike except plain and script, which tell \"same stamp\" apart.\n"
                     "\n") +
             kKindsHelp +
+            "\n"
+            "diff never writes: a file read as a script's rule file is loaded from a\n"
+            "private copy, so that keeping it in step with the installation file shows\n"
+            "in the comparison but never reaches the file itself.\n"
             "\n"
             "Exit status: 0 when no application differs, 1 when one does, 2 for errors\n"
             "of use or input/output (and 1 when a file is not a valid rule file).\n",

@@ -2,10 +2,12 @@
 #include "tools/Commands.h"
 
 #include "tools/Decider.h"
+#include "tools/PrivateCopy.h"
 #include "tools/Session.h"
 #include "tools/Text.h"
 
 #include <map>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <sys/stat.h>
@@ -57,13 +59,73 @@ void RequireRegularOrMissing(const Context &context, const std::string &path) {
     }
 }
 
+// The target of a merge, loaded. A target marked Saved="true" is a script's
+// rule file: unless a kind was asked for, it is merged into as one, so that
+// it stays one (mark and all); a kind asked for that drops the mark is warned about.
+struct Target {
+    ostak::RuleFile file;
+    bool keptScript = false; // loaded anew as a script's rule file because of its mark
+};
+
+std::optional<Target> LoadTarget(const Context &context, Session &session, const std::string &path,
+                                 ostak::FileKind kind, bool kindAsked, ostak::FileKind sourceKind, int &exitCode) {
+    Target target{ostak::RuleFile(kind, path)};
+    if (const int32_t code = LoadReporting(target.file, session.reporter()); code != OSTAK_OK) {
+        exitCode = ExitCodeOfLoad(code);
+        return std::nullopt;
+    }
+    if (kind == ostak::FileKind::Script || !target.file.saved()) {
+        return target;
+    }
+    if (kindAsked) {
+        Complain(context, "warning: " + path + " is a script's rule file (Saved=\"true\"); written as a " +
+                              KindName(kind) +
+                              " file it loses that mark, and the next 'ostak sync' of it takes the "
+                              "installation file over it whenever their installation-file versions "
+                              "differ, replacing its applications");
+        return target;
+    }
+    if (sourceKind == ostak::FileKind::Script) {
+        Complain(context, path + " is a script's rule file (Saved=\"true\") and one script's rule file "
+                                 "is not merged into another; give --target-kind plain to write it as a "
+                                 "plain file (it then loses the mark)");
+        exitCode = kExitError;
+        return std::nullopt;
+    }
+    target = Target{ostak::RuleFile(ostak::FileKind::Script, path), true};
+    if (const int32_t code = LoadReporting(target.file, session.reporter()); code != OSTAK_OK) {
+        if (code == OSTAK_E_INSTALLATION_LOAD) {
+            Complain(context, path + " is a script's rule file (Saved=\"true\"), merged into as one, which "
+                                     "needs the installation file under --root; give --root, or "
+                                     "--target-kind plain to write it as a plain file (it then loses the mark)");
+        }
+        exitCode = ExitCodeOfLoad(code);
+        return std::nullopt;
+    }
+    return target;
+}
+
+// "added", "changed", ...; an application added disabled says so.
+std::string Outcome(ostak::DiffMark mark, const ostak::RuleFile &target, const std::string &name) {
+    std::string outcome = OutcomeOfMark(mark);
+    if (mark != ostak::DiffMark::Absent) {
+        return outcome;
+    }
+    for (ostak::Application appl : target.applications()) {
+        if (appl.name() == name && !appl.enabled()) {
+            outcome += " (disabled)";
+        }
+    }
+    return outcome;
+}
+
 int RunMerge(Context &context, const ParsedArgs &args) {
     ExpectPositionals(args, 2, "SOURCE and TARGET");
     const std::string sourcePath = args.positionals[0];
     const std::string targetPath = args.positionals[1];
     const std::string output = args.Value("output");
     const ostak::FileKind sourceKind = KindOption("source-kind", args.Value("source-kind", "source"));
-    const ostak::FileKind targetKind = KindOption("target-kind", args.Value("target-kind", "plain"));
+    const ostak::FileKind askedTargetKind = KindOption("target-kind", args.Value("target-kind", "plain"));
     const Prefer prefer = PreferOption(args);
     if (args.Has("interactive") && prefer != Prefer::Unset) {
         throw UsageError("--interactive and --prefer exclude each other");
@@ -76,17 +138,27 @@ int RunMerge(Context &context, const ParsedArgs &args) {
 
     Decider decider(context, prefer,
                     args.Has("interactive") || (prefer == Prefer::Unset && context.stdinIsTerminal));
+    // The source is only read: read as a script's rule file, it is loaded from a private copy.
+    std::unique_ptr<PrivateCopy> sourceCopy;
+    const std::string sourceLoad = LoadPathFor(context, sourcePath, sourceKind, sourceCopy);
     const bool sourceIsScript =
-        sourceKind == ostak::FileKind::Script && targetKind != ostak::FileKind::Script;
-    Session session(context, SessionSetup{sourceIsScript ? sourcePath : targetPath, false, &decider});
-    ostak::RuleFile source(sourceKind, sourcePath);
-    ostak::RuleFile target(targetKind, targetPath);
-    for (ostak::RuleFile *file : {&source, &target}) {
-        if (const int32_t code = LoadReporting(*file, session.reporter()); code != OSTAK_OK) {
-            Complain(context, "nothing merged");
-            return ExitCodeOfLoad(code);
-        }
+        sourceKind == ostak::FileKind::Script && askedTargetKind != ostak::FileKind::Script;
+    Session session(context, SessionSetup{sourceIsScript ? sourceLoad : targetPath, false, &decider});
+    session.reporter().Alias(sourceLoad, sourcePath);
+    ostak::RuleFile source(sourceKind, sourceLoad);
+    if (const int32_t code = LoadReporting(source, session.reporter(), sourcePath); code != OSTAK_OK) {
+        Complain(context, "nothing merged");
+        return ExitCodeOfLoad(code);
     }
+    int exitCode = kExitOk;
+    std::optional<Target> loaded = LoadTarget(context, session, targetPath, askedTargetKind,
+                                              args.Has("target-kind"), sourceKind, exitCode);
+    if (!loaded) {
+        Complain(context, "nothing merged");
+        return exitCode;
+    }
+    ostak::RuleFile &target = loaded->file;
+    const ostak::FileKind targetKind = target.kind();
     source.markDifferences(target);
     const std::map<std::string, ostak::DiffMark> chosen = Choose(source, args);
 
@@ -119,12 +191,13 @@ int RunMerge(Context &context, const ParsedArgs &args) {
     if (!context.quiet) {
         std::ostream &out = *context.out;
         for (const auto &[name, mark] : chosen) {
-            out << "  " << name << ": " << OutcomeOfMark(mark) << '\n';
+            out << "  " << name << ": " << Outcome(mark, target, name) << '\n';
         }
         out << "merged " << chosen.size() << (chosen.size() == 1 ? " application" : " applications")
             << " from " << sourcePath << " (" << KindName(sourceKind) << ") into " << targetPath << " ("
-            << KindName(targetKind) << "), " << decider.questions()
-            << (decider.questions() == 1 ? " decision" : " decisions") << "; wrote " << written << '\n';
+            << KindName(targetKind) << (loaded->keptScript ? ", as its Saved mark says" : "") << "), "
+            << decider.questions() << (decider.questions() == 1 ? " decision" : " decisions") << "; wrote "
+            << written << '\n';
     }
     return kExitOk;
 }
@@ -143,6 +216,13 @@ Command MergeCommand() {
                     "rule only one side holds and each rule both hold with different values.\n"
                     "--replace replaces TARGET's differing rules by SOURCE's without asking. The\n"
                     "merge is all or nothing: when it is cancelled or fails, nothing is written.\n"
+                    "\n"
+                    "A TARGET marked Saved=\"true\" is a script's rule file: unless --target-kind\n"
+                    "is given it is merged into as one (so it keeps its mark; new applications\n"
+                    "then arrive disabled, and the installation file under --root must load).\n"
+                    "Another kind asked for is warned about, since the file then loses its mark.\n"
+                    "A SOURCE read as a script's rule file is loaded from a private copy: merge\n"
+                    "writes only TARGET (or OUT).\n"
                     "\n") +
             kPreferHelp + "\n" + kKindsHelp + kPairsHelp +
             "\n"

@@ -1,6 +1,7 @@
 #include "tools/Session.h"
 
 #include "tools/Decider.h"
+#include "tools/Text.h"
 
 #include <filesystem>
 #include <ostream>
@@ -47,6 +48,15 @@ void Reporter::Release(const std::string &subject) {
     held_.clear();
 }
 
+std::string Reporter::Unaliased(std::string text) const {
+    for (const auto &[actual, shown] : aliases_) {
+        for (std::size_t at = text.find(actual); at != std::string::npos; at = text.find(actual, at + shown.size())) {
+            text.replace(at, actual.size(), shown);
+        }
+    }
+    return text;
+}
+
 void Reporter::Print(const std::string &subject, const Held &message) {
     if ((message.level <= OSTAK_LEVEL_TRACE && !context_.verbose) ||
         (message.level == OSTAK_LEVEL_WARNING && context_.quiet)) {
@@ -54,9 +64,9 @@ void Reporter::Print(const std::string &subject, const Held &message) {
     }
     std::ostream &err = *context_.err;
     if (!subject.empty()) {
-        err << subject << ": ";
+        err << Printable(subject) << ": ";
     }
-    err << LevelWord(message.level) << ' ' << message.number << ": " << message.text;
+    err << LevelWord(message.level) << ' ' << message.number << ": " << Printable(Unaliased(message.text));
     if (context_.verbose) {
         err << " (" << message.function << ", line " << message.line << ")";
     }

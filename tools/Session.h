@@ -27,6 +27,12 @@ class Reporter {
     // (for when the subject is known only after the call).
     void Hold() { holding_ = true; }
     void Release(const std::string &subject);
+    // Names `shown` wherever a message names `actual` (a private copy's path).
+    void Alias(std::string actual, std::string shown) {
+        if (actual != shown) {
+            aliases_.emplace_back(std::move(actual), std::move(shown));
+        }
+    }
     // Messages of level error or fatal reported so far.
     int errors() const { return errors_; }
 
@@ -39,11 +45,13 @@ class Reporter {
         int32_t level;
     };
     void Print(const std::string &subject, const Held &message);
+    std::string Unaliased(std::string text) const;
 
     const Context &context_;
     std::string subject_;
     bool holding_ = false;
     std::vector<Held> held_;
+    std::vector<std::pair<std::string, std::string>> aliases_;
     int errors_ = 0;
 };
 

@@ -69,7 +69,7 @@ void WriteJson(std::ostream &out, const ostak::RuleFile &file, bool active) {
 }
 
 void WriteTree(std::ostream &out, const ostak::RuleFile &file) {
-    out << file.path() << (file.saved() ? " (saved by a script)" : "") << '\n';
+    out << Printable(file.path()) << (file.saved() ? " (saved by a script)" : "") << '\n';
     for (ostak::Application appl : file.applications()) {
         const auto rules = std::distance(appl.rules().begin(), appl.rules().end());
         out << "  " << appl.name() << " (" << (appl.enabled() ? "enabled" : "disabled") << ", " << rules
@@ -110,7 +110,7 @@ Command ShowCommand() {
                    "indented tree, or with --json as one JSON document (described in README.md,\n"
                    "\"JSON output\"). --active shows what a script sees at run time: the file\n"
                    "loaded in read-only mode, which leaves disabled applications and disabled\n"
-                   "rules out.\n"
+                   "rules out. show only reads: FILE is never written.\n"
                    "\n"
                    "Exit status: 0 when shown, 1 when FILE is not a valid rule file, 2 when it\n"
                    "cannot be read.\n",

@@ -2,6 +2,8 @@
 
 #include "tools/Cli.h"
 
+#include <cstdio>
+
 namespace ostak_tool {
 
 namespace {
@@ -46,7 +48,47 @@ std::size_t Utf8SequenceLength(const std::string &text, std::size_t i) {
     return length;
 }
 
+bool IsControlByte(unsigned char byte) {
+    return byte < 0x20 || byte == 0x7F;
+}
+
+std::string Hex(const char *prefix, uint32_t value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%s%0*X", prefix, digits, static_cast<unsigned>(value));
+    return text;
+}
+
 } // namespace
+
+std::string Printable(const std::string &text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (IsControlByte(byte) || (!g_textsAreUtf8 && byte >= 0x80 && byte <= 0x9F)) {
+            out += Hex("\\x", byte, 2);
+            ++i;
+            continue;
+        }
+        if (!g_textsAreUtf8 || byte < 0x80) {
+            out += static_cast<char>(byte);
+            ++i;
+            continue;
+        }
+        const std::size_t length = Utf8SequenceLength(text, i);
+        if (length == 0) {
+            out += Hex("\\x", byte, 2);
+            ++i;
+        } else if (length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            out += Hex("\\u", static_cast<unsigned char>(text[i + 1]), 4);
+            i += 2;
+        } else {
+            out.append(text, i, length);
+            i += length;
+        }
+    }
+    return out;
+}
 
 void SetTextsAreUtf8(bool utf8) {
     g_textsAreUtf8 = utf8;
@@ -161,8 +203,9 @@ std::vector<std::string> DifferingFields(const RuleValues &a, const RuleValues &
 }
 
 std::string DescribeRule(const RuleValues &rule) {
-    std::string out = rule.useText ? "text \"" + rule.text + "\""
-                                   : "prefix \"" + rule.prefix + "\" suffix \"" + rule.suffix + "\"";
+    std::string out = rule.useText ? "text \"" + Printable(rule.text) + "\""
+                                   : "prefix \"" + Printable(rule.prefix) + "\" suffix \"" +
+                                         Printable(rule.suffix) + "\"";
     out += " [" + LevelName(rule.level) + ", " + TypeName(rule.type) + ", " +
            (rule.matchCase ? "match case" : "any case");
     if (rule.failIfNotFound) {

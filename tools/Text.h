@@ -18,6 +18,12 @@ bool TextsAreUtf8();
 // A library text as UTF-8 (for JSON): ISO-8859-1 is converted, invalid UTF-8 replaced by U+FFFD.
 std::string ToUtf8(const std::string &text);
 
+// The text as it may be printed on a terminal: every control character (C0,
+// DEL and C1; in UTF-8 also bytes that form no character) is shown escaped as
+// \xHH, or \uHHHH for a C1 control written in UTF-8, so that no value of a
+// rule file can drive the terminal. Other characters are left as they are.
+std::string Printable(const std::string &text);
+
 // "plain", "script", "installation", "source".
 const char *KindName(ostak::FileKind kind);
 std::optional<ostak::FileKind> KindByName(const std::string &name);
