@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,13 +30,16 @@ std::string ReadFile(const std::string &path) {
     return content.str();
 }
 
-RunResult RunProgram(const std::string &program, const std::vector<std::string> &args,
-                     const RunOptions &options) {
-    Workspace io;
-    const std::string inPath = io.Write("stdin", options.input);
-    const std::string outPath = io.File("stdout");
-    const std::string errPath = io.File("stderr");
+struct RunningProgram::Io {
+    Workspace folder;
+    std::string out = folder.File("stdout");
+    std::string err = folder.File("stderr");
+};
 
+RunningProgram::RunningProgram(const std::string &program, const std::vector<std::string> &args,
+                               const RunOptions &options, bool holdInput)
+    : io_(new Io) {
+    const std::string inPath = io_->folder.Write("stdin", options.input);
     std::vector<std::string> environment;
     for (char **entry = environ; *entry != nullptr; ++entry) {
         if (std::strncmp(*entry, "LC_", 3) != 0 && std::strncmp(*entry, "LANG", 4) != 0) {
@@ -58,15 +62,19 @@ RunResult RunProgram(const std::string &program, const std::vector<std::string> 
         envPtrs.push_back(entry.data());
     }
     envPtrs.push_back(nullptr);
+    int pipeEnds[2] = {-1, -1};
+    if (holdInput && pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
 
-    const pid_t child = fork();
-    if (child < 0) {
+    pid_ = fork();
+    if (pid_ < 0) {
         throw std::runtime_error("fork failed");
     }
-    if (child == 0) {
-        const int in = open(inPath.c_str(), O_RDONLY);
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (pid_ == 0) {
+        const int in = holdInput ? pipeEnds[0] : open(inPath.c_str(), O_RDONLY);
+        const int out = open(io_->out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = open(io_->err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
             (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0)) {
             _exit(127);
@@ -74,15 +82,54 @@ RunResult RunProgram(const std::string &program, const std::vector<std::string> 
         execve(program.c_str(), argvPtrs.data(), envPtrs.data());
         _exit(127);
     }
+    if (holdInput) {
+        close(pipeEnds[0]);
+        inputWriter_ = pipeEnds[1];
+    }
+}
+
+RunningProgram::~RunningProgram() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        Wait();
+    }
+    delete io_;
+}
+
+std::string RunningProgram::OutSoFar() const {
+    return ReadFile(io_->out);
+}
+
+bool RunningProgram::WaitForOutput(const std::string &text, double seconds) const {
+    for (double waited = 0; waited < seconds; waited += 0.01) {
+        if (OutSoFar().find(text) != std::string::npos) {
+            return true;
+        }
+        usleep(10000);
+    }
+    return false;
+}
+
+RunResult RunningProgram::Wait() {
+    if (inputWriter_ >= 0) {
+        close(inputWriter_);
+        inputWriter_ = -1;
+    }
     int status = 0;
-    if (waitpid(child, &status, 0) != child) {
+    if (waitpid(pid_, &status, 0) != pid_) {
         throw std::runtime_error("waitpid failed");
     }
+    pid_ = -1;
     RunResult result;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
+    result.out = ReadFile(io_->out);
+    result.err = ReadFile(io_->err);
     return result;
+}
+
+RunResult RunProgram(const std::string &program, const std::vector<std::string> &args,
+                     const RunOptions &options) {
+    return RunningProgram(program, args, options).Wait();
 }
 
 RunResult RunTool(const std::vector<std::string> &args, const RunOptions &options) {

@@ -2,6 +2,7 @@
 // script does: arguments, a working folder, text on stdin, the locale.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,6 +28,31 @@ std::string ToolPath();
 std::string SourceDir();
 
 RunResult RunTool(const std::vector<std::string> &args, const RunOptions &options = {});
+
+// A run of a program that goes on beside the test until Wait(): for runs that
+// race each other, or that the test signals while they wait for input.
+class RunningProgram {
+  public:
+    // With `holdInput` the program's stdin is a pipe the test keeps open (a
+    // prompt then waits) instead of `options.input`.
+    RunningProgram(const std::string &program, const std::vector<std::string> &args, const RunOptions &options,
+                   bool holdInput = false);
+    ~RunningProgram(); // kills a run not waited for
+    RunningProgram(const RunningProgram &) = delete;
+    RunningProgram &operator=(const RunningProgram &) = delete;
+
+    int pid() const { return pid_; }
+    std::string OutSoFar() const;
+    // Waits until stdout holds `text` (false after `seconds`).
+    bool WaitForOutput(const std::string &text, double seconds) const;
+    RunResult Wait();
+
+  private:
+    struct Io;
+    Io *io_;
+    int pid_ = -1;
+    int inputWriter_ = -1;
+};
 // Runs any program (the examples writer).
 RunResult RunProgram(const std::string &program, const std::vector<std::string> &args,
                      const RunOptions &options = {});
