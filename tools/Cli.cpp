@@ -113,6 +113,7 @@ const std::vector<OptionSpec> &GlobalOptionSpecs() {
     static const std::vector<OptionSpec> specs = {
         {"root", 0, true},       {"utf8", 0, false},    {"quiet", 'q', false},
         {"verbose", 'v', false}, {"version", 0, false}, {"help", 'h', false},
+        {"wait", 0, true},
     };
     return specs;
 }

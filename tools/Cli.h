@@ -62,6 +62,7 @@ struct Context {
     bool quiet = false;   // no summaries, no warnings
     bool verbose = false; // trace lines, and where each message comes from
     bool stdinIsTerminal = false;
+    long lockWaitMs = 10000; // how long to wait for another process's lock on a file to write
     std::istream *in = nullptr;
     std::ostream *out = nullptr;
     std::ostream *err = nullptr;

@@ -1,7 +1,10 @@
 // ostak fmt FILE [-o OUT] [--script]: rewrites a file in the canonical layout.
 #include "tools/Commands.h"
 
+#include "tools/InPlaceWrite.h"
 #include "tools/Session.h"
+
+#include <optional>
 
 #include <ostream>
 
@@ -15,11 +18,19 @@ int RunFmt(Context &context, const ParsedArgs &args) {
     const std::string output = args.Value("output");
     const bool script = args.Has("script");
     RequireRegularFile(context, path);
-    const std::string before = ReadWholeFile(path).first;
 
     Session session(context, SessionSetup{path});
+    // Rewritten in place, the file stays locked from its load to its save.
+    std::optional<InPlaceWrite> inPlace;
+    if (output.empty()) {
+        inPlace.emplace(context, session, path);
+    }
+    const std::string before = ReadWholeFile(path).first;
     ostak::RuleFile file(script ? ostak::FileKind::Script : ostak::FileKind::Source, path);
     const int32_t code = LoadReporting(file, session.reporter());
+    if (inPlace && script) {
+        inPlace->NoteLoaded(); // a script's load may have written it itself
+    }
     if (code != OSTAK_OK) {
         Complain(context, path + ": not rewritten");
         return ExitCodeOfLoad(code);
@@ -36,6 +47,9 @@ int RunFmt(Context &context, const ParsedArgs &args) {
                             "than a script's removes the file)\n";
         }
         return kExitOk;
+    }
+    if (inPlace) {
+        inPlace->CheckUnchanged();
     }
     session.reporter().SetSubject(output.empty() ? path : output);
     try {

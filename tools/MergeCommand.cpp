@@ -2,6 +2,7 @@
 #include "tools/Commands.h"
 
 #include "tools/Decider.h"
+#include "tools/InPlaceWrite.h"
 #include "tools/PrivateCopy.h"
 #include "tools/Session.h"
 #include "tools/Text.h"
@@ -49,6 +50,13 @@ std::map<std::string, ostak::DiffMark> Choose(ostak::RuleFile &source, const Par
         throw UsageError("no application \"" + *missing.begin() + "\" in " + source.path());
     }
     return chosen;
+}
+
+// Whether two paths name one existing file.
+bool SameFile(const std::string &a, const std::string &b) {
+    const FileIdentity first = FileIdentity::Of(a);
+    const FileIdentity second = FileIdentity::Of(b);
+    return first.exists && second.exists && first.device == second.device && first.inode == second.inode;
 }
 
 void RequireRegularOrMissing(const Context &context, const std::string &path) {
@@ -150,6 +158,11 @@ int RunMerge(Context &context, const ParsedArgs &args) {
         Complain(context, "nothing merged");
         return ExitCodeOfLoad(code);
     }
+    // Written in place, the target stays locked from its load to its save.
+    std::optional<InPlaceWrite> inPlace;
+    if (output.empty() || SameFile(output, targetPath)) {
+        inPlace.emplace(context, session, targetPath);
+    }
     int exitCode = kExitOk;
     std::optional<Target> loaded = LoadTarget(context, session, targetPath, askedTargetKind,
                                               args.Has("target-kind"), sourceKind, exitCode);
@@ -159,6 +172,9 @@ int RunMerge(Context &context, const ParsedArgs &args) {
     }
     ostak::RuleFile &target = loaded->file;
     const ostak::FileKind targetKind = target.kind();
+    if (inPlace && targetKind == ostak::FileKind::Script) {
+        inPlace->NoteLoaded(); // a script's load may have written it itself
+    }
     source.markDifferences(target);
     const std::map<std::string, ostak::DiffMark> chosen = Choose(source, args);
 
@@ -176,6 +192,9 @@ int RunMerge(Context &context, const ParsedArgs &args) {
         return kExitError;
     }
     const std::string written = output.empty() ? targetPath : output;
+    if (inPlace) {
+        inPlace->CheckUnchanged();
+    }
     session.reporter().SetSubject(written);
     try {
         if (output.empty()) {

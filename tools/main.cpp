@@ -4,6 +4,7 @@
 #include "tools/Text.h"
 
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -25,6 +26,8 @@ const char *const kGlobalHelp =
     "                 installed data folder, else dat/ beside the executable\n"
     "  --utf8         convert through ICU and write UTF-8 (the library's converter\n"
     "                 switch); otherwise the locale decides\n"
+    "  --wait SECONDS how long a command that writes a file waits for another\n"
+    "                 process that is writing it (default 10)\n"
     "  -q, --quiet    print no summaries and no warnings\n"
     "  -v, --verbose  print the library's trace lines, and where each message comes from\n"
     "  --version      print the version\n"
@@ -57,6 +60,16 @@ void PrintCommandHelp(std::ostream &out, const Command &command) {
     out << "Usage: ostak " << command.synopsis << "\n\n" << command.help << "\n" << kGlobalHelp;
 }
 
+// --wait SECONDS: a number of seconds from 0 to a day, fractions allowed.
+long WaitOption(const std::string &text) {
+    char *end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (text.empty() || end == nullptr || *end != '\0' || !(seconds >= 0 && seconds <= 86400)) {
+        throw UsageError("--wait needs a number of seconds (0 to 86400), not \"" + text + "\"");
+    }
+    return static_cast<long>(seconds * 1000);
+}
+
 std::string ExecutablePath(const char *argv0) {
     std::error_code error;
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -67,7 +80,7 @@ std::string ExecutablePath(const char *argv0) {
 // option nor the value of a global option.
 std::size_t FindCommand(const std::vector<std::string> &args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--root") {
+        if (args[i] == "--root" || args[i] == "--wait") {
             ++i;
         } else if (args[i].empty() || args[i][0] != '-') {
             return i;
@@ -119,6 +132,9 @@ int Run(Context &context, std::vector<std::string> args) {
     context.root = parsed.Value("root");
     if (parsed.Has("root") && context.root.empty()) {
         throw UsageError("--root needs a folder");
+    }
+    if (parsed.Has("wait")) {
+        context.lockWaitMs = WaitOption(parsed.Value("wait"));
     }
     context.utf8 = parsed.Has("utf8");
     context.quiet = parsed.Has("quiet");

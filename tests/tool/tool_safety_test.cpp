@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <sstream>
+#include <sys/stat.h>
 
 using namespace tool_test;
 
@@ -220,6 +221,124 @@ TEST_F(ToolSafety, ControlCharactersOfValuesAreShownEscaped) {
         for (const std::string &stream : {result.out, result.err}) {
             EXPECT_EQ(stream.find("\xc2\x9b"), std::string::npos) << stream;
             EXPECT_EQ(stream.find('\x9b'), std::string::npos) << stream;
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Writers of one file that race each other: every update is there, or the
+// writer that lost it said so and exited non-zero.
+class ToolRacingWriters : public ToolTest {
+  protected:
+    static constexpr int kRounds = 12;
+    static constexpr int kWriters = 4;
+
+    static std::string AppName(int round, int writer) {
+        return "App" + std::to_string(round) + "_" + std::to_string(writer);
+    }
+
+    void SetUp() override {
+        ToolTest::SetUp();
+        std::string body = "<AED TqVersion=\"7.6\">\r\n";
+        for (int round = 0; round < kRounds; ++round) {
+            for (int writer = 0; writer < kWriters; ++writer) {
+                body += "\t<Application Name=\"" + AppName(round, writer) +
+                        "\" Enabled=\"true\" StampTime=\"1\" StampHost=\"h\">\r\n"
+                        "\t\t<Rule Name=\"R\" Level=\"error\">\r\n\t\t\t<Text>t</Text>\r\n\t\t</Rule>\r\n"
+                        "\t</Application>\r\n";
+            }
+        }
+        ws_.Write("S.xml", Document(body + "</AED>\r\n"));
+    }
+
+    std::unique_ptr<RunningProgram> Start(const std::vector<std::string> &args) {
+        RunOptions options;
+        options.cwd = ws_.path();
+        std::vector<std::string> all = {"--root", ".", "--wait", "30"};
+        all.insert(all.end(), args.begin(), args.end());
+        return std::make_unique<RunningProgram>(ToolPath(), all, options);
+    }
+
+    // Whether a writer that exited non-zero said why nothing was written.
+    static bool SaidWhy(const RunResult &result) {
+        return result.err.find("changed meanwhile") != std::string::npos ||
+               result.err.find("another process is writing it") != std::string::npos;
+    }
+
+    bool Holds(const std::string &file, const std::string &appl) {
+        return ws_.Read(file).find("Name=\"" + appl + "\"") != std::string::npos;
+    }
+};
+
+TEST_F(ToolRacingWriters, MergesIntoOneFileLoseNoUpdate) {
+    ws_.Write("target.xml", ws_.Read("dat/OstakInstallation.xml"));
+    int written = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        std::vector<std::unique_ptr<RunningProgram>> runs;
+        for (int writer = 0; writer < kWriters; ++writer) {
+            runs.push_back(Start({"merge", "S.xml", "target.xml", "--app", AppName(round, writer)}));
+        }
+        for (int writer = 0; writer < kWriters; ++writer) {
+            const RunResult result = runs[writer]->Wait();
+            const std::string appl = AppName(round, writer);
+            if (result.exitCode == 0) {
+                ++written;
+                EXPECT_TRUE(Holds("target.xml", appl)) << appl << " was reported written but is lost";
+            } else {
+                EXPECT_TRUE(SaidWhy(result)) << appl << ": " << result.err;
+            }
+        }
+    }
+    EXPECT_EQ(written, kRounds * kWriters) << "with the lock every writer waits its turn";
+    EXPECT_EQ(Run({"check", "target.xml"}).exitCode, 0);
+}
+
+TEST_F(ToolRacingWriters, SyncAndMergeOfOneScriptsFileKeepBothUpdates) {
+    const std::string script = "scripts/nightly.xml";
+    const std::string original = ws_.Read(script);
+    for (int round = 0; round < kRounds; ++round) {
+        ws_.Write(script, original);
+        const std::string appl = AppName(round, 0);
+        auto sync = Start({"sync", "--yes", "--prefer", "target", script});
+        auto merge = Start({"merge", "S.xml", script, "--app", appl, "--prefer", "target"});
+        const RunResult merged = merge->Wait();
+        const RunResult synced = sync->Wait();
+        const std::string now = ws_.Read(script);
+        if (merged.exitCode == 0) {
+            EXPECT_TRUE(Holds(script, appl)) << "the merge's application is lost (round " << round << ")";
+        } else {
+            EXPECT_TRUE(SaidWhy(merged)) << merged.err;
+        }
+        if (synced.exitCode == 0) {
+            EXPECT_NE(now.find("FileVersionInstallation=\"3\" Saved=\"true\""), std::string::npos)
+                << "the sync's update is lost (round " << round << ")\n" << synced.out << synced.err;
+            EXPECT_TRUE(Holds(script, "Backup"));
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+class ToolWritesOnlyFiles : public ToolTest {};
+
+TEST_F(ToolWritesOnlyFiles, AFifoOrALinkToOneIsNeverReplaced) {
+    ws_.Write("S.xml", ws_.Read("dat/OstakInstallation.xml"));
+    ASSERT_EQ(mkfifo(ws_.File("pipe").c_str(), 0600), 0);
+    std::filesystem::create_symlink("pipe", ws_.File("link"));
+    for (const char *out : {"pipe", "link"}) {
+        for (const std::vector<std::string> &args :
+             {std::vector<std::string>{"fmt", "S.xml", "-o", out},
+              std::vector<std::string>{"merge", "S.xml", "new.xml", "--all", "-o", out}}) {
+            const RunResult result = Run(args);
+            EXPECT_EQ(result.exitCode, 2) << args[0] << " -o " << out;
+            EXPECT_NE(result.err.find("it is a FIFO, not a regular file"), std::string::npos) << result.err;
+            EXPECT_TRUE(std::filesystem::is_fifo(ws_.File("pipe"))) << args[0] << " -o " << out;
+            EXPECT_TRUE(std::filesystem::is_symlink(ws_.File("link")));
         }
     }
 }
