@@ -210,6 +210,23 @@ TEST_F(LoadSaveRefusal, WhatCannotBeARuleFileIsRefusedOnce) {
     }
 }
 
+TEST_F(LoadSaveRefusal, WithTheConverterSwitchACharacterBeyondFFLoadsAndAControlCharacterIsStillRefused) {
+    ASSERT_EQ(xfeOstakGlobalTerm(), 0);
+    ASSERT_EQ(InitOver(SourceRoot(), dir_.path(), false, true), 0);
+    const ApplSnap b = Appl("B", {});
+    const Case cases[] = {
+        {"U+20AC and U+1F600 in UTF-8",
+         Utf8Doc(Body("<Rule Name=\"r\"><Text>5\xE2\x82\xAC \xF0\x9F\x98\x80</Text></Rule>")), OSTAK_OK, "",
+         "", Model({Appl("A", {Rule("r", "5\xE2\x82\xAC \xF0\x9F\x98\x80")}), b})},
+        {"a control character in Text", Xml11Doc(Body("<Rule Name=\"r\"><Text>a&#x1b;b</Text></Rule>")),
+         OSTAK_E_INVALID_DOCUMENT, kCharacters, InText("U+001B", 2, 28) + kControl,
+         Model({Appl("A", {Rule("r", "a")}), b})},
+    };
+    for (const Case &c : cases) {
+        Check(c);
+    }
+}
+
 TEST_F(LoadSaveRefusal, AParserMessageKeepsItsWordsWhenItNamesACharacterBeyondFF) {
     int32_t rc = -1;
     LoadText(Utf8Doc("<AED><Bog\xE2\x82\xACus/></AED>"), false, &rc);
