@@ -318,7 +318,12 @@ OSTAK_API int32_t xfeOstakHandleDifferencesInTargetBySourceMark(OstakFileInMemHa
  * OSTAK_OK. Otherwise a missing or empty file gives OSTAK_OK for kind 0 and
  * OSTAK_E_FILE_MISSING or OSTAK_E_FILE_EMPTY for the other kinds. A document
  * that is not a valid rule file gives OSTAK_E_INVALID_DOCUMENT (what was read
- * before the problem stays); each problem met is reported as it is found. */
+ * before the problem stays); each problem met is reported as it is found. A
+ * root element other than AED leaves the whole document out; a character that
+ * a rule file cannot carry, or, without conversion through ICU, a character
+ * beyond ISO-8859-1, leaves out the value that holds it (with its application
+ * or rule when it is an attribute's), and gives OSTAK_E_INVALID_DOCUMENT with
+ * one message for the first such character. */
 OSTAK_API int32_t xfeOstakLoad(OstakFileInMemHandle *mpFileInMem) OSTAK_NOEXCEPT;
 
 /* Writes the object's applications (with mbMarkedOnly's low byte nonzero,

@@ -297,6 +297,53 @@ TEST_F(SyncLoad, FailedSaveAfterTheMergeGivesThirtyFour) {
         << "the merged list stays in memory";
 }
 
+TEST_F(SyncLoad, AScriptFileTheLoadRefusesIsNeitherWrittenNorTakenOver) {
+    // Each of these files would be taken over (number 5, not saved) were its load not refused.
+    auto replaced = [](std::string doc, const std::string &from, const std::string &to) {
+        return doc.replace(doc.find(from), from.size(), to);
+    };
+    const std::vector<ApplSpec> euro = {{"Local", {R("x", "5\xE2\x82\xAC")}, 0, 1, "me", 9}};
+    const std::vector<ApplSpec> control = {{"Local", {R("x", "a&#x1b;")}, 0, 1, "me", 9}};
+    const struct {
+        const char *what;
+        std::string content;
+        const char *message;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"a character beyond U+00FF in the C locale",
+         replaced(DocXml(euro, 5), "encoding=\"ISO-8859-1\"", "encoding=\"UTF-8\""),
+         "Character U+20AC at line",
+         {"Local"}},
+        {"a control character",
+         replaced(DocXml(control, 5), "version=\"1.0\"", "version=\"1.1\""),
+         "Character U+001B at line",
+         {"Local"}},
+        {"a root other than AED",
+         "<?xml version=\"1.0\"?><!DOCTYPE Foo [<!ELEMENT Foo ANY>]><Foo/>",
+         "The root element of file",
+         {}},
+    };
+    const std::string installDoc = DocXml(InstallAppls(), 6);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteInstallation(installDoc);
+        WriteScript(c.content);
+        Init();
+        EXPECT_EQ(LoadScript(), OSTAK_E_INVALID_DOCUMENT);
+        const std::vector<ostak_test::LogRecord> messages = Messages();
+        ASSERT_EQ(messages.size(), 1u) << "the refusal, heard once";
+        EXPECT_EQ(messages[0].number, kMsgText);
+        EXPECT_EQ(messages[0].text.rfind(c.message, 0), 0u) << messages[0].text;
+        EXPECT_EQ(ReadFile(ScriptPath()), c.content) << "not written";
+        EXPECT_EQ(ReadFile(InstallationPath()), installDoc);
+        EXPECT_EQ(ApplNames(Snapshot(Script())), c.names) << "what the file held, nothing taken over";
+        EXPECT_TRUE(ScriptedConf::Questions().empty());
+        EXPECT_TRUE(ScriptedMerge::Calls().empty());
+        xfeOstakFileInMemDestroy(&script_);
+        ASSERT_EQ(xfeOstakGlobalTerm(), 0);
+    }
+}
+
 TEST_F(SyncLoad, KindsOtherThanOneAreNotKeptInStep) {
     WriteInstallation(DocXml(InstallAppls(), 6));
     const std::string scriptDoc = DocXml(ScriptAppls(), 5);

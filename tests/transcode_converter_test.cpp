@@ -47,7 +47,7 @@ TEST_F(TranscodePlainTest, BytesBecomeUnitsOfTheSameValue) {
     EXPECT_TRUE(Log().empty());
 }
 
-TEST_F(TranscodePlainTest, UnitsKeepTheirLowByte) {
+TEST_F(TranscodePlainTest, UnitsUpToFFBecomeBytesOfTheSameValue) {
     struct Case {
         std::u16string units;
         std::string bytes;
@@ -55,8 +55,7 @@ TEST_F(TranscodePlainTest, UnitsKeepTheirLowByte) {
     const Case cases[] = {
         {u"", ""},
         {u"abc", "abc"},
-        {u"\u20AC", "\xAC"},
-        {u"\u00E9\u0141\uFFFF", "\xE9\x41\xFF"},
+        {u"\u00E9\u00FF\u0080", "\xE9\xFF\x80"},
         {std::u16string(u"x\0y", 3), std::string("x\0y", 3)},
     };
     for (const Case &c : cases) {
@@ -64,6 +63,64 @@ TEST_F(TranscodePlainTest, UnitsKeepTheirLowByte) {
         converter.ToMb(c.units.data(), static_cast<uint32_t>(c.units.size()));
         EXPECT_TRUE(converter.MbValid());
         EXPECT_FALSE(converter.UcValid());
+        EXPECT_EQ(converter.Unrepresentable(), -1);
+        EXPECT_EQ(Narrow(converter), c.bytes);
+        EXPECT_EQ(converter.GetMb()[c.bytes.size()], '\0');
+    }
+}
+
+// A unit beyond U+00FF once kept only its low byte: U+20AC became 0xAC and
+// U+2013 the control character 0x13. Now the text is refused, never changed.
+TEST_F(TranscodePlainTest, ACharacterBeyondFFFailsTheConversionAndIsNamed) {
+    struct Case {
+        std::u16string units;
+        int64_t character;
+        uint32_t index;
+    };
+    const Case cases[] = {
+        {u"5\u20AC", 0x20AC, 1},
+        {u"\u2013", 0x2013, 0},
+        {u"\u00E9\u0141\uFFFF", 0x141, 1},
+        {u"ab\U0001F600", 0x1F600, 2},
+        {u"\U0010FFFF", 0x10FFFF, 0},
+        {u"a\xD800" u"b", 0xD800, 1},
+        {u"\xD83D", 0xD83D, 0},
+        {u"\xDE00\xD83D", 0xDE00, 0},
+    };
+    for (const Case &c : cases) {
+        TqwiUcConverter converter;
+        converter.ToMb(c.units.data(), static_cast<uint32_t>(c.units.size()));
+        EXPECT_FALSE(converter.MbValid());
+        EXPECT_FALSE(converter.OutOfMemory());
+        EXPECT_EQ(converter.Unrepresentable(), c.character);
+        EXPECT_EQ(converter.UnrepresentableIndex(), c.index);
+        EXPECT_EQ(converter.MbLength(), 0u);
+        EXPECT_STREQ(converter.GetMb(), "");
+
+        converter.ToMb(u"ok", 2);
+        EXPECT_EQ(converter.Unrepresentable(), -1) << "each conversion starts afresh";
+        EXPECT_EQ(Narrow(converter), "ok");
+    }
+    EXPECT_TRUE(Log().empty()) << "the caller tells what the character was";
+}
+
+TEST_F(TranscodePlainTest, SubstitutingGivesAQuestionMarkForEachCharacterBeyondFF) {
+    struct Case {
+        std::u16string units;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {u"5\u20AC", "5?"},
+        {u"\u00E9\u2013\u00FF", "\xE9?\xFF"},
+        {u"\U0001F600x", "?x"},
+        {u"a\xD800" u"b\xDC00", "a?b?"},
+        {u"", ""},
+    };
+    for (const Case &c : cases) {
+        TqwiUcConverter converter;
+        converter.ToMbSubstituting(c.units.data(), static_cast<uint32_t>(c.units.size()));
+        EXPECT_TRUE(converter.MbValid());
+        EXPECT_EQ(converter.Unrepresentable(), -1);
         EXPECT_EQ(Narrow(converter), c.bytes);
         EXPECT_EQ(converter.GetMb()[c.bytes.size()], '\0');
     }
@@ -154,6 +211,9 @@ TEST_F(TranscodePlainTest, ChoiceOfPathFollowsTheSwitchAndTheCodeSet) {
         ASSERT_TRUE(converter.HasIcuConverter());
         converter.ToMb(u"\u20AC", 1);
         EXPECT_EQ(Narrow(converter), "\xE2\x82\xAC") << "through ICU's default converter";
+        EXPECT_EQ(converter.Unrepresentable(), -1);
+        converter.ToMbSubstituting(u"\u20AC", 1);
+        EXPECT_EQ(Narrow(converter), "\xE2\x82\xAC") << "nothing to substitute on the ICU path";
     }
     Globals().converterSwitch = false;
 

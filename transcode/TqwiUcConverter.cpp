@@ -26,6 +26,18 @@ constexpr icu::UBool kFlush = 1;
 // What the ICU path opens: null for ICU's default converter.
 const char *g_converterNameForTests = nullptr;
 
+bool IsHighSurrogate(char16_t unit) noexcept {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool IsLowSurrogate(char16_t unit) noexcept {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+int64_t CodePointOfPair(char16_t high, char16_t low) noexcept {
+    return 0x10000 + ((int64_t{high} - 0xD800) << 10) + (int64_t{low} - 0xDC00);
+}
+
 const char *ErrorNameOf(const IcuEntryPoints &table, icu::UErrorCode code) noexcept {
     const char *name = table.u_errorName(code);
     return name != nullptr && name[0] != '\0' ? name : kNoErrorName;
@@ -146,6 +158,7 @@ icu::UConverter *TqwiUcConverter::ConstructUcConverter(icu::UErrorCode *errorCod
 void TqwiUcConverter::ToUc(const char *bytes, uint32_t count) noexcept {
     narrowValid_ = false;
     outOfMemory_ = false;
+    unrepresentable_ = -1;
     if (IcuPathInForce()) {
         ToUcOnOtherOs(bytes, count);
         return;
@@ -163,8 +176,17 @@ void TqwiUcConverter::ToUc(const char *bytes, uint32_t count) noexcept {
 }
 
 void TqwiUcConverter::ToMb(const char16_t *units, uint32_t count) noexcept {
+    ConvertToMb(units, count, false);
+}
+
+void TqwiUcConverter::ToMbSubstituting(const char16_t *units, uint32_t count) noexcept {
+    ConvertToMb(units, count, true);
+}
+
+void TqwiUcConverter::ConvertToMb(const char16_t *units, uint32_t count, bool substitute) noexcept {
     wideValid_ = false;
     outOfMemory_ = false;
+    unrepresentable_ = -1;
     if (IcuPathInForce()) {
         ToMbOnOtherOs(units, count);
         return;
@@ -173,11 +195,25 @@ void TqwiUcConverter::ToMb(const char16_t *units, uint32_t count) noexcept {
         FailNarrow();
         return;
     }
+    uint32_t length = 0;
     for (uint32_t i = 0; i < count; ++i) {
-        narrow_[i] = static_cast<char>(units[i] & 0xFF);
+        const char16_t unit = units[i];
+        if (unit <= 0xFF) {
+            narrow_[length++] = static_cast<char>(unit);
+            continue;
+        }
+        const bool pair = IsHighSurrogate(unit) && i + 1 < count && IsLowSurrogate(units[i + 1]);
+        if (!substitute) {
+            unrepresentable_ = pair ? CodePointOfPair(unit, units[i + 1]) : unit;
+            unrepresentableIndex_ = i;
+            FailNarrow();
+            return;
+        }
+        narrow_[length++] = '?';
+        i += pair ? 1 : 0;
     }
-    narrow_[count] = '\0';
-    narrowLength_ = count;
+    narrow_[length] = '\0';
+    narrowLength_ = length;
     narrowValid_ = true;
 }
 

@@ -15,7 +15,10 @@
 // Nothing here fails toward the caller: a conversion that fails leaves its
 // side empty and not valid (and ICU failures are issued as messages). A
 // conversion that failed for want of memory is told apart by OutOfMemory(),
-// so that callers can report it as result 7.
+// so that callers can report it as result 7. On the plain path a character
+// beyond U+00FF has no byte: ToMb then fails, in silence, and
+// Unrepresentable() tells which character it was and where, so that the
+// caller can refuse the text instead of keeping a changed one.
 #pragma once
 
 #include "transcode/IcuBinding.h"
@@ -44,6 +47,10 @@ class TqwiUcConverter {
     // Converts `count` UTF-16 units into the narrow buffer. Afterwards
     // MbValid() tells whether that succeeded, and UcValid() is false.
     void ToMb(const char16_t *units, uint32_t count) noexcept;
+    // As ToMb, except that on the plain path each character beyond U+00FF
+    // becomes '?': for texts that are not the user's data, such as the
+    // parser's own messages.
+    void ToMbSubstituting(const char16_t *units, uint32_t count) noexcept;
 
     // The text as NUL-terminated UTF-16, converted from the narrow form when
     // only that is valid; an empty string (not owned by the object) when
@@ -59,6 +66,11 @@ class TqwiUcConverter {
     bool HasIcuConverter() const noexcept { return converter_ != nullptr; }
     // Whether the last conversion failed because no buffer could be had.
     bool OutOfMemory() const noexcept { return outOfMemory_; }
+    // The code point of the character that made the last ToMb fail on the
+    // plain path (a surrogate pair counts as the one character it stands
+    // for), or -1; UnrepresentableIndex() is the index of its first unit.
+    int64_t Unrepresentable() const noexcept { return unrepresentable_; }
+    uint32_t UnrepresentableIndex() const noexcept { return unrepresentableIndex_; }
 
     // Whether the ICU path is in force now.
     static bool IcuPathInForce() noexcept;
@@ -79,6 +91,8 @@ class TqwiUcConverter {
     void ToMbOnOtherOs(const char16_t *units, uint32_t count) noexcept;
 
   private:
+    // ToMb, or with `substitute` ToMbSubstituting.
+    void ConvertToMb(const char16_t *units, uint32_t count, bool substitute) noexcept;
     bool ReserveWide(uint64_t units) noexcept;
     bool ReserveNarrow(uint64_t bytes) noexcept;
     void FailWide() noexcept;
@@ -94,6 +108,8 @@ class TqwiUcConverter {
     bool narrowValid_ = false;
     icu::UConverter *converter_ = nullptr;
     bool outOfMemory_ = false;
+    int64_t unrepresentable_ = -1;
+    uint32_t unrepresentableIndex_ = 0;
 };
 
 // For tests: the name of the converter that the ICU path opens instead of

@@ -6,7 +6,10 @@
 #include "model/OstakElemRule.h"
 #include "platform/basekit32.h"
 #include "transcode/TqwiUcConverter.h"
+#include "xml/OstakUnwritableCharacter.h"
 
+#include <cinttypes>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <xercesc/sax/AttributeList.hpp>
@@ -19,6 +22,16 @@ constexpr const char *kStartElementFunc = "AedDocumentHandler::startElement";
 constexpr const char *kCharactersFunc = "AedDocumentHandler::characters";
 constexpr const char *kEndElementFunc = "AedDocumentHandler::endElement";
 constexpr const char *kInvalidAttributeFunc = "AedDocumentHandler::reportInvalidAttribute";
+
+// Room for a message that names a path of any length the system accepts.
+constexpr std::size_t kRefusalTextSize = 4096 + 512;
+
+// What a refusal says after naming the character and where it stands.
+constexpr const char *kNoPlaceReason =
+    "has no place in the 8-bit text of this process (it reads files as ISO-8859-1 in this locale); "
+    "load it in a UTF-8 locale or with the converter switch (ostak --utf8)";
+constexpr const char *kControlReason = "is a control character that a rule file cannot carry";
+constexpr const char *kUnwritableReason = "is not a character that a rule file can carry";
 
 bool Is(const char *text, const char *keyword) noexcept {
     return std::strcmp(text, keyword) == 0;
@@ -49,12 +62,92 @@ void AedDocumentHandler::NoteNoMemory(const char *funcName, int32_t line) noexce
     SetLoadResult(OSTAK_E_NO_MEMORY);
 }
 
+AedDocumentHandler::Position AedDocumentHandler::Here() const noexcept {
+    Position here;
+    if (m_Locator != nullptr) {
+        here.line = m_Locator->getLineNumber();
+        here.column = m_Locator->getColumnNumber();
+    }
+    return here;
+}
+
+AedDocumentHandler::Position AedDocumentHandler::PlaceInPiece(const XMLCh *text, std::size_t length,
+                                                              std::size_t index,
+                                                              const Position &pieceStart) const noexcept {
+    Position place = Here();
+    std::size_t breaksAfter = 0;
+    for (std::size_t i = index + 1; i < length; ++i) {
+        breaksAfter += text[i] == u'\n' ? 1 : 0;
+    }
+    const std::size_t unitsFromHere = length - index;
+    if (breaksAfter == 0 && place.column > unitsFromHere) {
+        place.column -= unitsFromHere;
+        return place;
+    }
+    place.line = place.line > breaksAfter ? place.line - breaksAfter : 0;
+    for (std::size_t i = index; i > 0; --i) {
+        if (text[i - 1] == u'\n') {
+            place.column = index - (i - 1);
+            return place;
+        }
+    }
+    place.column = pieceStart.column + index;
+    return place;
+}
+
+void AedDocumentHandler::RefuseCharacter(Refusal why, int64_t character, const XMLCh *text,
+                                         std::size_t length, std::size_t index, const Position *pieceStart,
+                                         const char *funcName) noexcept {
+    SetLoadResult(OSTAK_E_INVALID_DOCUMENT);
+    if (m_CharacterRefused) {
+        return;
+    }
+    m_CharacterRefused = true;
+    const char *reason = why == Refusal::kNoPlace ? kNoPlaceReason
+                         : character < 0x20       ? kControlReason
+                                                  : kUnwritableReason;
+    const char *path = m_FileInMem->GetFileFullPath();
+    const unsigned code = static_cast<unsigned>(character);
+    char message[kRefusalTextSize];
+    if (m_Locator == nullptr) {
+        std::snprintf(message, sizeof message, "Character U+%04X in file \"%s\" %s", code, path, reason);
+    } else if (pieceStart != nullptr) {
+        // Character data: the character's own line and column.
+        const Position place = PlaceInPiece(text, length, index, *pieceStart);
+        std::snprintf(message, sizeof message,
+                      "Character U+%04X at line %" PRIu64 ", column %" PRIu64 " of file \"%s\" %s", code,
+                      static_cast<uint64_t>(place.line), static_cast<uint64_t>(place.column), path, reason);
+    } else {
+        // A name or value of a tag: the locator stands at the tag's end.
+        const Position place = Here();
+        std::snprintf(
+            message, sizeof message,
+            "Character U+%04X in the tag ending at line %" PRIu64 ", column %" PRIu64 " of file \"%s\" %s",
+            code, static_cast<uint64_t>(place.line), static_cast<uint64_t>(place.column), path, reason);
+    }
+    MsgFormatAndIssue(kMsgText, funcName, __LINE__, kLevelError, {MsgArg::Str(message)});
+}
+
 const char *AedDocumentHandler::ToMb(TqwiUcConverter &converter, const XMLCh *text, std::size_t length,
-                                     const char *funcName) noexcept {
-    converter.ToMb(text != nullptr ? text : u"", static_cast<uint32_t>(length));
+                                     const char *funcName, const Position *pieceStart) noexcept {
+    const XMLCh *units = text != nullptr ? text : u"";
+    std::size_t index = 0;
+    const int64_t unwritable = FirstUnwritableCharacter(units, length, &index);
+    if (unwritable >= 0) {
+        RefuseCharacter(Refusal::kUnwritable, unwritable, units, length, index, pieceStart, funcName);
+        return nullptr;
+    }
+    converter.ToMb(units, static_cast<uint32_t>(length));
     if (converter.OutOfMemory()) {
         NoteNoMemory(funcName, __LINE__);
-    } else if (!converter.MbValid()) {
+        return nullptr;
+    }
+    if (converter.Unrepresentable() >= 0) {
+        RefuseCharacter(Refusal::kNoPlace, converter.Unrepresentable(), units, length,
+                        converter.UnrepresentableIndex(), pieceStart, funcName);
+        return nullptr;
+    }
+    if (!converter.MbValid()) {
         // The converter has reported why; the value counts as empty, and a
         // load that lost values does not pass for a success.
         SetLoadResult(OSTAK_E_INVALID_DOCUMENT);
@@ -68,11 +161,34 @@ bool AedDocumentHandler::TakeAttribute(xercesc::AttributeList &attrs, XMLSize_t 
     const XMLCh *rawName = attrs.getName(index);
     const XMLCh *rawValue = attrs.getValue(index);
     *attrName = ToMb(attrConverter, rawName, Length(rawName), kStartElementFunc);
-    if (attrConverter.OutOfMemory()) {
+    if (*attrName == nullptr) {
         return false;
     }
     *value = ToMb(valueConverter, rawValue, Length(rawValue), kStartElementFunc);
-    return !valueConverter.OutOfMemory();
+    return *value != nullptr;
+}
+
+bool AedDocumentHandler::TakeRoot(const char *elemName) noexcept {
+    m_RootSeen = true;
+    if (Is(elemName, "AED")) {
+        return true;
+    }
+    m_IgnoreDocument = true;
+    const char *path = m_FileInMem->GetFileFullPath();
+    char message[kRefusalTextSize];
+    if (m_Locator != nullptr) {
+        const Position here = Here();
+        std::snprintf(message, sizeof message,
+                      "The root element of file \"%s\" is \"%s\", not \"AED\" (line %" PRIu64
+                      ", column %" PRIu64 ")",
+                      path, elemName, static_cast<uint64_t>(here.line), static_cast<uint64_t>(here.column));
+    } else {
+        std::snprintf(message, sizeof message, "The root element of file \"%s\" is \"%s\", not \"AED\"", path,
+                      elemName);
+    }
+    MsgFormatAndIssue(kMsgText, kStartElementFunc, __LINE__, kLevelError, {MsgArg::Str(message)});
+    SetLoadResult(OSTAK_E_INVALID_DOCUMENT);
+    return false;
 }
 
 void AedDocumentHandler::LoseTrack() noexcept {
@@ -83,11 +199,25 @@ void AedDocumentHandler::LoseTrack() noexcept {
 }
 
 void AedDocumentHandler::startElement(const XMLCh *const name, xercesc::AttributeList &attrs) {
+    m_EventEnd = Here();
+    if (m_IgnoreDocument) {
+        return;
+    }
     FlushText();
     TqwiUcConverter nameConverter;
     const char *elemName = ToMb(nameConverter, name, Length(name), kStartElementFunc);
-    if (nameConverter.OutOfMemory()) {
-        LoseTrack();
+    if (elemName == nullptr) {
+        if (!m_RootSeen) {
+            // Without its root's name the document cannot be known for a rule file.
+            m_RootSeen = true;
+            m_IgnoreDocument = true;
+        } else if (nameConverter.OutOfMemory()) {
+            LoseTrack();
+        }
+        // A refused name is no name the format knows: the element is passed over.
+        return;
+    }
+    if (!m_RootSeen && !TakeRoot(elemName)) {
         return;
     }
     if (Is(elemName, "AED")) {
@@ -332,6 +462,11 @@ const char *AedDocumentHandler::CurrentField() const noexcept {
 }
 
 void AedDocumentHandler::characters(const XMLCh *const chars, const XMLSize_t length) {
+    const Position pieceStart = m_EventEnd;
+    m_EventEnd = Here();
+    if (m_IgnoreDocument) {
+        return;
+    }
     if (m_CurrentRule == nullptr) {
         if (!m_SkipApplication && !m_SkipRule) {
             MsgFormatAndIssue(kMsgText, kCharactersFunc, __LINE__, kLevelError,
@@ -341,7 +476,10 @@ void AedDocumentHandler::characters(const XMLCh *const chars, const XMLSize_t le
         return;
     }
     TqwiUcConverter converter;
-    const char *piece = ToMb(converter, chars, length, kCharactersFunc);
+    const char *piece = ToMb(converter, chars, length, kCharactersFunc, &pieceStart);
+    if (piece == nullptr) {
+        return; // the field keeps what it had before this piece
+    }
     // The field never holds a line feed, carriage return or tab, so the joined
     // value is refused exactly when the piece holds one; the field then keeps
     // what it had before this piece.
@@ -399,11 +537,17 @@ void AedDocumentHandler::endDocument() {
 }
 
 void AedDocumentHandler::endElement(const XMLCh *const name) {
+    m_EventEnd = Here();
+    if (m_IgnoreDocument) {
+        return;
+    }
     FlushText();
     TqwiUcConverter nameConverter;
     const char *elemName = ToMb(nameConverter, name, Length(name), kEndElementFunc);
-    if (nameConverter.OutOfMemory()) {
-        LoseTrack();
+    if (elemName == nullptr) {
+        if (nameConverter.OutOfMemory()) {
+            LoseTrack();
+        }
         return;
     }
     if (Is(elemName, "Application")) {

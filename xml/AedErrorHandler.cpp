@@ -26,7 +26,9 @@ void AedErrorHandler::report(int32_t level, const xercesc::SAXParseException &ex
     const XMLCh *message = exc.getMessage();
     TqwiUcConverter text;
     if (message != nullptr) {
-        text.ToMb(message, static_cast<uint32_t>(std::char_traits<char16_t>::length(message)));
+        // The parser's words are no user data: a character the process has no
+        // byte for becomes '?' rather than emptying the message.
+        text.ToMbSubstituting(message, static_cast<uint32_t>(std::char_traits<char16_t>::length(message)));
     }
     MsgFormatAndIssue(kMsgParserReport, "AedErrorHandler::report", __LINE__, level,
                       {MsgArg::Str(text.GetMb()), MsgArg::Int(static_cast<int64_t>(exc.getLineNumber())),

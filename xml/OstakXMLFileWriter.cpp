@@ -1,6 +1,7 @@
 #include "xml/OstakXMLFileWriter.h"
 
 #include "transcode/TqwiUcConverter.h"
+#include "xml/OstakUnwritableCharacter.h"
 
 #include <cinttypes>
 #include <cstring>
@@ -16,34 +17,7 @@ const XMLCh *FormatterEncoding(BodyEncoding encoding) noexcept {
                                            : xercesc::XMLUni::fgISO88591EncodingString;
 }
 
-bool IsHighSurrogate(char16_t unit) noexcept {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-bool IsLowSurrogate(char16_t unit) noexcept {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 } // namespace
-
-int64_t FirstUnwritableCharacter(const char16_t *units, std::size_t count) noexcept {
-    for (std::size_t i = 0; i < count; ++i) {
-        const char16_t unit = units[i];
-        if (unit < 0x20) {
-            if (unit != 0x09 && unit != 0x0A && unit != 0x0D) {
-                return unit;
-            }
-        } else if (IsHighSurrogate(unit)) {
-            if (i + 1 >= count || !IsLowSurrogate(units[i + 1])) {
-                return unit;
-            }
-            ++i;
-        } else if (IsLowSurrogate(unit) || unit == 0xFFFE || unit == 0xFFFF) {
-            return unit;
-        }
-    }
-    return -1;
-}
 
 OstakXMLFileWriter::OstakXMLFileWriter(std::FILE *file, BodyEncoding encoding)
     : m_Target(file),

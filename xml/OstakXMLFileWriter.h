@@ -67,9 +67,4 @@ class OstakXMLFileWriter {
     uint32_t m_UnwritableCharacter = 0;
 };
 
-// The code of the first character in `units` that an XML 1.0 document cannot
-// carry (a control character other than tab, line feed and carriage return,
-// a lone surrogate, U+FFFE or U+FFFF), or -1 when there is none.
-int64_t FirstUnwritableCharacter(const char16_t *units, std::size_t count) noexcept;
-
 } // namespace ostak
