@@ -45,6 +45,8 @@ struct PlatformSeams {
     // file fails instead of doing its work (0 = no failure).
     uint32_t lockWaitMilliseconds = 10000;
     int32_t lockOpenErrno = 0;
+    // Called between opening the lock file and trying its flock (null: nothing).
+    void (*lockBeforeFlock)() = nullptr;
 
     // Loading a rule file: reading its bytes after the first block throws past
     // the parser's error reporting: 1 std::bad_alloc, 2 std::runtime_error; 0 = no failure.
