@@ -3,14 +3,15 @@
 // The document is the head (the document type file, copied) followed by the
 // body. It is written to a new file next to the target, which replaces the
 // target only when everything was written: a failed save leaves the former
-// file as it was. It writes (or removes) only a regular file or a path that
-// names nothing.
+// file as it was. The whole save runs under the rule file's lock, and writes
+// (or removes) only a regular file or a path that names nothing.
 #include "frame/ExportFrame.h"
 #include "frame/MsgIssue.h"
 #include "frame/OstakFileInMem.h"
 #include "frame/OstakGlobals.h"
 #include "model/OstakElemAppl.h"
 #include "model/OstakElemRule.h"
+#include "platform/OstakFileLock.h"
 #include "platform/OstakPath.h"
 #include "platform/Seams.h"
 #include "platform/basekit32.h"
@@ -298,6 +299,11 @@ void ComposeHeadPath(char *buffer, std::size_t size) noexcept {
 
 int32_t OstakFileInMem::Save(bool markedOnly, const char *path, int32_t pathLength, bool saved) noexcept {
     const char *target = pathLength != 0 && path != nullptr ? path : GetFileFullPath();
+    OstakFileLock lock;
+    const int32_t locked = LockRuleFile(lock, target, Seams().lockWaitMilliseconds, kSaveFunc, true);
+    if (locked != OSTAK_OK) {
+        return locked;
+    }
     if (Applications().Empty() && Kind() != kKindScript) {
         return RemoveInstead(target);
     }

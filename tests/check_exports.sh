@@ -11,6 +11,7 @@ if [ -n "$bad" ]; then
 fi
 required="xfeOstakGlobalInit xfeOstakGlobalTerm xfpszOstakFileFullPathScriptStr
     xfeOstakFileInMemCreate xfeOstakFileInMemDestroy xfeOstakFileInMemGetAttrBool
+    xfeOstakFileInMemLock xfeOstakFileInMemUnlock
     xfeOstakListApplClone xfeOstakListApplDestroy
     xfeOstakElemApplAddEmpty xfeOstakElemApplDelete xfeOstakElemApplIterateFirst xfeOstakElemApplIterateNext
     xfeOstakFinalizeElemAppl xfeOstakElemApplSetAttrChar xfeOstakElemApplGetAttrChar
@@ -19,7 +20,7 @@ required="xfeOstakGlobalInit xfeOstakGlobalTerm xfpszOstakFileFullPathScriptStr
     xfeOstakFinalizeElemRule xfeOstakElemRuleSetAttrChar xfeOstakElemRuleGetAttrChar
     xfeOstakElemRuleSetAttrBool xfeOstakElemRuleGetAttrBool xfeOstakElemRuleSetAttrLong xfeOstakElemRuleGetAttrLong"
 for needed in $required; do
-    echo "$symbols" | grep -qx "$needed" || { echo "missing export $needed"; exit 1; }
+    grep -qx "$needed" <<<"$symbols" || { echo "missing export $needed"; exit 1; }
 done
-echo "$symbols" | grep -q '_ZTI16CTqBaseException' || { echo "CTqBaseException type info not exported"; exit 1; }
+grep -q '_ZTI16CTqBaseException' <<<"$symbols" || { echo "CTqBaseException type info not exported"; exit 1; }
 echo "exports ok"
