@@ -73,7 +73,8 @@ class OstakFileInMem : public SeamAllocated {
     // marked 1) to `path` when `pathLength` is not 0, else to the object's
     // own path; `saved` becomes the saved flag (and the Saved attribute of a
     // script's rule file). An empty list of a file other than a script's
-    // removes the file instead. 0, 37 or 39 (messages issued), or 7.
+    // removes the file instead. Runs under the file's lock. 0, 37, 39 or 40
+    // (messages issued), or 7.
     int32_t Save(bool markedOnly, const char *path, int32_t pathLength, bool saved) noexcept;
 
     // The caller's lock on the object's own file, held until Unlock or the
