@@ -9,9 +9,9 @@ namespace ostak {
 namespace {
 
 constexpr const char *kIssueByRcName = "xfeOstakIssueMsgByRc";
-constexpr int32_t kUnknownCodeIndex = 40;
+constexpr int32_t kUnknownCodeIndex = 41;
 
-// What issuing by result code does for each code 0..40: a catalogue number,
+// What issuing by result code does for each code 0..41: a catalogue number,
 // or else a literal text (null: nothing is issued).
 struct RcMessage {
     int32_t catalogueNumber;
@@ -59,7 +59,8 @@ constexpr RcMessage kRcMessages[kUnknownCodeIndex + 1] = {
     {0, nullptr},                          // 37: the specific message went out already
     {-32551, nullptr},                     // 38
     {0, nullptr},                          // 39: the specific message went out already
-    {-32572, nullptr},                     // 40 and above: unknown code
+    {0, nullptr},                          // 40: the specific message (-32548) went out already
+    {-32572, nullptr},                     // 41 and above: unknown code
 };
 
 std::size_t IndexOfRc(int32_t rc) noexcept {

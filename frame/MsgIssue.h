@@ -36,6 +36,7 @@ constexpr int32_t kMsgDtdOpen = -32553;
 constexpr int32_t kMsgOutputOpen = -32552;
 constexpr int32_t kMsgDiffMarkInvalid = -32550;
 constexpr int32_t kMsgRemoveFailed = -32549;
+constexpr int32_t kMsgLocked = -32548;
 
 // The catalogue number that issuing by result code uses for `rc`, or 0 when
 // that code is issued as a plain text or not at all.
@@ -49,7 +50,8 @@ void MsgFormatAndIssue(int32_t msgId, const char *funcName, int32_t line, int32_
 // Issues a text the library composed itself (message number 0).
 void IssueText(const char *text, const char *funcName, int32_t line, int32_t level) noexcept;
 
-// Issues the message of a result code (nothing for 0, 37 and 39).
+// Issues the message of a result code (nothing for 0, 37, 39 and 40, whose
+// specific messages went out where they arose).
 void IssueMsgByRc(int32_t rc) noexcept;
 
 // The issue-once flag.

@@ -6,6 +6,7 @@
 #include "include/ostak.h"
 #include "model/OstakList.h"
 #include "platform/Alloc.h"
+#include "platform/OstakFileLock.h"
 #include "platform/basekit32.h"
 
 #include <cstdint>
@@ -72,8 +73,17 @@ class OstakFileInMem : public SeamAllocated {
     // marked 1) to `path` when `pathLength` is not 0, else to the object's
     // own path; `saved` becomes the saved flag (and the Saved attribute of a
     // script's rule file). An empty list of a file other than a script's
-    // removes the file instead. 0, 37 or 39 (messages issued), or 7.
+    // removes the file instead. Runs under the file's lock. 0, 37, 39 or 40
+    // (messages issued), or 7.
     int32_t Save(bool markedOnly, const char *path, int32_t pathLength, bool saved) noexcept;
+
+    // The caller's lock on the object's own file, held until Unlock or the
+    // object's end. 0 when taken, already held or not needed; 40 after
+    // message -32548 when another process holds it past the wait; 37 after
+    // a message when its lock file cannot be made.
+    int32_t Lock(uint32_t waitMilliseconds) noexcept;
+    void Unlock() noexcept { callerLock_.Release(); }
+    bool LockHeld() const noexcept { return callerLock_.Held(); }
 
   private:
     explicit OstakFileInMem(int32_t kind) noexcept;
@@ -86,7 +96,17 @@ class OstakFileInMem : public SeamAllocated {
     int32_t loadResult_ = -1;
     OstakFileStat fileStat_;
     bool saved_ = false;
+    OstakFileLock callerLock_;
 };
+
+// Takes `lock` on the rule file at `path`, waiting up to `waitMilliseconds`.
+// 0 when it is held, or when it is not needed (the folder cannot be written);
+// OSTAK_E_LOCKED after message -32548 when another process holds it past the
+// wait. A lock file that cannot be made gives OSTAK_E_WRITE after a message
+// when `mustLock`, else 0 without the lock (whatever would write goes on to
+// meet the same failure). Messages are issued as from `funcName`.
+int32_t LockRuleFile(OstakFileLock &lock, const char *path, uint32_t waitMilliseconds, const char *funcName,
+                     bool mustLock) noexcept;
 
 // The caller's opaque handles and the objects behind them.
 inline OstakFileInMem *FromHandle(OstakFileInMemHandle *handle) noexcept {

@@ -3,13 +3,17 @@
 // The document is the head (the document type file, copied) followed by the
 // body. It is written to a new file next to the target, which replaces the
 // target only when everything was written: a failed save leaves the former
-// file as it was.
+// file as it was. The whole save runs under the rule file's lock, and writes
+// (or removes) only a regular file or a path that names nothing.
 #include "frame/ExportFrame.h"
 #include "frame/MsgIssue.h"
 #include "frame/OstakFileInMem.h"
 #include "frame/OstakGlobals.h"
 #include "model/OstakElemAppl.h"
 #include "model/OstakElemRule.h"
+#include "platform/OstakFileLock.h"
+#include "platform/OstakPath.h"
+#include "platform/Seams.h"
 #include "platform/basekit32.h"
 #include "transcode/TqwiUcConverter.h"
 #include "xml/OstakHeadEncoding.h"
@@ -19,6 +23,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace ostak {
 
@@ -28,8 +33,8 @@ constexpr const char *kSaveFunc = "OstakFileInMem::Save";
 constexpr const char *kHeadFile = "dat/OstakDtd.xml";
 constexpr const char *kFormatVersion = "7.6";
 constexpr std::size_t kCopyBlock = 4096;
-// Room for a path of any length the system accepts and the words around it.
-constexpr std::size_t kFailureTextSize = 4096 + 512;
+// Room for two paths of any length the system accepts and the words around them.
+constexpr std::size_t kFailureTextSize = 2 * kResolvedPathCapacity + 512;
 
 // Closes the head file on every path.
 struct HeadFile {
@@ -45,6 +50,19 @@ template <class... Args> void IssueFailureText(int32_t line, const char *format,
     char text[kFailureTextSize];
     std::snprintf(text, sizeof text, format, args...);
     MsgFormatAndIssue(kMsgText, kSaveFunc, line, kLevelError, {MsgArg::Str(text)});
+}
+
+// Reports that `target` ("Writing" or "Removing file" it, by `action`) is,
+// or leads through symbolic links to `resolved`, which is of `mode`, not a regular file.
+void IssueNotRegular(int32_t line, const char *action, const char *target, const char *resolved,
+                     mode_t mode) noexcept {
+    if (std::strcmp(target, resolved) == 0) {
+        IssueFailureText(line, "%s \"%s\" failed: it is %s, not a regular file", action, target,
+                         FileTypeName(mode));
+    } else {
+        IssueFailureText(line, "%s \"%s\" failed: it leads to \"%s\", %s, not a regular file", action, target,
+                         resolved, FileTypeName(mode));
+    }
 }
 
 BodyEncoding CurrentBodyEncoding() noexcept {
@@ -155,9 +173,17 @@ bool ReportUnwritable(const OstakXMLFileWriter &writer, const char *target,
 // Outcome of writing the body.
 enum class BodyOutcome { kWritten, kFailed, kNoMemory };
 
+// The tests' look into the middle of a save: the first application's bytes are in the file.
+void MidBodySeam(std::FILE *out) noexcept {
+    if (Seams().saveMidBody != nullptr) {
+        std::fflush(out);
+        Seams().saveMidBody();
+    }
+}
+
 // Writes the body; `rc` becomes 37 for a difference mark out of range.
-BodyOutcome WriteBody(OstakXMLFileWriter &writer, const OstakFileInMem &file, bool markedOnly, bool saved,
-                      const char *target, int32_t &rc) {
+BodyOutcome WriteBody(OstakXMLFileWriter &writer, std::FILE *out, const OstakFileInMem &file, bool markedOnly,
+                      bool saved, const char *target, int32_t &rc) {
     writer.WriteTagStart("AED");
     writer.WriteAttribute("TqVersion", kFormatVersion);
     if (file.InstallationVersion() != 0) {
@@ -184,6 +210,9 @@ BodyOutcome WriteBody(OstakXMLFileWriter &writer, const OstakFileInMem &file, bo
             }
         }
         WriteApplication(writer, *appl);
+        if (appl == file.Applications().FirstAppl()) {
+            MidBodySeam(out);
+        }
         if (writer.OutOfMemory()) {
             return BodyOutcome::kNoMemory;
         }
@@ -216,7 +245,7 @@ Written WriteDocument(const OstakFileInMem &file, std::FILE *head, const char *h
         }
         int32_t rc = OSTAK_OK;
         if (writer.WriteError() == 0) {
-            const BodyOutcome outcome = WriteBody(writer, file, markedOnly, saved, target, rc);
+            const BodyOutcome outcome = WriteBody(writer, out, file, markedOnly, saved, target, rc);
             if (outcome == BodyOutcome::kNoMemory) {
                 MsgFormatAndIssue(kMsgNoMemory, kSaveFunc, __LINE__, kLevelError);
                 return {false, OSTAK_E_NO_MEMORY};
@@ -242,8 +271,16 @@ Written WriteDocument(const OstakFileInMem &file, std::FILE *head, const char *h
     }
 }
 
-// Removes the file of an empty object that is not a script's rule file.
+// Removes the file of an empty object that is not a script's rule file,
+// when the path names a regular file (through links), or nothing.
 int32_t RemoveInstead(const char *target) noexcept {
+    char resolved[kResolvedPathCapacity];
+    struct stat status;
+    if (ResolveSymbolicLinks(target, resolved, sizeof resolved) && stat(resolved, &status) == 0 &&
+        !S_ISREG(status.st_mode)) {
+        IssueNotRegular(__LINE__, "Removing file", target, resolved, status.st_mode);
+        return OSTAK_E_REMOVE_FILE;
+    }
     const uint32_t removed = os_remove_file(target, 0);
     if (removed == kOsSuccess || removed == kOsFileNotFound) {
         return OSTAK_OK;
@@ -262,6 +299,11 @@ void ComposeHeadPath(char *buffer, std::size_t size) noexcept {
 
 int32_t OstakFileInMem::Save(bool markedOnly, const char *path, int32_t pathLength, bool saved) noexcept {
     const char *target = pathLength != 0 && path != nullptr ? path : GetFileFullPath();
+    OstakFileLock lock;
+    const int32_t locked = LockRuleFile(lock, target, Seams().lockWaitMilliseconds, kSaveFunc, true);
+    if (locked != OSTAK_OK) {
+        return locked;
+    }
     if (Applications().Empty() && Kind() != kKindScript) {
         return RemoveInstead(target);
     }
@@ -280,6 +322,10 @@ int32_t OstakFileInMem::Save(bool markedOnly, const char *path, int32_t pathLeng
     }
     OstakReplacingFile output;
     if (!output.Open(target)) {
+        if (std::strcmp(output.FailedStep(), "type") == 0) {
+            IssueNotRegular(__LINE__, "Writing", target, output.ResolvedTarget(), output.TargetMode());
+            return OSTAK_E_WRITE;
+        }
         MsgFormatAndIssue(kMsgOutputOpen, kSaveFunc, __LINE__, kLevelError, {MsgArg::Str(target)});
         return OSTAK_E_WRITE;
     }

@@ -4,10 +4,14 @@
 #include "frame/OstakGlobals.h"
 #include "frame/OstakScriptFileSync.h"
 #include "include/ostak.h"
+#include "platform/OstakFileLock.h"
+#include "platform/Seams.h"
 
 namespace ostak {
 
 namespace {
+
+constexpr const char *kLoadFunc = "xfeOstakLoad";
 
 bool MissingOrEmpty(int32_t rc) noexcept {
     return rc == OSTAK_E_FILE_MISSING || rc == OSTAK_E_FILE_EMPTY;
@@ -28,6 +32,16 @@ int32_t LoadRuleFile(OstakFileInMem &file) noexcept {
         }
         const int32_t rc = file.Load(true);
         return MissingOrEmpty(rc) ? OSTAK_OK : rc;
+    }
+    // A script's rule file is read, kept in step and written back under one
+    // lock; the save inside takes it again, at once, from the same process.
+    OstakFileLock lock;
+    if (file.Kind() == OstakFileInMem::kKindScript) {
+        const int32_t locked =
+            LockRuleFile(lock, file.GetFileFullPath(), Seams().lockWaitMilliseconds, kLoadFunc, false);
+        if (locked != OSTAK_OK) {
+            return locked;
+        }
     }
     const int32_t rc = file.Load(false);
     if (rc != OSTAK_OK && !MissingOrEmpty(rc)) {

@@ -11,7 +11,9 @@ namespace ostak {
 class OstakFileInMem;
 
 // Loads `file`; returns the result, its messages issued (or left to the
-// export's frame when none was issued during the call).
+// export's frame when none was issued during the call). A script's rule file
+// in full mode is loaded under its lock: OSTAK_E_LOCKED, with nothing read,
+// when another process holds it past the library's wait.
 int32_t LoadRuleFile(OstakFileInMem &file) noexcept;
 
 // What follows the parse of a script's rule file (kind 1) in full mode.

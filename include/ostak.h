@@ -57,7 +57,8 @@ enum {
     OSTAK_E_NO_HOST_NAME = 36,        /* no host name could be obtained */
     OSTAK_E_WRITE = 37,               /* writing a rule file failed */
     OSTAK_E_NOT_INITIALISED = 38,     /* the library is not initialised */
-    OSTAK_E_REMOVE_FILE = 39          /* removing the file of an emptied rule-file object failed */
+    OSTAK_E_REMOVE_FILE = 39,         /* removing the file of an emptied rule-file object failed */
+    OSTAK_E_LOCKED = 40               /* the rule file is locked by another process */
 };
 
 /* Levels passed to the log callback. */
@@ -195,12 +196,26 @@ OSTAK_API uint32_t xfnOstakFileFullPathInstallationLen(void) OSTAK_NOEXCEPT;
 OSTAK_API int32_t xfeOstakFileInMemCreate(uint32_t mnFileKind, const char *mpszFileFullPathStr,
                                           uint32_t mnFileFullPathLen, OstakFileInMemHandle **mppFileInMem,
                                           OstakListApplHandle **mppListAppl) OSTAK_NOEXCEPT;
-/* Destroys the object in the place (if any) with all it holds and nulls the
- * place. Works also before initialisation. */
+/* Destroys the object in the place (if any) with all it holds, releasing a
+ * lock it holds (xfeOstakFileInMemLock), and nulls the place. Works also
+ * before initialisation. */
 OSTAK_API int32_t xfeOstakFileInMemDestroy(OstakFileInMemHandle **mppFileInMem) OSTAK_NOEXCEPT;
 /* Reads the saved flag (identifier OSTAK_FILE_BOOL_SAVED) as 1 or 0. */
 OSTAK_API int32_t xfeOstakFileInMemGetAttrBool(OstakFileInMemHandle *mpFileInMem, int32_t miAttrId,
                                                uint8_t *mpbValue) OSTAK_NOEXCEPT;
+
+/* Takes the lock of the object's own file for the caller, who holds it until
+ * xfeOstakFileInMemUnlock or the object's destruction: other processes that
+ * load a script's rule file, save or lock the same file (links followed) wait
+ * until it is let go. Waits up to mnWaitMilliseconds (0: one try) for another
+ * process to let it go; OSTAK_E_LOCKED when it does not. An object that holds
+ * its lock, and a file whose folder cannot be written (nothing to keep safe),
+ * give OSTAK_OK. The library's own saves and loads inside this process go on
+ * at once. See README.md, "Locking". */
+OSTAK_API int32_t xfeOstakFileInMemLock(OstakFileInMemHandle *mpFileInMem,
+                                        uint32_t mnWaitMilliseconds) OSTAK_NOEXCEPT;
+/* Lets the object's lock go (OSTAK_OK also when it held none). */
+OSTAK_API int32_t xfeOstakFileInMemUnlock(OstakFileInMemHandle *mpFileInMem) OSTAK_NOEXCEPT;
 
 /* Application lists. */
 
@@ -323,7 +338,10 @@ OSTAK_API int32_t xfeOstakHandleDifferencesInTargetBySourceMark(OstakFileInMemHa
  * a rule file cannot carry, or, without conversion through ICU, a character
  * beyond ISO-8859-1, leaves out the value that holds it (with its application
  * or rule when it is an attribute's), and gives OSTAK_E_INVALID_DOCUMENT with
- * one message for the first such character. */
+ * one message for the first such character.
+ * In full mode a script's rule file is loaded, kept in step and written back
+ * under the file's lock: OSTAK_E_LOCKED, with nothing read, when another
+ * process holds it for the library's whole wait (10 seconds). */
 OSTAK_API int32_t xfeOstakLoad(OstakFileInMemHandle *mpFileInMem) OSTAK_NOEXCEPT;
 
 /* Writes the object's applications (with mbMarkedOnly's low byte nonzero,
@@ -333,7 +351,13 @@ OSTAK_API int32_t xfeOstakLoad(OstakFileInMemHandle *mpFileInMem) OSTAK_NOEXCEPT
  * a script's rule file with no applications removes its file instead. A save
  * that fails leaves the former file as it was: OSTAK_E_WRITE, or
  * OSTAK_E_REMOVE_FILE when the file could not be removed. A null path with a
- * nonzero length gives OSTAK_E_INVALID_ARGUMENT. */
+ * nonzero length gives OSTAK_E_INVALID_ARGUMENT. Only a regular file or a
+ * path that names nothing (symbolic links followed) is written or removed;
+ * anything else (a folder, a FIFO, a socket, a device) is left alone with
+ * OSTAK_E_WRITE or OSTAK_E_REMOVE_FILE. The save runs under the file's lock:
+ * OSTAK_E_LOCKED, with nothing written, when another process holds it for
+ * the library's whole wait (10 seconds). An interrupted save leaves no
+ * temporary file behind. */
 OSTAK_API int32_t xfeOstakSave(OstakFileInMemHandle *mpFileInMem, int32_t mbMarkedOnly,
                                const char *mpszFileFullPathStr, int32_t mnFileFullPathLen) OSTAK_NOEXCEPT;
 

@@ -10,6 +10,7 @@
  *                         application's rules are ranges usable in range-for
  *   ostak::ApplicationListCopy
  *                         owns a free-standing copy of an application list
+ *   ostak::FileLock       holds a rule file's lock for its lifetime
  *   ostak::Error          thrown for every result code other than OSTAK_OK
  *
  * Errors: every function that calls the library throws ostak::Error when the
@@ -27,6 +28,8 @@
 
 #include "ostak.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -139,6 +142,8 @@ inline const char *ResultName(int32_t code) noexcept {
         return "OSTAK_E_NOT_INITIALISED";
     case OSTAK_E_REMOVE_FILE:
         return "OSTAK_E_REMOVE_FILE";
+    case OSTAK_E_LOCKED:
+        return "OSTAK_E_LOCKED";
     default:
         return "OSTAK_E_UNKNOWN";
     }
@@ -713,6 +718,16 @@ class RuleFile {
                       "xfeOstakFileInMemGetAttrBool");
         return value != 0;
     }
+    /* Takes the file's lock for this object, waiting up to `wait` for another
+     * process to let it go (throws Error with OSTAK_E_LOCKED when it does
+     * not); held until unlock() or the object's end. Nothing when already held. */
+    void lock(std::chrono::milliseconds wait) {
+        using Rep = std::chrono::milliseconds::rep;
+        const Rep count = std::clamp<Rep>(wait.count(), 0, UINT32_MAX);
+        detail::Check(xfeOstakFileInMemLock(file_, static_cast<uint32_t>(count)), "xfeOstakFileInMemLock");
+    }
+    /* Lets the lock go (nothing when none is held). */
+    void unlock() { detail::Check(xfeOstakFileInMemUnlock(file_), "xfeOstakFileInMemUnlock"); }
     /* Marks each application of this file against its namesake in other. */
     void markDifferences(const RuleFile &other) {
         detail::Check(xfeOstakMarkDifferencesInSource(file_, other.file_), "xfeOstakMarkDifferencesInSource");
@@ -730,6 +745,21 @@ class RuleFile {
     std::string path_;
     OstakFileInMemHandle *file_ = nullptr;
     OstakListApplHandle *list_ = nullptr;
+};
+
+/* Holds a rule file's lock from construction (waiting up to `wait`; throws
+ * Error with OSTAK_E_LOCKED when another process keeps it) to scope exit.
+ * Releases the file's lock at the end even if it was held before. Destroy
+ * the guard before the file. */
+class FileLock {
+  public:
+    FileLock(RuleFile &file, std::chrono::milliseconds wait) : file_(&file) { file.lock(wait); }
+    ~FileLock() { xfeOstakFileInMemUnlock(file_->handle()); }
+    FileLock(const FileLock &) = delete;
+    FileLock &operator=(const FileLock &) = delete;
+
+  private:
+    RuleFile *file_;
 };
 
 /* Carries the source's applications marked Apply into the target (see

@@ -33,6 +33,21 @@ struct PlatformSeams {
     int32_t saveSyncErrno = 0;   // fsync of the new file
     int32_t saveCloseErrno = 0;  // closing it
     int32_t saveRenameErrno = 0; // renaming it over the target
+    // The file system refuses unnamed new files (O_TMPFILE): the saver falls
+    // back to a named temporary.
+    bool saveNoUnnamedFile = false;
+    // Called in the middle of a save, once the first application's bytes have
+    // reached the new file (null: nothing is called).
+    void (*saveMidBody)() = nullptr;
+
+    // Locking a rule file: how long the library's own loads and saves wait
+    // for another process's lock, and an errno with which opening the lock
+    // file fails instead of doing its work (0 = no failure).
+    uint32_t lockWaitMilliseconds = 10000;
+    int32_t lockOpenErrno = 0;
+    // Called between opening the lock file and trying its flock (null: nothing).
+    void (*lockBeforeFlock)() = nullptr;
+
     // Loading a rule file: reading its bytes after the first block throws past
     // the parser's error reporting: 1 std::bad_alloc, 2 std::runtime_error; 0 = no failure.
     int32_t loadReadThrows = 0;

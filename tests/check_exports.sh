@@ -11,6 +11,7 @@ if [ -n "$bad" ]; then
 fi
 required="xfeOstakGlobalInit xfeOstakGlobalTerm xfpszOstakFileFullPathScriptStr
     xfeOstakFileInMemCreate xfeOstakFileInMemDestroy xfeOstakFileInMemGetAttrBool
+    xfeOstakFileInMemLock xfeOstakFileInMemUnlock
     xfeOstakListApplClone xfeOstakListApplDestroy
     xfeOstakElemApplAddEmpty xfeOstakElemApplDelete xfeOstakElemApplIterateFirst xfeOstakElemApplIterateNext
     xfeOstakFinalizeElemAppl xfeOstakElemApplSetAttrChar xfeOstakElemApplGetAttrChar

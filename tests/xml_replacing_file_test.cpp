@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace ostak;
@@ -40,17 +41,24 @@ class XmlReplacingFile : public OstakTest {
     TempDir dir_;
 };
 
+// The new file has no name until it replaces the target; where the file
+// system refuses unnamed files, a hidden temporary stands next to the target.
 TEST_F(XmlReplacingFile, TheTargetChangesOnlyAtCommit) {
-    const std::string target = dir_.Write("t.xml", "old");
-    OstakReplacingFile file;
-    ASSERT_TRUE(file.Open(target.c_str()));
-    std::fputs("new", file.Stream());
-    std::fflush(file.Stream());
-    EXPECT_EQ(ReadFile(target), "old");
-    EXPECT_EQ(EntryCount(), 2u) << "the new file stands next to the target";
-    ASSERT_TRUE(file.Commit());
-    EXPECT_EQ(ReadFile(target), "new");
-    EXPECT_EQ(EntryCount(), 1u);
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed" : "named");
+        Seams().saveNoUnnamedFile = !unnamed;
+        const std::string target = dir_.Write("t.xml", "old");
+        OstakReplacingFile file;
+        ASSERT_TRUE(file.Open(target.c_str()));
+        EXPECT_EQ(file.Unnamed(), unnamed);
+        std::fputs("new", file.Stream());
+        std::fflush(file.Stream());
+        EXPECT_EQ(ReadFile(target), "old");
+        EXPECT_EQ(EntryCount(), unnamed ? 1u : 2u);
+        ASSERT_TRUE(file.Commit());
+        EXPECT_EQ(ReadFile(target), "new");
+        EXPECT_EQ(EntryCount(), 1u);
+    }
 }
 
 TEST_F(XmlReplacingFile, AnAbandonedOrForgottenFileLeavesNothingBehind) {
@@ -80,17 +88,20 @@ TEST_F(XmlReplacingFile, EachFailingStepIsNamedAndLeavesTheTarget) {
                           {&PlatformSeams::saveCloseErrno, "close"},
                           {&PlatformSeams::saveRenameErrno, "rename"}};
     for (const Case &c : cases) {
-        const std::string target = dir_.Write("t.xml", "old");
-        ResetSeams();
-        Seams().*c.seam = EIO;
-        OstakReplacingFile file;
-        ASSERT_TRUE(file.Open(target.c_str()));
-        std::fputs("new", file.Stream());
-        EXPECT_FALSE(file.Commit()) << c.step;
-        EXPECT_STREQ(file.FailedStep(), c.step);
-        EXPECT_EQ(file.Error(), EIO);
-        EXPECT_EQ(ReadFile(target), "old") << c.step;
-        EXPECT_EQ(EntryCount(), 1u) << c.step;
+        for (const bool unnamed : {true, false}) {
+            const std::string target = dir_.Write("t.xml", "old");
+            ResetSeams();
+            Seams().saveNoUnnamedFile = !unnamed;
+            Seams().*c.seam = EIO;
+            OstakReplacingFile file;
+            ASSERT_TRUE(file.Open(target.c_str()));
+            std::fputs("new", file.Stream());
+            EXPECT_FALSE(file.Commit()) << c.step;
+            EXPECT_STREQ(file.FailedStep(), c.step);
+            EXPECT_EQ(file.Error(), EIO);
+            EXPECT_EQ(ReadFile(target), "old") << c.step;
+            EXPECT_EQ(EntryCount(), 1u) << c.step;
+        }
     }
 }
 
@@ -98,8 +109,9 @@ TEST_F(XmlReplacingFile, AFolderCannotBeReplaced) {
     std::filesystem::create_directories(dir_.path() + "/folder/inner");
     OstakReplacingFile file;
     EXPECT_FALSE(file.Open((dir_.path() + "/folder").c_str()));
-    EXPECT_STREQ(file.FailedStep(), "create");
+    EXPECT_STREQ(file.FailedStep(), "type");
     EXPECT_EQ(file.Error(), EISDIR);
+    EXPECT_TRUE(S_ISDIR(file.TargetMode()));
     EXPECT_TRUE(std::filesystem::is_directory(dir_.path() + "/folder/inner"));
     EXPECT_EQ(EntryCount(), 1u);
 }
@@ -158,6 +170,55 @@ TEST_F(XmlReplacingFile, ARelativeTargetIsWrittenInTheWorkingFolder) {
     ASSERT_EQ(chdir(former), 0);
     EXPECT_TRUE(replaced);
     EXPECT_EQ(ReadFile(dir_.File("plain.xml")), "here");
+}
+
+} // namespace
+
+namespace {
+
+// Each new file sweeps the folder of the temporaries that dead processes left:
+// only regular files named exactly ".ostak-<pid>-<n>.tmp" whose process is gone.
+TEST_F(XmlReplacingFile, TemporariesOfDeadProcessesAreSweptAndNothingElse) {
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(0);
+    }
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child);
+    const std::string living = std::to_string(getpid());
+    struct Case {
+        std::string name;
+        bool folder;
+        bool swept;
+    };
+    const Case cases[] = {
+        {".ostak-" + dead + "-0.tmp", false, true},
+        {".ostak-" + dead + "-4294967295.tmp", false, true},
+        {".ostak-" + living + "-999999.tmp", false, false}, // this process's own
+        {".ostak-1-7.tmp", false, false},                   // init runs as long as the system
+        {".ostak-" + dead + "-0.tmp.keep", false, false},
+        {".ostak-" + dead + ".tmp", false, false},
+        {".ostak--" + dead + "-0.tmp", false, false},
+        {".ostak-" + dead + "-x.tmp", false, false},
+        {".ostak-99999999999-0.tmp", false, false},
+        {"ostak-" + dead + "-0.tmp", false, false},
+        {".ostak-" + dead + "-1.tmp", true, false}, // a folder is never removed
+    };
+    for (const Case &c : cases) {
+        if (c.folder) {
+            std::filesystem::create_directory(dir_.File(c.name));
+        } else {
+            dir_.Write(c.name, "left");
+        }
+    }
+    for (const bool unnamed : {true, false}) {
+        Seams().saveNoUnnamedFile = !unnamed;
+        ASSERT_TRUE(Replace(dir_.File("t.xml"), "new"));
+        for (const Case &c : cases) {
+            EXPECT_EQ(std::filesystem::exists(dir_.File(c.name)), !c.swept) << c.name;
+        }
+    }
 }
 
 } // namespace
