@@ -42,6 +42,8 @@ class RunningProgram {
     RunningProgram &operator=(const RunningProgram &) = delete;
 
     int pid() const { return pid_; }
+    // The pipe to the program's stdin (with `holdInput`), for answers.
+    int InputFd() const { return inputWriter_; }
     std::string OutSoFar() const;
     // Waits until stdout holds `text` (false after `seconds`).
     bool WaitForOutput(const std::string &text, double seconds) const;

@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tool_test;
 
@@ -330,17 +331,76 @@ TEST_F(ToolWritesOnlyFiles, AFifoOrALinkToOneIsNeverReplaced) {
     ws_.Write("S.xml", ws_.Read("dat/OstakInstallation.xml"));
     ASSERT_EQ(mkfifo(ws_.File("pipe").c_str(), 0600), 0);
     std::filesystem::create_symlink("pipe", ws_.File("link"));
-    for (const char *out : {"pipe", "link"}) {
+    const std::pair<const char *, const char *> outputs[] = {
+        {"pipe", "pipe: error -32599: Writing \"pipe\" failed: it is a FIFO, not a regular file\n"},
+        {"link", "link: error -32599: Writing \"link\" failed: it leads to \"pipe\", a FIFO, not a regular file\n"},
+    };
+    for (const auto &[out, message] : outputs) {
         for (const std::vector<std::string> &args :
              {std::vector<std::string>{"fmt", "S.xml", "-o", out},
               std::vector<std::string>{"merge", "S.xml", "new.xml", "--all", "-o", out}}) {
             const RunResult result = Run(args);
             EXPECT_EQ(result.exitCode, 2) << args[0] << " -o " << out;
-            EXPECT_NE(result.err.find("it is a FIFO, not a regular file"), std::string::npos) << result.err;
+            EXPECT_EQ(result.err.find(message), 0u) << result.err;
             EXPECT_TRUE(std::filesystem::is_fifo(ws_.File("pipe"))) << args[0] << " -o " << out;
             EXPECT_TRUE(std::filesystem::is_symlink(ws_.File("link")));
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+class ToolInPlaceWrite : public ToolTest {
+  protected:
+    void SetUp() override {
+        ToolTest::SetUp();
+        std::string plain = ws_.Read("scripts/nightly.xml");
+        plain.replace(plain.find(" Saved=\"true\""), 13, "");
+        ws_.Write("target.xml", plain);
+    }
+};
+
+TEST_F(ToolInPlaceWrite, AMergeWaitingAtItsPromptHoldsTheFileAndNeverWritesOverAChange) {
+    RunOptions options;
+    options.cwd = ws_.path();
+    RunningProgram waiting(ToolPath(),
+                           {"merge", "dat/OstakInstallation.xml", "target.xml", "--app", "Compile", "--interactive"},
+                           options, true);
+    ASSERT_TRUE(waiting.WaitForOutput("> ", 10)) << waiting.OutSoFar();
+
+    // Another writer through the tool waits for the lock, then gives up.
+    const RunResult other =
+        Run({"--wait", "0.2", "merge", "dat/OstakInstallation.xml", "target.xml", "--app", "Backup"});
+    EXPECT_EQ(other.exitCode, 2);
+    EXPECT_NE(other.err.find("error -32548: The rule file \"target.xml\" is locked by another process (pid " +
+                             std::to_string(waiting.pid()) + "); gave up after 200 ms\n"),
+              std::string::npos)
+        << other.err;
+    EXPECT_NE(other.err.find("ostak: target.xml: not written (another process is writing it; try again, or "
+                             "give --wait)\n"),
+              std::string::npos)
+        << other.err;
+
+    // A program that takes no lock (an editor) changes the file meanwhile.
+    const std::string edited = ws_.Read("target.xml") + "\r\n";
+    ws_.Write("target.xml", edited);
+    RunResult result = waiting.Wait(); // closing stdin leaves the question undecided
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(ws_.Read("target.xml"), edited);
+
+    RunningProgram answered(ToolPath(),
+                            {"merge", "dat/OstakInstallation.xml", "target.xml", "--app", "Compile", "--interactive"},
+                            options, true);
+    ASSERT_TRUE(answered.WaitForOutput("> ", 10));
+    const std::string again = edited + " ";
+    ws_.Write("target.xml", again);
+    ASSERT_EQ(write(answered.InputFd(), "s\n", 2), 2);
+    result = answered.Wait();
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "ostak: target.xml changed meanwhile (since it was loaded); nothing written\n");
+    EXPECT_EQ(ws_.Read("target.xml"), again);
 }
 
 } // namespace
