@@ -37,9 +37,9 @@ void InitOnce() {
     }
     const char *root = OSTAK_SOURCE_DIR;
     const std::string &dir = WorkDir();
-    const int32_t rc = xfeOstakGlobalInit(0, CountingLog, NoMerge, NoConf, root,
-                                          static_cast<uint32_t>(std::strlen(root)), dir.c_str(),
-                                          static_cast<uint32_t>(dir.size()), "script.xml", 10, 1);
+    const int32_t rc =
+        xfeOstakGlobalInit(0, CountingLog, NoMerge, NoConf, root, static_cast<uint32_t>(std::strlen(root)),
+                           dir.c_str(), static_cast<uint32_t>(dir.size()), "script.xml", 10, 1);
     Check(rc == 0, "initialisation");
     Check(ostak::TqwiUcConverter::IcuPathInForce(), "the converter switch puts the ICU path in force");
     done = true;
@@ -47,7 +47,8 @@ void InitOnce() {
 
 void RunOne(const uint8_t *data, size_t size) {
     const std::string input = WorkDir() + "/input.xml";
-    const std::string document(reinterpret_cast<const char *>(data) + (size > 0 ? 1 : 0), size > 0 ? size - 1 : 0);
+    const std::string document(reinterpret_cast<const char *>(data) + (size > 0 ? 1 : 0),
+                               size > 0 ? size - 1 : 0);
     Check(WriteFile(input, document), "writing the input");
     std::unique_ptr<OstakFileInMem> file(
         OstakFileInMem::Create(0, input.c_str(), static_cast<int32_t>(input.size())));

@@ -31,9 +31,9 @@ void InitOnce() {
     }
     const char *root = OSTAK_SOURCE_DIR;
     const std::string &dir = WorkDir();
-    const int32_t rc = xfeOstakGlobalInit(0, CountingLog, NoMerge, NoConf, root,
-                                          static_cast<uint32_t>(std::strlen(root)), dir.c_str(),
-                                          static_cast<uint32_t>(dir.size()), "script.xml", 10, 0);
+    const int32_t rc =
+        xfeOstakGlobalInit(0, CountingLog, NoMerge, NoConf, root, static_cast<uint32_t>(std::strlen(root)),
+                           dir.c_str(), static_cast<uint32_t>(dir.size()), "script.xml", 10, 0);
     Check(rc == 0, "initialisation");
     done = true;
 }

@@ -63,7 +63,8 @@ bool HoldsRuleNamed(const OstakElemAppl *appl, const char *name) {
 
 void CheckQuestion(int32_t event, int32_t sourceKind, int32_t targetKind, void *appl, void *rule, void *appl2,
                    void *rule2, const char *proposedName) {
-    Check(sourceKind == g_round.kinds.source && targetKind == g_round.kinds.target, "the callback hears the kinds");
+    Check(sourceKind == g_round.kinds.source && targetKind == g_round.kinds.target,
+          "the callback hears the kinds");
     Check(appl != nullptr && rule != nullptr, "the callback gets an application and a rule");
     const auto *a = static_cast<const OstakElemAppl *>(appl);
     const auto *r = static_cast<const OstakElemRule *>(rule);
@@ -72,13 +73,15 @@ void CheckQuestion(int32_t event, int32_t sourceKind, int32_t targetKind, void *
     switch (event) {
     case OstakMergeRuleOnlyInSource:
     case OstakMergeRuleOnlyInTarget:
-        Check(appl2 == nullptr && rule2 == nullptr && proposedName == nullptr, "one-sided events pass one side");
+        Check(appl2 == nullptr && rule2 == nullptr && proposedName == nullptr,
+              "one-sided events pass one side");
         Check(event == OstakMergeRuleOnlyInSource || direction == ostak::kDirectionPlainToScript ||
                   direction == ostak::kDirectionScriptToPlain,
               "rules only in the target are asked about in directions 0 and 1 only");
         return;
     case OstakMergeRuleConflict: {
-        Check(appl2 != nullptr && rule2 != nullptr && proposedName != nullptr, "a conflict passes both sides");
+        Check(appl2 != nullptr && rule2 != nullptr && proposedName != nullptr,
+              "a conflict passes both sides");
         const auto *a2 = static_cast<const OstakElemAppl *>(appl2);
         const auto *r2 = static_cast<const OstakElemRule *>(rule2);
         Check(r2->List() == a2->Rules(), "the target rule belongs to the target application");
@@ -185,10 +188,12 @@ void CheckSuccess(const FileSnap &sourceBefore, const FileSnap &targetBefore, co
         if (namesakeBefore == nullptr) {
             switch (direction) {
             case ostak::kDirectionPlainToScript:
-                Check(SameStamp(*carried, after) && StampedNow(after, from, to), "direction 0 stamps the new one");
+                Check(SameStamp(*carried, after) && StampedNow(after, from, to),
+                      "direction 0 stamps the new one");
                 break;
             case ostak::kDirectionScriptToPlain:
-                Check(carried->enabled == 1 && SameStamp(*carried, before), "direction 1 enables the new one");
+                Check(carried->enabled == 1 && SameStamp(*carried, before),
+                      "direction 1 enables the new one");
                 break;
             case ostak::kDirectionSourceToPlain:
                 Check(StampedNow(*carried, from, to), "direction 2 stamps the new one");
@@ -243,44 +248,44 @@ void RunOne(const std::vector<std::string> &parts) {
     if (!NamesInOrder(*source, true) || !NamesInOrder(*target, true)) {
         return;
     }
-        auto *sourceHandle = reinterpret_cast<OstakFileInMemHandle *>(source.get());
-        auto *targetHandle = reinterpret_cast<OstakFileInMemHandle *>(target.get());
-        const FileSnap targetUnmarked = Snapshot(*target);
-        Check(xfeOstakMarkDifferencesInSource(sourceHandle, targetHandle) == 0, "marking succeeds");
-        Check(Snapshot(*target) == targetUnmarked, "marking leaves the other file alone");
-        for (const OstakElemAppl *appl = source->Applications().FirstAppl(); appl != nullptr;
-             appl = appl->NextAppl()) {
-            Check(appl->DiffMark() >= OstakDiffAbsent && appl->DiffMark() <= OstakDiffChanged,
-                  "marking writes 1001 to 1004");
-        }
-        SetMarks(*source, decisions);
+    auto *sourceHandle = reinterpret_cast<OstakFileInMemHandle *>(source.get());
+    auto *targetHandle = reinterpret_cast<OstakFileInMemHandle *>(target.get());
+    const FileSnap targetUnmarked = Snapshot(*target);
+    Check(xfeOstakMarkDifferencesInSource(sourceHandle, targetHandle) == 0, "marking succeeds");
+    Check(Snapshot(*target) == targetUnmarked, "marking leaves the other file alone");
+    for (const OstakElemAppl *appl = source->Applications().FirstAppl(); appl != nullptr;
+         appl = appl->NextAppl()) {
+        Check(appl->DiffMark() >= OstakDiffAbsent && appl->DiffMark() <= OstakDiffChanged,
+              "marking writes 1001 to 1004");
+    }
+    SetMarks(*source, decisions);
 
-        const FileSnap sourceBefore = Snapshot(*source);
-        const FileSnap targetBefore = Snapshot(*target);
-        g_round = MergeRound{decisions, kinds, 0};
-        ResetLoggedProblems();
-        const int32_t from = OstakElemAppl::CurrentTime();
-        const int32_t rc = xfeOstakHandleDifferencesInTargetBySourceMark(sourceHandle, targetHandle, replace);
-        const int32_t to = OstakElemAppl::CurrentTime();
+    const FileSnap sourceBefore = Snapshot(*source);
+    const FileSnap targetBefore = Snapshot(*target);
+    g_round = MergeRound{decisions, kinds, 0};
+    ResetLoggedProblems();
+    const int32_t from = OstakElemAppl::CurrentTime();
+    const int32_t rc = xfeOstakHandleDifferencesInTargetBySourceMark(sourceHandle, targetHandle, replace);
+    const int32_t to = OstakElemAppl::CurrentTime();
     Trace("apply", rc);
-        const FileSnap sourceAfter = Snapshot(*source);
-        const FileSnap targetAfter = Snapshot(*target);
-        if (replace) {
-            Check(g_round.calls == 0, "replacing asks nothing");
-        }
-        if (rc != 0) {
-            Check(LoggedProblems() == 1, "a failed apply says so once");
-            Check(sourceAfter == sourceBefore, "a failed apply leaves the source as it was");
-            Check(targetAfter == targetBefore, "a failed apply leaves the target as it was");
-        } else {
-            Check(LoggedProblems() == 0, "a successful apply is quiet");
-            Check(NamesInOrder(*source, true) && NamesInOrder(*target, true),
-                  "applying keeps the names in strict order");
-            CheckSuccess(sourceBefore, targetBefore, sourceAfter, targetAfter,
-                         ostak::MergeDirection(kinds.source, kinds.target), replace, from, to);
-            CheckSaveAndReload(*target, WorkDir() + "/target-saved.xml", true);
-            CheckSaveAndReload(*source, WorkDir() + "/source-saved.xml", false);
-        }
+    const FileSnap sourceAfter = Snapshot(*source);
+    const FileSnap targetAfter = Snapshot(*target);
+    if (replace) {
+        Check(g_round.calls == 0, "replacing asks nothing");
+    }
+    if (rc != 0) {
+        Check(LoggedProblems() == 1, "a failed apply says so once");
+        Check(sourceAfter == sourceBefore, "a failed apply leaves the source as it was");
+        Check(targetAfter == targetBefore, "a failed apply leaves the target as it was");
+    } else {
+        Check(LoggedProblems() == 0, "a successful apply is quiet");
+        Check(NamesInOrder(*source, true) && NamesInOrder(*target, true),
+              "applying keeps the names in strict order");
+        CheckSuccess(sourceBefore, targetBefore, sourceAfter, targetAfter,
+                     ostak::MergeDirection(kinds.source, kinds.target), replace, from, to);
+        CheckSaveAndReload(*target, WorkDir() + "/target-saved.xml", true);
+        CheckSaveAndReload(*source, WorkDir() + "/source-saved.xml", false);
+    }
 }
 
 } // namespace

@@ -89,7 +89,8 @@ bool NamesInOrder(const OstakFileInMem &file, bool strict) {
             return false;
         }
         const OstakElemRule *previousRule = nullptr;
-        for (const OstakElemRule *rule = appl->Rules()->FirstRule(); rule != nullptr; rule = rule->NextRule()) {
+        for (const OstakElemRule *rule = appl->Rules()->FirstRule(); rule != nullptr;
+             rule = rule->NextRule()) {
             if (previousRule != nullptr && !Ascending(previousRule->Name(), rule->Name(), strict)) {
                 return false;
             }

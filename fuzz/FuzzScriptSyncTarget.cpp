@@ -110,8 +110,8 @@ void RunOne(const std::vector<std::string> &parts) {
     g_answers = control;
 
     const std::string path = ScriptPath();
-    std::unique_ptr<OstakFileInMem> script(OstakFileInMem::Create(OstakFileInMem::kKindScript, path.c_str(),
-                                                                  static_cast<int32_t>(path.size())));
+    std::unique_ptr<OstakFileInMem> script(
+        OstakFileInMem::Create(OstakFileInMem::kKindScript, path.c_str(), static_cast<int32_t>(path.size())));
     Check(script != nullptr, "creating the script's object");
     ResetLoggedProblems();
     const int32_t rc = xfeOstakLoad(reinterpret_cast<OstakFileInMemHandle *>(script.get()));
