@@ -1,7 +1,7 @@
 // Loading and saving rule files as they grow. Names arrive in sorted order,
 // as the saver writes them, so loading must stay linear: compare the
 // complexity that Google Benchmark fits (expected O(N)).
-#include "frame/OstakFileInMem.h"
+#include "3-model/OstakFileInMem.h"
 #include "include/ostak.h"
 
 #include <benchmark/benchmark.h>

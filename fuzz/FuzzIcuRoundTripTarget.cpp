@@ -4,12 +4,12 @@
 // document. A document that loads cleanly must save (or be refused with a
 // message and nothing written) and load back to the same model; nothing
 // crashes or leaks.
-#include "frame/OstakFileInMem.h"
+#include "3-model/OstakFileInMem.h"
 #include "fuzz/FuzzModel.h"
 #include "fuzz/FuzzSupport.h"
 #include "include/ostak.h"
-#include "platform/Alloc.h"
-#include "transcode/TqwiUcConverter.h"
+#include "1-platform/Alloc.h"
+#include "4-transcode/TqwiUcConverter.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,11 +1,11 @@
 // Fuzz target: any bytes as a rule file. Loading must never crash, leak or
 // break the list order; a file that loads cleanly must save, and load back to
 // the same model.
-#include "frame/OstakFileInMem.h"
+#include "3-model/OstakFileInMem.h"
 #include "fuzz/FuzzModel.h"
 #include "fuzz/FuzzSupport.h"
 #include "include/ostak.h"
-#include "platform/Alloc.h"
+#include "1-platform/Alloc.h"
 
 #include <cstdint>
 #include <cstring>

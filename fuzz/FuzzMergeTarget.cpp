@@ -13,15 +13,15 @@
 // exactly the marked applications, leaves namesakes holding equal rules, sets
 // stamps and Enabled as the direction says, and its files save and load back
 // to the same model. Nothing leaks.
-#include "frame/OstakFileInMem.h"
-#include "frame/OstakGlobals.h"
+#include "3-model/OstakFileInMem.h"
+#include "2-core/OstakGlobals.h"
 #include "fuzz/FuzzModel.h"
 #include "fuzz/FuzzSupport.h"
 #include "include/ostak.h"
-#include "merge/OstakMergeTypes.h"
-#include "model/OstakElemAppl.h"
-#include "model/OstakElemRule.h"
-#include "platform/Alloc.h"
+#include "6-merge/OstakMergeTypes.h"
+#include "3-model/OstakElemAppl.h"
+#include "3-model/OstakElemRule.h"
+#include "1-platform/Alloc.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,9 +1,9 @@
 #include "fuzz/FuzzModel.h"
 
 #include "fuzz/FuzzSupport.h"
-#include "model/OstakElem.h"
-#include "model/OstakElemAppl.h"
-#include "model/OstakElemRule.h"
+#include "3-model/OstakElem.h"
+#include "3-model/OstakElemAppl.h"
+#include "3-model/OstakElemRule.h"
 
 #include <cstdio>
 #include <memory>

@@ -2,7 +2,7 @@
 // of the lists' order and links, and the save-and-reload round trip.
 #pragma once
 
-#include "frame/OstakFileInMem.h"
+#include "3-model/OstakFileInMem.h"
 
 #include <cstdint>
 #include <string>

@@ -12,11 +12,11 @@
 // script's file is as it was or a complete document that loads cleanly (a
 // take-over saved before the merge failed); after success it loads back to
 // what the object holds.
-#include "frame/OstakFileInMem.h"
+#include "3-model/OstakFileInMem.h"
 #include "fuzz/FuzzModel.h"
 #include "fuzz/FuzzSupport.h"
 #include "include/ostak.h"
-#include "platform/Alloc.h"
+#include "1-platform/Alloc.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "tests/TestSupport.h"
 
-#include "frame/OstakGlobalInit.h"
+#include "2-core/OstakGlobalInit.h"
 
 #include <cstdlib>
 #include <filesystem>

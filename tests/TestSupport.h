@@ -2,10 +2,10 @@
 // and a fixture that leaves the process as it found it.
 #pragma once
 
-#include "frame/OstakGlobals.h"
+#include "2-core/OstakGlobals.h"
 #include "include/ostak.h"
-#include "platform/Alloc.h"
-#include "platform/Seams.h"
+#include "1-platform/Alloc.h"
+#include "1-platform/Seams.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "tests/TranscodeTestSupport.h"
 
-#include "frame/OstakGlobals.h"
-#include "platform/textcat.h"
-#include "transcode/TqwiUcConverter.h"
+#include "2-core/OstakGlobals.h"
+#include "1-platform/textcat.h"
+#include "4-transcode/TqwiUcConverter.h"
 
 #include <clocale>
 

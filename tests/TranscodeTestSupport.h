@@ -5,7 +5,7 @@
 
 #include "tests/TestSupport.h"
 
-#include "transcode/IcuBinding.h"
+#include "4-transcode/IcuBinding.h"
 
 #include <string>
 #include <vector>

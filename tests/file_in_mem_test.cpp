@@ -1,6 +1,6 @@
 // The rule-file object and the exports that create, inspect and destroy it.
-#include "frame/OstakFileInMem.h"
-#include "model/OstakHandles.h"
+#include "3-model/OstakFileInMem.h"
+#include "7-interface/OstakHandles.h"
 #include "tests/model_support.h"
 
 #include <functional>

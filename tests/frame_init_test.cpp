@@ -3,7 +3,7 @@
 // with its one message, and the clean-up.
 #include "tests/TestSupport.h"
 
-#include "frame/OstakGlobalInit.h"
+#include "2-core/OstakGlobalInit.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -2,10 +2,10 @@
 // the issue-once flag, the file status check and the export firewall.
 #include "tests/TestSupport.h"
 
-#include "frame/ExportFrame.h"
-#include "frame/MsgIssue.h"
-#include "frame/OstakFileStat.h"
-#include "frame/XmlLibrary.h"
+#include "2-core/ExportFrame.h"
+#include "2-core/MsgIssue.h"
+#include "2-core/OstakFileStat.h"
+#include "2-core/XmlLibrary.h"
 
 #include <functional>
 #include <stdexcept>

@@ -172,7 +172,7 @@ TEST_F(LoadSaveExports, AThrowPastTheParserIsCaughtInTheLoad) {
     Log().clear();
     Seams().loadReadThrows = 1;
     EXPECT_EQ(xfeOstakLoad(file), OSTAK_E_NO_MEMORY);
-    ExpectMessage(kMsgNoMemory, "OstakFileInMem::Load", kLevelError, "frame/OstakFileInMemLoad.cpp",
+    ExpectMessage(kMsgNoMemory, "OstakFileInMem::Load", kLevelError, "5-format/OstakFileInMemLoad.cpp",
                   "kMsgNoMemory");
     EXPECT_EQ(Object(file).LoadResult(), OSTAK_E_NO_MEMORY);
 

@@ -2,9 +2,9 @@
 // attribute and piece of text, the parser's reports, and the load result.
 #include "tests/loadsave_support.h"
 
-#include "transcode/TqwiUcConverter.h"
-#include "xml/AedDocumentHandler.h"
-#include "xml/AedErrorHandler.h"
+#include "4-transcode/TqwiUcConverter.h"
+#include "5-format/AedDocumentHandler.h"
+#include "5-format/AedErrorHandler.h"
 
 #include <cstring>
 #include <ctime>
@@ -16,7 +16,7 @@ using namespace loadsave_test;
 
 namespace {
 
-constexpr const char *kHandlerSource = "xml/AedDocumentHandler.cpp";
+constexpr const char *kHandlerSource = "5-format/AedDocumentHandler.cpp";
 
 class LoadSaveLoad : public LoadSaveTest {
   protected:
@@ -85,7 +85,7 @@ TEST_F(LoadSaveLoad, AWholeDocumentFillsTheObjectAndTracesTheParse) {
         EXPECT_EQ(trace.number, 0);
         EXPECT_EQ(trace.func, "OstakFileInMem::Load");
         EXPECT_EQ(trace.level, kLevelTrace);
-        EXPECT_NE(SourceLine("frame/OstakFileInMemLoad.cpp", trace.line).find(trace.text), std::string::npos);
+        EXPECT_NE(SourceLine("5-format/OstakFileInMemLoad.cpp", trace.line).find(trace.text), std::string::npos);
     }
 }
 
@@ -337,7 +337,7 @@ TEST_F(LoadSaveLoad, ADocumentWithoutDocumentTypeDeclarationIsAFatalError) {
     EXPECT_EQ(file.LoadResult(), OSTAK_E_INVALID_DOCUMENT);
     EXPECT_TRUE(file.Applications().Empty());
     const LogRecord *message = ExpectMessage(kMsgParserReport, "AedErrorHandler::report", kLevelFatal,
-                                             "xml/AedErrorHandler.cpp", "kMsgParserReport");
+                                             "5-format/AedErrorHandler.cpp", "kMsgParserReport");
     ASSERT_NE(message, nullptr);
     EXPECT_NE(message->text.find("(line 1, column"), std::string::npos) << message->text;
     EXPECT_NE(message->text.find(dir_.File("rules.xml")), std::string::npos);
@@ -381,7 +381,7 @@ TEST_F(LoadSaveLoad, AParserWarningLeavesTheResultAlone) {
                                     false, &rc);
     EXPECT_EQ(rc, OSTAK_OK);
     EXPECT_STREQ(file.VersionText(), "7.6");
-    ExpectMessage(kMsgParserReport, "AedErrorHandler::report", kLevelWarning, "xml/AedErrorHandler.cpp",
+    ExpectMessage(kMsgParserReport, "AedErrorHandler::report", kLevelWarning, "5-format/AedErrorHandler.cpp",
                   "kMsgParserReport");
 }
 

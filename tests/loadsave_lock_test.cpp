@@ -5,8 +5,8 @@
 #include "tests/lock_support.h"
 #include "tests/sync_support.h"
 
-#include "frame/OstakScriptFileSync.h"
-#include "platform/OstakFileLock.h"
+#include "6-merge/OstakScriptFileSync.h"
+#include "1-platform/OstakFileLock.h"
 
 #include <cerrno>
 #include <chrono>
@@ -227,7 +227,7 @@ TEST_F(LoadSaveLock, WhereTheLockFileCannotBeMadeOnlyAnUnwritableFolderGoesOnWit
         if (c.notNeeded) {
             EXPECT_TRUE(Messages().empty());
         } else {
-            ExpectOnlyInnerMessage(kMsgText, "xfeOstakFileInMemLock", kLevelError, "frame/OstakFileInMem.cpp",
+            ExpectOnlyInnerMessage(kMsgText, "xfeOstakFileInMemLock", kLevelError, "3-model/OstakFileInMem.cpp",
                                    "kMsgText");
             EXPECT_EQ(Messages()[0].text, failure);
         }
@@ -238,7 +238,7 @@ TEST_F(LoadSaveLock, WhereTheLockFileCannotBeMadeOnlyAnUnwritableFolderGoesOnWit
         if (c.notNeeded) {
             EXPECT_TRUE(Messages().empty());
         } else {
-            ExpectOnlyInnerMessage(kMsgText, "OstakFileInMem::Save", kLevelError, "frame/OstakFileInMem.cpp",
+            ExpectOnlyInnerMessage(kMsgText, "OstakFileInMem::Save", kLevelError, "3-model/OstakFileInMem.cpp",
                                    "kMsgText");
             EXPECT_EQ(Messages()[0].text, failure);
         }
@@ -258,7 +258,7 @@ TEST_F(LoadSaveLock, AStaleLockFileIsTakenAndRemovedAndAnythingElseThereStopsThe
     std::filesystem::create_directory(ScriptLock());
     ostak_test::Log().clear();
     EXPECT_EQ(xfeOstakSave(file, 0, nullptr, 0), OSTAK_E_WRITE);
-    ExpectOnlyInnerMessage(kMsgText, "OstakFileInMem::Save", kLevelError, "frame/OstakFileInMem.cpp",
+    ExpectOnlyInnerMessage(kMsgText, "OstakFileInMem::Save", kLevelError, "3-model/OstakFileInMem.cpp",
                            "kMsgText");
     EXPECT_EQ(ReadFile(path), DocXml(kScriptAppls, 0));
     EXPECT_TRUE(std::filesystem::is_directory(ScriptLock()));

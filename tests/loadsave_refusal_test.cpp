@@ -4,7 +4,7 @@
 // and one message, and what is refused stays out of the model.
 #include "tests/loadsave_support.h"
 
-#include "xml/AedErrorHandler.h"
+#include "5-format/AedErrorHandler.h"
 
 #include <xercesc/sax/SAXParseException.hpp>
 
@@ -14,7 +14,7 @@ using namespace loadsave_test;
 
 namespace {
 
-constexpr const char *kHandlerSource = "xml/AedDocumentHandler.cpp";
+constexpr const char *kHandlerSource = "5-format/AedDocumentHandler.cpp";
 // The shipped head's lines: a body starts on the line after them.
 constexpr int kHeadLines = 25;
 

@@ -2,8 +2,8 @@
 // plain path (ISO-8859-1 body) and on the ICU path (UTF-8 body).
 #include "tests/loadsave_support.h"
 
-#include "model/OstakElem.h"
-#include "transcode/TqwiUcConverter.h"
+#include "3-model/OstakElem.h"
+#include "4-transcode/TqwiUcConverter.h"
 
 #include <random>
 #include <set>

@@ -18,7 +18,7 @@ using namespace loadsave_test;
 
 namespace {
 
-constexpr const char *kSaveSource = "frame/OstakFileInMemSave.cpp";
+constexpr const char *kSaveSource = "5-format/OstakFileInMemSave.cpp";
 
 class LoadSaveSafety : public LoadSaveTest {
   protected:

@@ -3,7 +3,7 @@
 // which may cost the former file its content.
 #include "tests/loadsave_support.h"
 
-#include "transcode/TqwiUcConverter.h"
+#include "4-transcode/TqwiUcConverter.h"
 
 #include <cerrno>
 #include <cstring>
@@ -18,7 +18,7 @@ using namespace loadsave_test;
 
 namespace {
 
-constexpr const char *kSaveSource = "frame/OstakFileInMemSave.cpp";
+constexpr const char *kSaveSource = "5-format/OstakFileInMemSave.cpp";
 
 // The model of the layout test, in list order.
 FileSnap LayoutModel() {

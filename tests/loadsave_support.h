@@ -3,11 +3,11 @@
 // shipped document type file, model snapshots and message checks.
 #pragma once
 
-#include "frame/MsgIssue.h"
-#include "frame/OstakFileInMem.h"
-#include "frame/OstakGlobals.h"
-#include "model/OstakElemAppl.h"
-#include "model/OstakElemRule.h"
+#include "2-core/MsgIssue.h"
+#include "3-model/OstakFileInMem.h"
+#include "2-core/OstakGlobals.h"
+#include "3-model/OstakElemAppl.h"
+#include "3-model/OstakElemRule.h"
 #include "tests/TestSupport.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // as the export calls it, and each failure with its one message.
 #include "tests/merge_support.h"
 
-#include "merge/OstakMergeTypes.h"
+#include "6-merge/OstakMergeTypes.h"
 
 using namespace ostak;
 using namespace merge_test;

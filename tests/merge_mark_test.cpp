@@ -2,8 +2,8 @@
 // by kinds, the lookup by name, and the export's refusals.
 #include "tests/merge_support.h"
 
-#include "merge/OstakApplLookup.h"
-#include "merge/OstakMarkDifferences.h"
+#include "6-merge/OstakApplLookup.h"
+#include "6-merge/OstakMarkDifferences.h"
 
 #include <algorithm>
 #include <random>

@@ -6,7 +6,7 @@
 // been issued, and nothing may be left allocated.
 #include "tests/merge_support.h"
 
-#include "merge/OstakMergeTypes.h"
+#include "6-merge/OstakMergeTypes.h"
 
 using namespace ostak;
 using namespace merge_test;

@@ -4,9 +4,9 @@
 // copies kept under a proposed name, and the failures.
 #include "tests/merge_support.h"
 
-#include "merge/OstakMergeTypes.h"
-#include "merge/OstakProposedName.h"
-#include "merge/OstakRuleMerge.h"
+#include "6-merge/OstakMergeTypes.h"
+#include "6-merge/OstakProposedName.h"
+#include "6-merge/OstakRuleMerge.h"
 
 using namespace ostak;
 using namespace merge_test;

@@ -3,11 +3,11 @@
 // scripted merge callback that records every call.
 #pragma once
 
-#include "frame/MsgIssue.h"
-#include "frame/OstakFileInMem.h"
-#include "model/OstakElemAppl.h"
-#include "model/OstakElemRule.h"
-#include "model/OstakList.h"
+#include "2-core/MsgIssue.h"
+#include "3-model/OstakFileInMem.h"
+#include "3-model/OstakElemAppl.h"
+#include "3-model/OstakElemRule.h"
+#include "3-model/OstakList.h"
 #include "tests/TestSupport.h"
 #include "tests/model_support.h"
 

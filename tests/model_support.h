@@ -1,11 +1,11 @@
 // Helpers shared by the tests of the rule model and the rule-file object.
 #pragma once
 
-#include "frame/MsgIssue.h"
-#include "model/OstakElemAppl.h"
-#include "model/OstakElemRule.h"
-#include "model/OstakList.h"
-#include "platform/textcat.h"
+#include "2-core/MsgIssue.h"
+#include "3-model/OstakElemAppl.h"
+#include "3-model/OstakElemRule.h"
+#include "3-model/OstakList.h"
+#include "1-platform/textcat.h"
 #include "tests/TestSupport.h"
 
 #include <cstring>

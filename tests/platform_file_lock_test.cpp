@@ -5,7 +5,7 @@
 #include "tests/loadsave_support.h"
 #include "tests/lock_support.h"
 
-#include "platform/OstakFileLock.h"
+#include "1-platform/OstakFileLock.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

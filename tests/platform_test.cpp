@@ -2,11 +2,11 @@
 // resolver, sockets and the allocation seam.
 #include "tests/TestSupport.h"
 
-#include "platform/Wayfind.h"
-#include "platform/Winsock.h"
-#include "platform/basekit32.h"
-#include "platform/tasklib.h"
-#include "platform/textcat.h"
+#include "1-platform/Wayfind.h"
+#include "1-platform/Winsock.h"
+#include "1-platform/basekit32.h"
+#include "1-platform/tasklib.h"
+#include "1-platform/textcat.h"
 
 #include <clocale>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 // exports, and the script's file on disk afterwards, byte for byte.
 #include "tests/sync_support.h"
 
-#include "model/OstakHandles.h"
+#include "7-interface/OstakHandles.h"
 
 using namespace merge_test;
 using namespace sync_test;

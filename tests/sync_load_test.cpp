@@ -4,7 +4,7 @@
 // message that reports it.
 #include "tests/sync_support.h"
 
-#include "frame/MsgIssue.h"
+#include "2-core/MsgIssue.h"
 
 #include <map>
 #include <stdexcept>
@@ -265,7 +265,7 @@ TEST_F(SyncLoad, InvalidInstallationFileGivesTwentyFiveAfterTheParsersMessage) {
     Init();
     EXPECT_EQ(LoadScript(), OSTAK_E_INSTALLATION_LOAD);
     ExpectOnlyInnerMessage(kMsgParserReport, "AedErrorHandler::report", kLevelFatal,
-                           "xml/AedErrorHandler.cpp", "kMsgParserReport");
+                           "5-format/AedErrorHandler.cpp", "kMsgParserReport");
     EXPECT_NE(Messages()[0].text.find(InstallationPath()), std::string::npos);
     EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
 }
@@ -275,7 +275,7 @@ TEST_F(SyncLoad, FailedSaveAfterATakeOverGivesTwentyNine) {
     Init();
     std::filesystem::remove(root_.File("dat/OstakDtd.xml"));
     EXPECT_EQ(LoadScript(), OSTAK_E_TAKEOVER_SAVE);
-    ExpectOnlyInnerMessage(kMsgDtdOpen, "OstakFileInMem::Save", kLevelError, "frame/OstakFileInMemSave.cpp",
+    ExpectOnlyInnerMessage(kMsgDtdOpen, "OstakFileInMem::Save", kLevelError, "5-format/OstakFileInMemSave.cpp",
                            "kMsgDtdOpen");
     EXPECT_FALSE(Exists(ScriptPath()));
     EXPECT_EQ(Snapshot(Script()), SnapOf(InstallAppls())) << "the copy stays in memory";
@@ -290,7 +290,7 @@ TEST_F(SyncLoad, FailedSaveAfterTheMergeGivesThirtyFour) {
     std::filesystem::remove(root_.File("dat/OstakDtd.xml"));
     ScriptedConf::Answer() = 2;
     EXPECT_EQ(LoadScript(), OSTAK_E_MERGE_SAVE);
-    ExpectOnlyInnerMessage(kMsgDtdOpen, "OstakFileInMem::Save", kLevelError, "frame/OstakFileInMemSave.cpp",
+    ExpectOnlyInnerMessage(kMsgDtdOpen, "OstakFileInMem::Save", kLevelError, "5-format/OstakFileInMemSave.cpp",
                            "kMsgDtdOpen");
     EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
     EXPECT_EQ(ApplNames(Snapshot(Script())), (std::vector<std::string>{"Editor", "Local", "Mail"}))

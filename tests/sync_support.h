@@ -5,8 +5,8 @@
 // layout of the saver, and a scripted configuration callback.
 #pragma once
 
-#include "frame/OstakFileInMem.h"
-#include "frame/OstakGlobals.h"
+#include "3-model/OstakFileInMem.h"
+#include "2-core/OstakGlobals.h"
 #include "tests/loadsave_support.h"
 #include "tests/merge_support.h"
 

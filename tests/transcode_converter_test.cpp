@@ -2,8 +2,8 @@
 // allocation failure, and the choice between the plain and the ICU path.
 #include "tests/TranscodeTestSupport.h"
 
-#include "platform/basekit32.h"
-#include "transcode/TqwiUcConverter.h"
+#include "1-platform/basekit32.h"
+#include "4-transcode/TqwiUcConverter.h"
 
 #include <string>
 

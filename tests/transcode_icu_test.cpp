@@ -2,11 +2,11 @@
 // opening and preparing a converter, and the messages of every failure.
 #include "tests/TranscodeTestSupport.h"
 
-#include "frame/MsgIssue.h"
-#include "platform/LoaderLock.h"
-#include "platform/basekit32.h"
-#include "transcode/IcuSubstitution.h"
-#include "transcode/TqwiUcConverter.h"
+#include "2-core/MsgIssue.h"
+#include "1-platform/LoaderLock.h"
+#include "1-platform/basekit32.h"
+#include "4-transcode/IcuSubstitution.h"
+#include "4-transcode/TqwiUcConverter.h"
 
 #include <chrono>
 #include <cstdio>

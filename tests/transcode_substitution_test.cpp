@@ -3,8 +3,8 @@
 // with ICU's default converter and with "US-ASCII".
 #include "tests/TranscodeTestSupport.h"
 
-#include "transcode/IcuSubstitution.h"
-#include "transcode/TqwiUcConverter.h"
+#include "4-transcode/IcuSubstitution.h"
+#include "4-transcode/TqwiUcConverter.h"
 
 #include <string>
 

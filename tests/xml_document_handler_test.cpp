@@ -2,7 +2,7 @@
 // locator would drive it: the messages without line and column.
 #include "tests/loadsave_support.h"
 
-#include "xml/AedDocumentHandler.h"
+#include "5-format/AedDocumentHandler.h"
 
 #include <utility>
 #include <xercesc/sax/AttributeList.hpp>
@@ -54,12 +54,12 @@ TEST_F(XmlDocumentHandler, WithoutALocatorMessagesCarryNoPosition) {
     EXPECT_EQ(file.LoadResult(), OSTAK_E_INVALID_DOCUMENT);
     const LogRecord *duplicate =
         ExpectMessage(kMsgRuleDuplicateNoPos, "AedDocumentHandler::startElement", kLevelError,
-                      "xml/AedDocumentHandler.cpp", "kMsgRuleDuplicateNoPos");
+                      "5-format/AedDocumentHandler.cpp", "kMsgRuleDuplicateNoPos");
     ASSERT_NE(duplicate, nullptr);
     EXPECT_EQ(duplicate->text, "Rule \"r\" of application \"A\" is already in the list");
     const LogRecord *invalid =
         ExpectMessage(kMsgAttrInvalidNoPos, "AedDocumentHandler::reportInvalidAttribute", kLevelError,
-                      "xml/AedDocumentHandler.cpp", "kMsgAttrInvalidNoPos");
+                      "5-format/AedDocumentHandler.cpp", "kMsgAttrInvalidNoPos");
     ASSERT_NE(invalid, nullptr);
     EXPECT_EQ(invalid->text,
               "Invalid value \"bogus\" of attribute \"Type\" of element \"Rule\" in file \"/x/rules.xml\"");

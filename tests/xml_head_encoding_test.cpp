@@ -1,5 +1,5 @@
 // The head's encoding label follows the encoding the body is written in.
-#include "xml/OstakHeadEncoding.h"
+#include "5-format/OstakHeadEncoding.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Replacing a file only once its new content is complete.
-#include "xml/OstakReplacingFile.h"
+#include "5-format/OstakReplacingFile.h"
 
 #include "tests/TestSupport.h"
 #include "tests/loadsave_support.h"

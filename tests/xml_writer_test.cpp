@@ -1,5 +1,5 @@
 // Characters a rule file cannot carry: what a save refuses to write and a load refuses to take.
-#include "xml/OstakUnwritableCharacter.h"
+#include "5-format/OstakUnwritableCharacter.h"
 
 #include <gtest/gtest.h>
 

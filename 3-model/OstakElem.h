@@ -1,0 +1,73 @@
+// The common base of every list element: its links, the list that holds it,
+// and its name, the key by which lists are ordered.
+#pragma once
+
+#include "1-platform/Alloc.h"
+#include "1-platform/basekit32.h"
+
+#include <cstdint>
+
+namespace ostak {
+
+class OstakList;
+
+// The 66 characters a name may hold.
+constexpr const char *kNameCharacters = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_#@$";
+
+// Orders two names: negative when `a` sorts first, 0 when equal, positive
+// when `b` sorts first. Bytes compare as unsigned values, case counts, and a
+// name that is a prefix of another sorts before it.
+int CompareNames(const char *a, const char *b) noexcept;
+
+// Whether two strings hold the same bytes.
+bool SameBytes(const OsStr &a, const OsStr &b) noexcept;
+
+// 0 when `chars` may become a name, 4 when null, 8 for a character outside the set.
+int32_t CheckName(const char *chars) noexcept;
+// 0 when `chars` may become a Text, Prefix or Suffix, 4 when null, 18 for a
+// line feed, carriage return or tab.
+int32_t CheckText(const char *chars) noexcept;
+
+class OstakElem : public SeamAllocated {
+  public:
+    OstakElem(const OstakElem &) = delete;
+    OstakElem &operator=(const OstakElem &) = delete;
+    // Releases the record; it never touches the list that holds it, so a
+    // linked record is unlinked before it is deleted (or its list goes with it).
+    virtual ~OstakElem();
+
+    // A new, unlinked deep copy, or null when it cannot be made.
+    virtual OstakElem *Clone() const noexcept = 0;
+
+    OstakElem *Prev() const noexcept { return prev_; }
+    OstakElem *Next() const noexcept { return next_; }
+    OstakList *List() const noexcept { return list_; }
+    const char *Name() const noexcept { return name_.psz; }
+    const OsStr &NameStr() const noexcept { return name_; }
+
+    // Sets the name from NUL-terminated characters: 0, 4 (null), 8 (a
+    // character outside the name set) or 7 (no memory); the name is unchanged
+    // unless 0. The element is not moved; its list re-sorts it on request.
+    int32_t SetName(const char *chars) noexcept;
+
+  protected:
+    OstakElem() noexcept;
+
+    // Copies `source` into the name: 0, or 7 with the name unchanged.
+    int32_t AssignName(const OsStr &source) noexcept;
+    // Makes `value` the name (taking it over) and releases the former name.
+    void TakeName(OsStr &value) noexcept;
+
+  private:
+    friend class OstakList;
+
+    // A linked element's name changed: its list may be out of order now.
+    void NoteRenamed() noexcept;
+
+    OstakElem *prev_ = nullptr;
+    OstakElem *next_ = nullptr;
+    OstakList *list_ = nullptr;
+    OsStr name_;
+};
+
+} // namespace ostak

@@ -1,0 +1,131 @@
+// Name-ordered, intrusive, doubly linked lists of applications and rules.
+//
+// A list owns its elements. Names ascend along the chain (bytewise, unsigned,
+// case counting), except where an element was renamed and not yet re-sorted,
+// and except that equal names may stand next to each other.
+//
+// Besides the head, a list keeps its tail and whether it is known to be in
+// order (no element renamed since it was linked), so that an element whose
+// name sorts after every other name is appended at constant cost: loading a
+// file whose names arrive in order never walks the chain. Every result, order
+// and position is the one the walk from the head would give.
+#pragma once
+
+#include "3-model/OstakElem.h"
+#include "3-model/OstakElemRule.h"
+
+#include <cstdint>
+
+namespace ostak {
+
+class OstakElemAppl;
+
+class OstakList : public SeamAllocated {
+  public:
+    OstakList() noexcept = default;
+    OstakList(const OstakList &) = delete;
+    OstakList &operator=(const OstakList &) = delete;
+    // Deletes every element.
+    virtual ~OstakList();
+
+    OstakElem *First() const noexcept { return first_; }
+    OstakElem *Last() const noexcept { return last_; }
+    bool Empty() const noexcept { return first_ == nullptr; }
+
+    // Deletes every element; the list stays usable and empty.
+    void Clear() noexcept;
+
+    // Links an unlinked element before the first element whose name is equal
+    // or sorts after its own: 0, 5 when that element has the same name (the
+    // element is linked all the same), 4 for a null element.
+    int32_t InsertInOrder(OstakElem *elem) noexcept;
+
+    // Links an unlinked element right after `after` (at the head when null):
+    // 0; 4 for a null element; 9 when `after` is in another list; 5 (equal
+    // names) or 6 (wrong order) unless `after` sorts strictly before the
+    // element and the element strictly before its follower. Nothing is
+    // linked unless 0.
+    int32_t InsertAfter(OstakElem *elem, OstakElem *after) noexcept;
+
+    // Unlinks an element of this list and inserts it in order again: 0 or 5
+    // as for InsertInOrder, 9 when it is not in this list, 4 for null.
+    int32_t Resort(OstakElem *elem) noexcept;
+
+    // The element of exactly that name, or null. The walk stops at the first
+    // name that is equal or sorts after, so a renamed element that was not
+    // re-sorted may be missed.
+    OstakElem *FindByName(const char *name) const noexcept;
+
+    // Unlinks and deletes the element when it is in this list; otherwise
+    // nothing happens. Always 0.
+    int32_t DeleteElem(OstakElem *elem) noexcept;
+
+    // Replaces this list's elements by deep copies of the source's, in the
+    // source's order: 0; 4 for a null source; 7 when a copy cannot be made,
+    // and then this list is as it was.
+    int32_t CopyFrom(const OstakList *source) noexcept;
+
+    // Deletes this list's elements and takes over all of the source's, which
+    // is left empty: 0, or 4 for a null source. Moving a list into itself
+    // changes nothing.
+    int32_t MoveAllFrom(OstakList *source) noexcept;
+
+  protected:
+    // Links an unlinked element at the head (the place of an empty name).
+    void LinkAtHead(OstakElem *elem) noexcept;
+    // Links a new record of defaults at the head: 0, 4 when the place is
+    // null, 7 when no memory (the place then holds null).
+    template <class Record> int32_t AddEmptyAtHead(Record **place) noexcept;
+
+  private:
+    friend class OstakElem;
+
+    void NoteRenamed() noexcept { ordered_ = false; }
+    // Links `elem` between `before` (null: at the head) and `after` (null: at the tail).
+    void LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept;
+    void Unlink(OstakElem *elem) noexcept;
+    // Deletes a chain of elements starting at `elem`.
+    static void DeleteChain(OstakElem *elem) noexcept;
+    // Whether names ascend along the whole chain.
+    bool ChainInOrder() const noexcept;
+
+    OstakElem *first_ = nullptr;
+    OstakElem *last_ = nullptr;
+    // True while the chain is known to be in order.
+    bool ordered_ = true;
+};
+
+// The applications of a rule file, or a copy of them.
+class OstakListAppl final : public OstakList {
+  public:
+    OstakListAppl() noexcept = default;
+    // `heldByFile`: the list lives inside a rule-file object and dies with it.
+    explicit OstakListAppl(bool heldByFile) noexcept : heldByFile_(heldByFile) {}
+
+    // Whether the list lives inside a rule-file object (and must not be deleted on its own).
+    bool HeldByFile() const noexcept { return heldByFile_; }
+
+    // Links a new application with the defaults and stamp at the head:
+    // 0, 4 when the place is null, 7 when no memory (the place then holds null).
+    int32_t AddEmpty(OstakElemAppl **place) noexcept;
+
+    OstakElemAppl *FirstAppl() const noexcept;
+    OstakElemAppl *FindAppl(const char *name) const noexcept;
+
+  private:
+    bool heldByFile_ = false;
+};
+
+// The rules of one application.
+class OstakListRule final : public OstakList {
+  public:
+    // Links a new rule with the defaults at the head: 0, 4, or 7 as above.
+    int32_t AddEmpty(OstakElemRule **place) noexcept;
+
+    OstakElemRule *FirstRule() const noexcept { return static_cast<OstakElemRule *>(First()); }
+    OstakElemRule *FindRule(const char *name) const noexcept {
+        return static_cast<OstakElemRule *>(FindByName(name));
+    }
+};
+
+} // namespace ostak

@@ -1,0 +1,580 @@
+#include "5-format/AedDocumentHandler.h"
+
+#include "2-core/MsgIssue.h"
+#include "3-model/OstakFileInMem.h"
+#include "3-model/OstakElemAppl.h"
+#include "3-model/OstakElemRule.h"
+#include "1-platform/basekit32.h"
+#include "4-transcode/TqwiUcConverter.h"
+#include "5-format/OstakUnwritableCharacter.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <xercesc/sax/AttributeList.hpp>
+
+namespace ostak {
+
+namespace {
+
+constexpr const char *kStartElementFunc = "AedDocumentHandler::startElement";
+constexpr const char *kCharactersFunc = "AedDocumentHandler::characters";
+constexpr const char *kEndElementFunc = "AedDocumentHandler::endElement";
+constexpr const char *kInvalidAttributeFunc = "AedDocumentHandler::reportInvalidAttribute";
+
+// Room for a message that names a path of any length the system accepts.
+constexpr std::size_t kRefusalTextSize = 4096 + 512;
+
+// What a refusal says after naming the character and where it stands.
+constexpr const char *kNoPlaceReason =
+    "has no place in the 8-bit text of this process (it reads files as ISO-8859-1 in this locale); "
+    "load it in a UTF-8 locale or with the converter switch (ostak --utf8)";
+constexpr const char *kControlReason = "is a control character that a rule file cannot carry";
+constexpr const char *kUnwritableReason = "is not a character that a rule file can carry";
+
+bool Is(const char *text, const char *keyword) noexcept {
+    return std::strcmp(text, keyword) == 0;
+}
+
+std::size_t Length(const XMLCh *text) noexcept {
+    return text != nullptr ? std::char_traits<char16_t>::length(text) : 0;
+}
+
+// "true" gives 1, every other value 0.
+uint8_t BoolValue(const char *value) noexcept {
+    return Is(value, "true") ? 1 : 0;
+}
+
+} // namespace
+
+AedDocumentHandler::AedDocumentHandler(OstakFileInMem *fileInMem, bool dropDisabled) noexcept
+    : m_FileInMem(fileInMem), m_DropDisabled(dropDisabled) {}
+
+AedDocumentHandler::~AedDocumentHandler() = default;
+
+void AedDocumentHandler::SetLoadResult(int32_t rc) noexcept {
+    m_FileInMem->SetLoadResult(rc);
+}
+
+void AedDocumentHandler::NoteNoMemory(const char *funcName, int32_t line) noexcept {
+    MsgFormatAndIssue(kMsgNoMemory, funcName, line, kLevelError);
+    SetLoadResult(OSTAK_E_NO_MEMORY);
+}
+
+AedDocumentHandler::Position AedDocumentHandler::Here() const noexcept {
+    Position here;
+    if (m_Locator != nullptr) {
+        here.line = m_Locator->getLineNumber();
+        here.column = m_Locator->getColumnNumber();
+    }
+    return here;
+}
+
+AedDocumentHandler::Position AedDocumentHandler::PlaceInPiece(const XMLCh *text, std::size_t length,
+                                                              std::size_t index,
+                                                              const Position &pieceStart) const noexcept {
+    Position place = Here();
+    std::size_t breaksAfter = 0;
+    for (std::size_t i = index + 1; i < length; ++i) {
+        breaksAfter += text[i] == u'\n' ? 1 : 0;
+    }
+    const std::size_t unitsFromHere = length - index;
+    if (breaksAfter == 0 && place.column > unitsFromHere) {
+        place.column -= unitsFromHere;
+        return place;
+    }
+    place.line = place.line > breaksAfter ? place.line - breaksAfter : 0;
+    for (std::size_t i = index; i > 0; --i) {
+        if (text[i - 1] == u'\n') {
+            place.column = index - (i - 1);
+            return place;
+        }
+    }
+    place.column = pieceStart.column + index;
+    return place;
+}
+
+void AedDocumentHandler::RefuseCharacter(Refusal why, int64_t character, const XMLCh *text,
+                                         std::size_t length, std::size_t index, const Position *pieceStart,
+                                         const char *funcName) noexcept {
+    SetLoadResult(OSTAK_E_INVALID_DOCUMENT);
+    if (m_CharacterRefused) {
+        return;
+    }
+    m_CharacterRefused = true;
+    const char *reason = why == Refusal::kNoPlace ? kNoPlaceReason
+                         : character < 0x20       ? kControlReason
+                                                  : kUnwritableReason;
+    const char *path = m_FileInMem->GetFileFullPath();
+    const unsigned code = static_cast<unsigned>(character);
+    char message[kRefusalTextSize];
+    if (m_Locator == nullptr) {
+        std::snprintf(message, sizeof message, "Character U+%04X in file \"%s\" %s", code, path, reason);
+    } else if (pieceStart != nullptr) {
+        // Character data: the character's own line and column.
+        const Position place = PlaceInPiece(text, length, index, *pieceStart);
+        std::snprintf(message, sizeof message,
+                      "Character U+%04X at line %" PRIu64 ", column %" PRIu64 " of file \"%s\" %s", code,
+                      static_cast<uint64_t>(place.line), static_cast<uint64_t>(place.column), path, reason);
+    } else {
+        // A name or value of a tag: the locator stands at the tag's end.
+        const Position place = Here();
+        std::snprintf(
+            message, sizeof message,
+            "Character U+%04X in the tag ending at line %" PRIu64 ", column %" PRIu64 " of file \"%s\" %s",
+            code, static_cast<uint64_t>(place.line), static_cast<uint64_t>(place.column), path, reason);
+    }
+    MsgFormatAndIssue(kMsgText, funcName, __LINE__, kLevelError, {MsgArg::Str(message)});
+}
+
+const char *AedDocumentHandler::ToMb(TqwiUcConverter &converter, const XMLCh *text, std::size_t length,
+                                     const char *funcName, const Position *pieceStart) noexcept {
+    const XMLCh *units = text != nullptr ? text : u"";
+    std::size_t index = 0;
+    const int64_t unwritable = FirstUnwritableCharacter(units, length, &index);
+    if (unwritable >= 0) {
+        RefuseCharacter(Refusal::kUnwritable, unwritable, units, length, index, pieceStart, funcName);
+        return nullptr;
+    }
+    converter.ToMb(units, static_cast<uint32_t>(length));
+    if (converter.OutOfMemory()) {
+        NoteNoMemory(funcName, __LINE__);
+        return nullptr;
+    }
+    if (converter.Unrepresentable() >= 0) {
+        RefuseCharacter(Refusal::kNoPlace, converter.Unrepresentable(), units, length,
+                        converter.UnrepresentableIndex(), pieceStart, funcName);
+        return nullptr;
+    }
+    if (!converter.MbValid()) {
+        // The converter has reported why; the value counts as empty, and a
+        // load that lost values does not pass for a success.
+        SetLoadResult(OSTAK_E_INVALID_DOCUMENT);
+    }
+    return converter.GetMb();
+}
+
+bool AedDocumentHandler::TakeAttribute(xercesc::AttributeList &attrs, XMLSize_t index,
+                                       TqwiUcConverter &attrConverter, TqwiUcConverter &valueConverter,
+                                       const char **attrName, const char **value) noexcept {
+    const XMLCh *rawName = attrs.getName(index);
+    const XMLCh *rawValue = attrs.getValue(index);
+    *attrName = ToMb(attrConverter, rawName, Length(rawName), kStartElementFunc);
+    if (*attrName == nullptr) {
+        return false;
+    }
+    *value = ToMb(valueConverter, rawValue, Length(rawValue), kStartElementFunc);
+    return *value != nullptr;
+}
+
+bool AedDocumentHandler::TakeRoot(const char *elemName) noexcept {
+    m_RootSeen = true;
+    if (Is(elemName, "AED")) {
+        return true;
+    }
+    m_IgnoreDocument = true;
+    const char *path = m_FileInMem->GetFileFullPath();
+    char message[kRefusalTextSize];
+    if (m_Locator != nullptr) {
+        const Position here = Here();
+        std::snprintf(message, sizeof message,
+                      "The root element of file \"%s\" is \"%s\", not \"AED\" (line %" PRIu64
+                      ", column %" PRIu64 ")",
+                      path, elemName, static_cast<uint64_t>(here.line), static_cast<uint64_t>(here.column));
+    } else {
+        std::snprintf(message, sizeof message, "The root element of file \"%s\" is \"%s\", not \"AED\"", path,
+                      elemName);
+    }
+    MsgFormatAndIssue(kMsgText, kStartElementFunc, __LINE__, kLevelError, {MsgArg::Str(message)});
+    SetLoadResult(OSTAK_E_INVALID_DOCUMENT);
+    return false;
+}
+
+void AedDocumentHandler::LoseTrack() noexcept {
+    m_SkipApplication = true;
+    m_SkipRule = true;
+    m_CurrentApplication = nullptr;
+    m_CurrentRule = nullptr;
+}
+
+void AedDocumentHandler::startElement(const XMLCh *const name, xercesc::AttributeList &attrs) {
+    m_EventEnd = Here();
+    if (m_IgnoreDocument) {
+        return;
+    }
+    FlushText();
+    TqwiUcConverter nameConverter;
+    const char *elemName = ToMb(nameConverter, name, Length(name), kStartElementFunc);
+    if (elemName == nullptr) {
+        if (!m_RootSeen) {
+            // Without its root's name the document cannot be known for a rule file.
+            m_RootSeen = true;
+            m_IgnoreDocument = true;
+        } else if (nameConverter.OutOfMemory()) {
+            LoseTrack();
+        }
+        // A refused name is no name the format knows: the element is passed over.
+        return;
+    }
+    if (!m_RootSeen && !TakeRoot(elemName)) {
+        return;
+    }
+    if (Is(elemName, "AED")) {
+        StartAed(attrs, elemName);
+    } else if (Is(elemName, "Application")) {
+        StartApplication(attrs, elemName);
+    } else if (Is(elemName, "Rule")) {
+        StartRule(attrs, elemName);
+    } else if (Is(elemName, "Text")) {
+        m_TextType = kTextTypeText;
+    } else if (Is(elemName, "Prefix")) {
+        m_TextType = kTextTypePrefix;
+    } else if (Is(elemName, "Suffix")) {
+        m_TextType = kTextTypeSuffix;
+    }
+}
+
+void AedDocumentHandler::StartAed(xercesc::AttributeList &attrs, const char *elemName) noexcept {
+    TqwiUcConverter attrConverter;
+    TqwiUcConverter valueConverter;
+    const XMLSize_t count = attrs.getLength();
+    for (XMLSize_t i = 0; i < count; ++i) {
+        const char *attrName = nullptr;
+        const char *value = nullptr;
+        if (!TakeAttribute(attrs, i, attrConverter, valueConverter, &attrName, &value)) {
+            return;
+        }
+        if (Is(attrName, "FileVersionInstallation")) {
+            uint32_t number = 0;
+            if (os_convert_to_unsigned_long(value, -1, &number) != kOsSuccess) {
+                reportInvalidAttribute(attrName, value, elemName);
+                return;
+            }
+            m_FileInMem->SetInstallationVersion(static_cast<int32_t>(number));
+        } else if (Is(attrName, "TqVersion")) {
+            if (m_FileInMem->SetVersionText(value, static_cast<int32_t>(std::strlen(value))) != OSTAK_OK) {
+                NoteNoMemory(kStartElementFunc, __LINE__);
+            }
+        } else if (Is(attrName, "Saved")) {
+            m_FileInMem->SetSaved(Is(value, "true"));
+        } else {
+            reportInvalidAttribute(attrName, value, elemName);
+            return;
+        }
+    }
+}
+
+void AedDocumentHandler::StartApplication(xercesc::AttributeList &attrs, const char *elemName) noexcept {
+    m_CurrentApplication = OstakElemAppl::Create();
+    if (m_CurrentApplication == nullptr) {
+        NoteNoMemory(kStartElementFunc, __LINE__);
+        m_SkipApplication = true;
+        return;
+    }
+    m_SkipApplication = false;
+    TakeApplicationAttributes(attrs, elemName);
+
+    OstakElemAppl *appl = m_CurrentApplication;
+    if (appl->StampTime() == kDiscardedApplStampTime && Is(appl->Name(), kDiscardedApplName) &&
+        Is(appl->StampHost(), kDiscardedApplStampHost)) {
+        m_SkipApplication = true;
+    }
+    if (m_SkipApplication) {
+        delete appl;
+        m_CurrentApplication = nullptr;
+        return;
+    }
+    const int32_t rc = m_FileInMem->Applications().InsertInOrder(appl);
+    if (rc != OSTAK_OK) {
+        MsgFormatAndIssue(kMsgApplDuplicate, kStartElementFunc, __LINE__, kLevelError,
+                          {MsgArg::Str(appl->Name())});
+        SetLoadResult(rc);
+    }
+}
+
+void AedDocumentHandler::TakeApplicationAttributes(xercesc::AttributeList &attrs,
+                                                   const char *elemName) noexcept {
+    OstakElemAppl *appl = m_CurrentApplication;
+    TqwiUcConverter attrConverter;
+    TqwiUcConverter valueConverter;
+    const XMLSize_t count = attrs.getLength();
+    for (XMLSize_t i = 0; i < count && !m_SkipApplication; ++i) {
+        const char *attrName = nullptr;
+        const char *value = nullptr;
+        if (!TakeAttribute(attrs, i, attrConverter, valueConverter, &attrName, &value)) {
+            m_SkipApplication = true;
+            return;
+        }
+        if (Is(attrName, "Name")) {
+            const int32_t rc = appl->SetName(value);
+            if (rc == OSTAK_E_INVALID_NAME) {
+                reportInvalidAttribute(attrName, value, elemName);
+                SetLoadResult(rc);
+                m_SkipApplication = true;
+            } else if (rc != OSTAK_OK) {
+                NoteNoMemory(kStartElementFunc, __LINE__);
+                m_SkipApplication = true;
+            }
+        } else if (Is(attrName, "Enabled")) {
+            if (Is(value, "true")) {
+                appl->SetEnabled(1);
+            } else if (m_DropDisabled) {
+                m_SkipApplication = true;
+            } else {
+                appl->SetEnabled(0);
+            }
+        } else if (Is(attrName, "StampHost")) {
+            if (appl->SetStamp(value, appl->StampTime()) != OSTAK_OK) {
+                NoteNoMemory(kStartElementFunc, __LINE__);
+                m_SkipApplication = true;
+            }
+        } else if (Is(attrName, "StampTime")) {
+            uint32_t number = 0;
+            if (os_convert_to_unsigned_long(value, -1, &number) != kOsSuccess) {
+                reportInvalidAttribute(attrName, value, elemName);
+                return;
+            }
+            if (appl->SetStamp(appl->StampHost(), static_cast<int32_t>(number)) != OSTAK_OK) {
+                NoteNoMemory(kStartElementFunc, __LINE__);
+                m_SkipApplication = true;
+            }
+        } else {
+            reportInvalidAttribute(attrName, value, elemName);
+            return;
+        }
+    }
+}
+
+void AedDocumentHandler::StartRule(xercesc::AttributeList &attrs, const char *elemName) noexcept {
+    m_SkipRule = true;
+    if (m_CurrentApplication == nullptr) {
+        if (!m_SkipApplication) {
+            MsgFormatAndIssue(
+                kMsgText, kStartElementFunc, __LINE__, kLevelError,
+                {MsgArg::Str("m_CurrentApplication == NULL in AedDocumentHandler::startElement")});
+            SetLoadResult(OSTAK_E_INVALID_DOCUMENT);
+        }
+        return;
+    }
+    m_CurrentRule = OstakElemRule::Create();
+    if (m_CurrentRule == nullptr) {
+        NoteNoMemory(kStartElementFunc, __LINE__);
+        return;
+    }
+    m_SkipRule = false;
+    if (TakeRuleAttributes(attrs, elemName)) {
+        InsertRule();
+    }
+}
+
+void AedDocumentHandler::DropCurrentRule() noexcept {
+    m_SkipRule = true;
+    delete m_CurrentRule;
+    m_CurrentRule = nullptr;
+}
+
+bool AedDocumentHandler::TakeRuleAttributes(xercesc::AttributeList &attrs, const char *elemName) noexcept {
+    OstakElemRule *rule = m_CurrentRule;
+    TqwiUcConverter attrConverter;
+    TqwiUcConverter valueConverter;
+    const XMLSize_t count = attrs.getLength();
+    for (XMLSize_t i = 0; i < count; ++i) {
+        const char *attrName = nullptr;
+        const char *value = nullptr;
+        if (!TakeAttribute(attrs, i, attrConverter, valueConverter, &attrName, &value)) {
+            DropCurrentRule();
+            return false;
+        }
+        if (Is(attrName, "Name")) {
+            const int32_t rc = rule->SetName(value);
+            if (rc == OSTAK_E_INVALID_NAME) {
+                reportInvalidAttribute(attrName, value, elemName);
+                SetLoadResult(rc);
+                DropCurrentRule();
+                return false;
+            }
+            if (rc != OSTAK_OK) {
+                NoteNoMemory(kStartElementFunc, __LINE__);
+                DropCurrentRule();
+                return false;
+            }
+        } else if (Is(attrName, "Level")) {
+            if (!Is(value, "disabled")) {
+                rule->SetLevel(OstakElemRule::kLevelError);
+            } else if (m_DropDisabled) {
+                DropCurrentRule();
+                return false;
+            } else {
+                rule->SetLevel(OstakElemRule::kLevelDisabled);
+            }
+        } else if (Is(attrName, "FailIfNotFound")) {
+            rule->SetFailIfNotFound(BoolValue(value));
+        } else if (Is(attrName, "MatchCase")) {
+            rule->SetMatchCase(BoolValue(value));
+        } else if (Is(attrName, "UseText")) {
+            rule->SetUseText(BoolValue(value));
+        } else if (Is(attrName, "Type")) {
+            if (Is(value, "alert")) {
+                rule->SetType(OstakElemRule::kTypeAlert);
+            } else {
+                rule->SetType(OstakElemRule::kTypeStd);
+                if (!Is(value, "std")) {
+                    reportInvalidAttribute(attrName, value, elemName);
+                    return true;
+                }
+            }
+        } else {
+            reportInvalidAttribute(attrName, value, elemName);
+            return true;
+        }
+    }
+    return true;
+}
+
+void AedDocumentHandler::InsertRule() noexcept {
+    const int32_t rc = m_CurrentApplication->Rules()->InsertInOrder(m_CurrentRule);
+    if (rc == OSTAK_OK) {
+        return;
+    }
+    if (m_Locator != nullptr) {
+        MsgFormatAndIssue(kMsgRuleDuplicate, kStartElementFunc, __LINE__, kLevelError,
+                          {MsgArg::Str(m_CurrentRule->Name()), MsgArg::Str(m_CurrentApplication->Name()),
+                           MsgArg::Int(static_cast<int64_t>(m_Locator->getLineNumber())),
+                           MsgArg::Int(static_cast<int64_t>(m_Locator->getColumnNumber())),
+                           MsgArg::Str(m_FileInMem->GetFileFullPath())});
+    } else {
+        MsgFormatAndIssue(kMsgRuleDuplicateNoPos, kStartElementFunc, __LINE__, kLevelError,
+                          {MsgArg::Str(m_CurrentRule->Name()), MsgArg::Str(m_CurrentApplication->Name())});
+    }
+    SetLoadResult(rc);
+}
+
+const char *AedDocumentHandler::CurrentField() const noexcept {
+    switch (m_TextType) {
+    case kTextTypePrefix:
+        return m_CurrentRule->Prefix();
+    case kTextTypeSuffix:
+        return m_CurrentRule->Suffix();
+    default:
+        return m_CurrentRule->Text();
+    }
+}
+
+void AedDocumentHandler::characters(const XMLCh *const chars, const XMLSize_t length) {
+    const Position pieceStart = m_EventEnd;
+    m_EventEnd = Here();
+    if (m_IgnoreDocument) {
+        return;
+    }
+    if (m_CurrentRule == nullptr) {
+        if (!m_SkipApplication && !m_SkipRule) {
+            MsgFormatAndIssue(kMsgText, kCharactersFunc, __LINE__, kLevelError,
+                              {MsgArg::Str("m_CurrentRule == NULL in AedDocumentHandler::characters")});
+            SetLoadResult(OSTAK_E_INVALID_DOCUMENT);
+        }
+        return;
+    }
+    TqwiUcConverter converter;
+    const char *piece = ToMb(converter, chars, length, kCharactersFunc, &pieceStart);
+    if (piece == nullptr) {
+        return; // the field keeps what it had before this piece
+    }
+    // The field never holds a line feed, carriage return or tab, so the joined
+    // value is refused exactly when the piece holds one; the field then keeps
+    // what it had before this piece.
+    const int32_t rc = CheckText(piece);
+    if (rc != OSTAK_OK) {
+        IssueMsgByRc(rc);
+        SetLoadResult(rc);
+        return;
+    }
+    if (m_PendingRule != m_CurrentRule || m_PendingTextType != m_TextType) {
+        FlushText();
+        const char *field = CurrentField();
+        m_PendingText.Clear();
+        if (!m_PendingText.Append(field, std::strlen(field))) {
+            NoteNoMemory(kCharactersFunc, __LINE__);
+            return;
+        }
+        m_PendingRule = m_CurrentRule;
+        m_PendingTextType = m_TextType;
+    }
+    if (!m_PendingText.Append(piece, std::strlen(piece))) {
+        NoteNoMemory(kCharactersFunc, __LINE__);
+    }
+}
+
+void AedDocumentHandler::FlushText() noexcept {
+    OstakElemRule *rule = m_PendingRule;
+    if (rule == nullptr) {
+        return;
+    }
+    m_PendingRule = nullptr;
+    int32_t rc = OSTAK_OK;
+    switch (m_PendingTextType) {
+    case kTextTypePrefix:
+        rc = rule->SetPrefix(m_PendingText.Text());
+        break;
+    case kTextTypeSuffix:
+        rc = rule->SetSuffix(m_PendingText.Text());
+        break;
+    default:
+        rc = rule->SetText(m_PendingText.Text());
+        break;
+    }
+    m_PendingText.Clear();
+    if (rc == OSTAK_E_NO_MEMORY) {
+        NoteNoMemory(kCharactersFunc, __LINE__);
+    } else if (rc != OSTAK_OK) {
+        IssueMsgByRc(rc);
+        SetLoadResult(rc);
+    }
+}
+
+void AedDocumentHandler::endDocument() {
+    FlushText();
+}
+
+void AedDocumentHandler::endElement(const XMLCh *const name) {
+    m_EventEnd = Here();
+    if (m_IgnoreDocument) {
+        return;
+    }
+    FlushText();
+    TqwiUcConverter nameConverter;
+    const char *elemName = ToMb(nameConverter, name, Length(name), kEndElementFunc);
+    if (elemName == nullptr) {
+        if (nameConverter.OutOfMemory()) {
+            LoseTrack();
+        }
+        return;
+    }
+    if (Is(elemName, "Application")) {
+        if (m_DropDisabled && m_CurrentApplication != nullptr && m_CurrentApplication->Rules()->Empty()) {
+            m_FileInMem->Applications().DeleteElem(m_CurrentApplication);
+        }
+        m_CurrentApplication = nullptr;
+    } else if (Is(elemName, "Rule")) {
+        m_CurrentRule = nullptr;
+    }
+}
+
+void AedDocumentHandler::reportInvalidAttribute(const char *attrName, const char *value,
+                                                const char *elemName) noexcept {
+    const char *path = m_FileInMem->GetFileFullPath();
+    if (m_Locator != nullptr) {
+        MsgFormatAndIssue(kMsgAttrInvalid, kInvalidAttributeFunc, __LINE__, kLevelError,
+                          {MsgArg::Str(attrName), MsgArg::Str(value), MsgArg::Str(elemName),
+                           MsgArg::Int(static_cast<int64_t>(m_Locator->getLineNumber())),
+                           MsgArg::Int(static_cast<int64_t>(m_Locator->getColumnNumber())),
+                           MsgArg::Str(path)});
+    } else {
+        MsgFormatAndIssue(
+            kMsgAttrInvalidNoPos, kInvalidAttributeFunc, __LINE__, kLevelError,
+            {MsgArg::Str(attrName), MsgArg::Str(value), MsgArg::Str(elemName), MsgArg::Str(path)});
+    }
+    SetLoadResult(OSTAK_E_INVALID_DOCUMENT);
+}
+
+} // namespace ostak

@@ -1,0 +1,45 @@
+#include "6-merge/OstakApplLookup.h"
+
+namespace ostak {
+
+namespace {
+
+bool ChainAscends(const OstakList &list) noexcept {
+    for (const OstakElem *walk = list.First(); walk != nullptr && walk->Next() != nullptr;
+         walk = walk->Next()) {
+        if (CompareNames(walk->Name(), walk->Next()->Name()) > 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+OstakApplLookup::OstakApplLookup(const OstakListAppl &list) noexcept
+    : list_(list), ordered_(ChainAscends(list)) {}
+
+OstakElemAppl *OstakApplLookup::Find(const char *name) noexcept {
+    if (name == nullptr) {
+        return nullptr;
+    }
+    if (!ordered_) {
+        return list_.FindAppl(name);
+    }
+    const bool resume = passed_ != nullptr && CompareNames(passed_->Name(), name) < 0;
+    const OstakElem *walk = resume ? passed_->Next() : list_.First();
+    if (!resume) {
+        passed_ = nullptr;
+    }
+    while (walk != nullptr) {
+        const int order = CompareNames(walk->Name(), name);
+        if (order >= 0) {
+            return order == 0 ? static_cast<OstakElemAppl *>(const_cast<OstakElem *>(walk)) : nullptr;
+        }
+        passed_ = walk;
+        walk = walk->Next();
+    }
+    return nullptr;
+}
+
+} // namespace ostak
