@@ -3,6 +3,7 @@
 #include "tools/Commands.h"
 
 #include "tools/Decider.h"
+#include "tools/InPlaceWrite.h"
 #include "tools/Session.h"
 
 #include <ostream>
@@ -48,13 +49,15 @@ int RunSync(Context &context, const ParsedArgs &args) {
         Complain(context, path + ": not a regular file");
         return kExitError;
     }
-    const auto [before, existed] = ReadWholeFile(path);
-
     const Confirm confirm = args.Has("yes") ? Confirm::Yes : args.Has("no") ? Confirm::No : Confirm::Unset;
     Confirmer confirmer(context, confirm, context.stdinIsTerminal || args.Has("interactive"), path);
     Decider decider(context, prefer,
                     args.Has("interactive") || (prefer == Prefer::Unset && context.stdinIsTerminal));
     Session session(context, SessionSetup{path, false, &decider, &confirmer});
+    // The library's load holds the file's lock itself; taking it first makes
+    // --wait count and keeps the file as it was read here until the load is done.
+    const InPlaceWrite inPlace(context, session, path);
+    const auto [before, existed] = ReadWholeFile(path);
     const std::string installation = ostak::Library::installationFilePath();
     ostak::RuleFile script(ostak::FileKind::Script, path);
     const int32_t code = LoadReporting(script, session.reporter());

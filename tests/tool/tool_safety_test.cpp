@@ -383,6 +383,12 @@ TEST_F(ToolInPlaceWrite, AMergeWaitingAtItsPromptHoldsTheFileAndNeverWritesOverA
               std::string::npos)
         << other.err;
 
+    const RunResult sync = Run({"--root", ".", "--wait", "0.2", "sync", "--no", "target.xml"});
+    EXPECT_EQ(sync.exitCode, 2);
+    EXPECT_NE(sync.err.find("target.xml: error -32548: The rule file \"target.xml\" is locked by another process"),
+              std::string::npos)
+        << sync.err;
+
     // A program that takes no lock (an editor) changes the file meanwhile.
     const std::string edited = ws_.Read("target.xml") + "\r\n";
     ws_.Write("target.xml", edited);
