@@ -1,11 +1,10 @@
 // Exports that walk and edit application lists, applications and rules by handle.
 //
-// Each runs the common frame: preset the places it only writes, clear the
-// issue-once flag (RunExport), refuse with 38 before initialisation and with
-// 3 for a null handle or place or an unknown attribute identifier, do the
-// work in the model classes, and issue the message of a failure once.
+// Each runs the common frame (RunExport: clear the issue-once flag, preset the
+// places it only writes, refuse with 38 before initialisation), refuses with
+// 3 for a null handle or place or an unknown attribute identifier, does the
+// work in the model classes, and issues the message of a failure once.
 #include "2-core/ExportFrame.h"
-#include "2-core/OstakGlobals.h"
 #include "include/ostak.h"
 #include "3-model/OstakElemAppl.h"
 #include "3-model/OstakElemRule.h"
@@ -17,16 +16,6 @@
 using namespace ostak;
 
 namespace {
-
-bool Initialised() noexcept {
-    return Globals().initialised;
-}
-
-template <class T> void Preset(T *place, T value) noexcept {
-    if (place != nullptr) {
-        *place = value;
-    }
-}
 
 const char *EmptyText() noexcept {
     return xtOsStrCommonEmptyStr.psz;
@@ -141,11 +130,8 @@ extern "C" {
 
 OSTAK_API int32_t xfeOstakListApplClone(OstakListApplHandle *mpListApplSource,
                                         OstakListApplHandle **mppListApplNew) noexcept {
-    return RunExport("xfeOstakListApplClone", [&]() -> int32_t {
-        Preset<OstakListApplHandle *>(mppListApplNew, nullptr);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mppListApplNew, nullptr);
+    return RunExport("xfeOstakListApplClone", presets, kRequireInit, [&]() -> int32_t {
         if (mppListApplNew == nullptr || mpListApplSource == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -164,10 +150,7 @@ OSTAK_API int32_t xfeOstakListApplClone(OstakListApplHandle *mpListApplSource,
 }
 
 OSTAK_API int32_t xfeOstakListApplDestroy(OstakListApplHandle **mppListAppl) noexcept {
-    return RunExport("xfeOstakListApplDestroy", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakListApplDestroy", Presets(), kRequireInit, [&]() -> int32_t {
         if (mppListAppl == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -183,11 +166,8 @@ OSTAK_API int32_t xfeOstakListApplDestroy(OstakListApplHandle **mppListAppl) noe
 
 OSTAK_API int32_t xfeOstakElemApplAddEmpty(OstakListApplHandle *mpListAppl,
                                            OstakElemApplHandle **mppElemAppl) noexcept {
-    return RunExport("xfeOstakElemApplAddEmpty", [&]() -> int32_t {
-        Preset<OstakElemApplHandle *>(mppElemAppl, nullptr);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mppElemAppl, nullptr);
+    return RunExport("xfeOstakElemApplAddEmpty", presets, kRequireInit, [&]() -> int32_t {
         if (mppElemAppl == nullptr || mpListAppl == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -200,10 +180,7 @@ OSTAK_API int32_t xfeOstakElemApplAddEmpty(OstakListApplHandle *mpListAppl,
 
 OSTAK_API int32_t xfeOstakElemApplDelete(OstakListApplHandle *mpListAppl,
                                          OstakElemApplHandle **mppElemAppl) noexcept {
-    return RunExport("xfeOstakElemApplDelete", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakElemApplDelete", Presets(), kRequireInit, [&]() -> int32_t {
         if (mppElemAppl == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -218,11 +195,8 @@ OSTAK_API int32_t xfeOstakElemApplDelete(OstakListApplHandle *mpListAppl,
 
 OSTAK_API int32_t xfeOstakElemApplIterateFirst(OstakListApplHandle *mpListAppl,
                                                OstakElemApplHandle **mppElemAppl) noexcept {
-    return RunExport("xfeOstakElemApplIterateFirst", [&]() -> int32_t {
-        Preset<OstakElemApplHandle *>(mppElemAppl, nullptr);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mppElemAppl, nullptr);
+    return RunExport("xfeOstakElemApplIterateFirst", presets, kRequireInit, [&]() -> int32_t {
         if (mppElemAppl == nullptr || mpListAppl == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -234,10 +208,8 @@ OSTAK_API int32_t xfeOstakElemApplIterateFirst(OstakListApplHandle *mpListAppl,
 OSTAK_API int32_t xfeOstakElemApplIterateNext(OstakListApplHandle *mpListAppl,
                                               OstakElemApplHandle *mpElemAppl,
                                               OstakElemApplHandle **mppElemApplNext) noexcept {
-    return RunExport("xfeOstakElemApplIterateNext", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    // No preset: refused for an element of another list, the place keeps what it held.
+    return RunExport("xfeOstakElemApplIterateNext", Presets(), kRequireInit, [&]() -> int32_t {
         if (mppElemApplNext == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -257,12 +229,8 @@ OSTAK_API int32_t xfeOstakElemApplIterateNext(OstakListApplHandle *mpListAppl,
 OSTAK_API int32_t xfeOstakFinalizeElemAppl(OstakListApplHandle *mpListAppl, OstakElemApplHandle *mpElemAppl,
                                            OstakElemRuleHandle **mppElemRuleFailing,
                                            uint8_t *mpbValid) noexcept {
-    return RunExport("xfeOstakFinalizeElemAppl", [&]() -> int32_t {
-        Preset<OstakElemRuleHandle *>(mppElemRuleFailing, nullptr);
-        Preset<uint8_t>(mpbValid, 0);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mppElemRuleFailing, nullptr, mpbValid, 0);
+    return RunExport("xfeOstakFinalizeElemAppl", presets, kRequireInit, [&]() -> int32_t {
         if (mpListAppl == nullptr || mpElemAppl == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -271,7 +239,7 @@ OSTAK_API int32_t xfeOstakFinalizeElemAppl(OstakListApplHandle *mpListAppl, Osta
         if (rc == OSTAK_OK) {
             OstakElemRule *failing = nullptr;
             rc = appl->Validate(&failing);
-            Preset(mppElemRuleFailing, ToHandle(failing));
+            StoreIfPlace(mppElemRuleFailing, ToHandle(failing));
         }
         return ReportValidity(rc, mpbValid);
     });
@@ -280,10 +248,7 @@ OSTAK_API int32_t xfeOstakFinalizeElemAppl(OstakListApplHandle *mpListAppl, Osta
 OSTAK_API int32_t xfeOstakElemApplSetAttrChar(OstakListApplHandle *mpListAppl,
                                               OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
                                               const char *mpszValue) noexcept {
-    return RunExport("xfeOstakElemApplSetAttrChar", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakElemApplSetAttrChar", Presets(), kRequireInit, [&]() -> int32_t {
         if (mpListAppl == nullptr || mpElemAppl == nullptr || mpszValue == nullptr ||
             miAttrId != OSTAK_APPL_CHAR_NAME) {
             return OSTAK_E_INVALID_ARGUMENT;
@@ -294,11 +259,8 @@ OSTAK_API int32_t xfeOstakElemApplSetAttrChar(OstakListApplHandle *mpListAppl,
 
 OSTAK_API int32_t xfeOstakElemApplGetAttrChar(OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
                                               const char **mppszValue) noexcept {
-    return RunExport("xfeOstakElemApplGetAttrChar", [&]() -> int32_t {
-        Preset(mppszValue, EmptyText());
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mppszValue, EmptyText());
+    return RunExport("xfeOstakElemApplGetAttrChar", presets, kRequireInit, [&]() -> int32_t {
         if (mpElemAppl == nullptr || mppszValue == nullptr || miAttrId != OSTAK_APPL_CHAR_NAME) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -310,10 +272,7 @@ OSTAK_API int32_t xfeOstakElemApplGetAttrChar(OstakElemApplHandle *mpElemAppl, i
 OSTAK_API int32_t xfeOstakElemApplSetAttrBool(OstakListApplHandle *mpListAppl,
                                               OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
                                               int32_t mbValue) noexcept {
-    return RunExport("xfeOstakElemApplSetAttrBool", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakElemApplSetAttrBool", Presets(), kRequireInit, [&]() -> int32_t {
         if (mpListAppl == nullptr || mpElemAppl == nullptr || miAttrId != OSTAK_APPL_BOOL_ENABLED) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -324,11 +283,8 @@ OSTAK_API int32_t xfeOstakElemApplSetAttrBool(OstakListApplHandle *mpListAppl,
 
 OSTAK_API int32_t xfeOstakElemApplGetAttrBool(OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
                                               uint8_t *mpbValue) noexcept {
-    return RunExport("xfeOstakElemApplGetAttrBool", [&]() -> int32_t {
-        Preset<uint8_t>(mpbValue, 0);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mpbValue, 0);
+    return RunExport("xfeOstakElemApplGetAttrBool", presets, kRequireInit, [&]() -> int32_t {
         if (mpElemAppl == nullptr || mpbValue == nullptr || miAttrId != OSTAK_APPL_BOOL_ENABLED) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -339,10 +295,7 @@ OSTAK_API int32_t xfeOstakElemApplGetAttrBool(OstakElemApplHandle *mpElemAppl, i
 
 OSTAK_API int32_t xfeOstakElemApplSetAttrLong(OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
                                               int32_t miValue) noexcept {
-    return RunExport("xfeOstakElemApplSetAttrLong", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakElemApplSetAttrLong", Presets(), kRequireInit, [&]() -> int32_t {
         if (mpElemAppl == nullptr || miAttrId != OSTAK_APPL_LONG_DIFF_MARK) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -353,11 +306,8 @@ OSTAK_API int32_t xfeOstakElemApplSetAttrLong(OstakElemApplHandle *mpElemAppl, i
 
 OSTAK_API int32_t xfeOstakElemApplGetAttrLong(OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
                                               int32_t *mpiValue) noexcept {
-    return RunExport("xfeOstakElemApplGetAttrLong", [&]() -> int32_t {
-        Preset<int32_t>(mpiValue, 0);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mpiValue, 0);
+    return RunExport("xfeOstakElemApplGetAttrLong", presets, kRequireInit, [&]() -> int32_t {
         if (mpElemAppl == nullptr || mpiValue == nullptr || miAttrId != OSTAK_APPL_LONG_DIFF_MARK) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -368,11 +318,8 @@ OSTAK_API int32_t xfeOstakElemApplGetAttrLong(OstakElemApplHandle *mpElemAppl, i
 
 OSTAK_API int32_t xfeOstakElemRuleAddEmpty(OstakElemApplHandle *mpElemAppl,
                                            OstakElemRuleHandle **mppElemRule) noexcept {
-    return RunExport("xfeOstakElemRuleAddEmpty", [&]() -> int32_t {
-        Preset<OstakElemRuleHandle *>(mppElemRule, nullptr);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mppElemRule, nullptr);
+    return RunExport("xfeOstakElemRuleAddEmpty", presets, kRequireInit, [&]() -> int32_t {
         if (mppElemRule == nullptr || mpElemAppl == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -385,10 +332,7 @@ OSTAK_API int32_t xfeOstakElemRuleAddEmpty(OstakElemApplHandle *mpElemAppl,
 
 OSTAK_API int32_t xfeOstakElemRuleDelete(OstakElemApplHandle *mpElemAppl,
                                          OstakElemRuleHandle **mppElemRule) noexcept {
-    return RunExport("xfeOstakElemRuleDelete", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakElemRuleDelete", Presets(), kRequireInit, [&]() -> int32_t {
         if (mppElemRule == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -403,11 +347,8 @@ OSTAK_API int32_t xfeOstakElemRuleDelete(OstakElemApplHandle *mpElemAppl,
 
 OSTAK_API int32_t xfeOstakElemRuleIterateFirst(OstakElemApplHandle *mpElemAppl,
                                                OstakElemRuleHandle **mppElemRule) noexcept {
-    return RunExport("xfeOstakElemRuleIterateFirst", [&]() -> int32_t {
-        Preset<OstakElemRuleHandle *>(mppElemRule, nullptr);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mppElemRule, nullptr);
+    return RunExport("xfeOstakElemRuleIterateFirst", presets, kRequireInit, [&]() -> int32_t {
         if (mppElemRule == nullptr || mpElemAppl == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -419,10 +360,8 @@ OSTAK_API int32_t xfeOstakElemRuleIterateFirst(OstakElemApplHandle *mpElemAppl,
 OSTAK_API int32_t xfeOstakElemRuleIterateNext(OstakElemApplHandle *mpElemAppl,
                                               OstakElemRuleHandle *mpElemRule,
                                               OstakElemRuleHandle **mppElemRuleNext) noexcept {
-    return RunExport("xfeOstakElemRuleIterateNext", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    // No preset: refused for a rule of another application, the place keeps what it held.
+    return RunExport("xfeOstakElemRuleIterateNext", Presets(), kRequireInit, [&]() -> int32_t {
         if (mppElemRuleNext == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -441,11 +380,8 @@ OSTAK_API int32_t xfeOstakElemRuleIterateNext(OstakElemApplHandle *mpElemAppl,
 
 OSTAK_API int32_t xfeOstakFinalizeElemRule(OstakElemApplHandle *mpElemAppl, OstakElemRuleHandle *mpElemRule,
                                            uint8_t *mpbValid) noexcept {
-    return RunExport("xfeOstakFinalizeElemRule", [&]() -> int32_t {
-        Preset<uint8_t>(mpbValid, 0);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mpbValid, 0);
+    return RunExport("xfeOstakFinalizeElemRule", presets, kRequireInit, [&]() -> int32_t {
         if (mpElemAppl == nullptr || mpElemRule == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -461,10 +397,7 @@ OSTAK_API int32_t xfeOstakFinalizeElemRule(OstakElemApplHandle *mpElemAppl, Osta
 OSTAK_API int32_t xfeOstakElemRuleSetAttrChar(OstakElemApplHandle *mpElemAppl,
                                               OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
                                               const char *mpszValue) noexcept {
-    return RunExport("xfeOstakElemRuleSetAttrChar", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakElemRuleSetAttrChar", Presets(), kRequireInit, [&]() -> int32_t {
         if (mpElemAppl == nullptr || mpElemRule == nullptr || mpszValue == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -474,11 +407,8 @@ OSTAK_API int32_t xfeOstakElemRuleSetAttrChar(OstakElemApplHandle *mpElemAppl,
 
 OSTAK_API int32_t xfeOstakElemRuleGetAttrChar(OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
                                               const char **mppszValue) noexcept {
-    return RunExport("xfeOstakElemRuleGetAttrChar", [&]() -> int32_t {
-        Preset(mppszValue, EmptyText());
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mppszValue, EmptyText());
+    return RunExport("xfeOstakElemRuleGetAttrChar", presets, kRequireInit, [&]() -> int32_t {
         if (mpElemRule == nullptr || mppszValue == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -494,10 +424,7 @@ OSTAK_API int32_t xfeOstakElemRuleGetAttrChar(OstakElemRuleHandle *mpElemRule, i
 OSTAK_API int32_t xfeOstakElemRuleSetAttrBool(OstakElemApplHandle *mpElemAppl,
                                               OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
                                               int32_t mbValue) noexcept {
-    return RunExport("xfeOstakElemRuleSetAttrBool", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakElemRuleSetAttrBool", Presets(), kRequireInit, [&]() -> int32_t {
         if (mpElemAppl == nullptr || mpElemRule == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -507,11 +434,8 @@ OSTAK_API int32_t xfeOstakElemRuleSetAttrBool(OstakElemApplHandle *mpElemAppl,
 
 OSTAK_API int32_t xfeOstakElemRuleGetAttrBool(OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
                                               uint8_t *mpbValue) noexcept {
-    return RunExport("xfeOstakElemRuleGetAttrBool", [&]() -> int32_t {
-        Preset<uint8_t>(mpbValue, 0);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mpbValue, 0);
+    return RunExport("xfeOstakElemRuleGetAttrBool", presets, kRequireInit, [&]() -> int32_t {
         if (mpElemRule == nullptr || mpbValue == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -522,10 +446,7 @@ OSTAK_API int32_t xfeOstakElemRuleGetAttrBool(OstakElemRuleHandle *mpElemRule, i
 OSTAK_API int32_t xfeOstakElemRuleSetAttrLong(OstakElemApplHandle *mpElemAppl,
                                               OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
                                               int32_t miValue) noexcept {
-    return RunExport("xfeOstakElemRuleSetAttrLong", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakElemRuleSetAttrLong", Presets(), kRequireInit, [&]() -> int32_t {
         if (mpElemAppl == nullptr || mpElemRule == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -535,11 +456,8 @@ OSTAK_API int32_t xfeOstakElemRuleSetAttrLong(OstakElemApplHandle *mpElemAppl,
 
 OSTAK_API int32_t xfeOstakElemRuleGetAttrLong(OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
                                               int32_t *mpiValue) noexcept {
-    return RunExport("xfeOstakElemRuleGetAttrLong", [&]() -> int32_t {
-        Preset<int32_t>(mpiValue, 0);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mpiValue, 0);
+    return RunExport("xfeOstakElemRuleGetAttrLong", presets, kRequireInit, [&]() -> int32_t {
         if (mpElemRule == nullptr || mpiValue == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
