@@ -8,6 +8,7 @@
 #include "include/ostak.h"
 #include "3-model/OstakElemAppl.h"
 #include "3-model/OstakElemRule.h"
+#include "3-model/OstakFields.h"
 #include "7-interface/OstakHandles.h"
 #include "3-model/OstakList.h"
 
@@ -33,95 +34,6 @@ int32_t ReportValidity(int32_t rc, uint8_t *valid) noexcept {
         return rc;
     }
     return rc == OSTAK_OK ? OSTAK_E_INVALID_ARGUMENT : rc;
-}
-
-// Rule attributes by identifier: the field's text, or null for an unknown id.
-const char *RuleChar(const OstakElemRule &rule, int32_t id) noexcept {
-    switch (id) {
-    case OSTAK_RULE_CHAR_NAME:
-        return rule.Name();
-    case OSTAK_RULE_CHAR_TEXT:
-        return rule.Text();
-    case OSTAK_RULE_CHAR_PREFIX:
-        return rule.Prefix();
-    case OSTAK_RULE_CHAR_SUFFIX:
-        return rule.Suffix();
-    default:
-        return nullptr;
-    }
-}
-
-int32_t SetRuleChar(OstakElemRule &rule, int32_t id, const char *value) noexcept {
-    switch (id) {
-    case OSTAK_RULE_CHAR_NAME:
-        return rule.SetName(value);
-    case OSTAK_RULE_CHAR_TEXT:
-        return rule.SetText(value);
-    case OSTAK_RULE_CHAR_PREFIX:
-        return rule.SetPrefix(value);
-    case OSTAK_RULE_CHAR_SUFFIX:
-        return rule.SetSuffix(value);
-    default:
-        return OSTAK_E_INVALID_ARGUMENT;
-    }
-}
-
-int32_t GetRuleBool(const OstakElemRule &rule, int32_t id, uint8_t *value) noexcept {
-    switch (id) {
-    case OSTAK_RULE_BOOL_MATCH_CASE:
-        *value = rule.MatchCase();
-        return OSTAK_OK;
-    case OSTAK_RULE_BOOL_USE_TEXT:
-        *value = rule.UseText();
-        return OSTAK_OK;
-    case OSTAK_RULE_BOOL_FAIL_IF_NOT_FOUND:
-        *value = rule.FailIfNotFound();
-        return OSTAK_OK;
-    default:
-        return OSTAK_E_INVALID_ARGUMENT;
-    }
-}
-
-int32_t SetRuleBool(OstakElemRule &rule, int32_t id, uint8_t value) noexcept {
-    switch (id) {
-    case OSTAK_RULE_BOOL_MATCH_CASE:
-        rule.SetMatchCase(value);
-        return OSTAK_OK;
-    case OSTAK_RULE_BOOL_USE_TEXT:
-        rule.SetUseText(value);
-        return OSTAK_OK;
-    case OSTAK_RULE_BOOL_FAIL_IF_NOT_FOUND:
-        rule.SetFailIfNotFound(value);
-        return OSTAK_OK;
-    default:
-        return OSTAK_E_INVALID_ARGUMENT;
-    }
-}
-
-int32_t GetRuleLong(const OstakElemRule &rule, int32_t id, int32_t *value) noexcept {
-    switch (id) {
-    case OSTAK_RULE_LONG_LEVEL:
-        *value = rule.Level();
-        return OSTAK_OK;
-    case OSTAK_RULE_LONG_TYPE:
-        *value = rule.Type();
-        return OSTAK_OK;
-    default:
-        return OSTAK_E_INVALID_ARGUMENT;
-    }
-}
-
-int32_t SetRuleLong(OstakElemRule &rule, int32_t id, int32_t value) noexcept {
-    switch (id) {
-    case OSTAK_RULE_LONG_LEVEL:
-        rule.SetLevel(value);
-        return OSTAK_OK;
-    case OSTAK_RULE_LONG_TYPE:
-        rule.SetType(value);
-        return OSTAK_OK;
-    default:
-        return OSTAK_E_INVALID_ARGUMENT;
-    }
 }
 
 } // namespace
@@ -249,11 +161,11 @@ OSTAK_API int32_t xfeOstakElemApplSetAttrChar(OstakListApplHandle *mpListAppl,
                                               OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
                                               const char *mpszValue) noexcept {
     return RunExport("xfeOstakElemApplSetAttrChar", Presets(), kRequireInit, [&]() -> int32_t {
-        if (mpListAppl == nullptr || mpElemAppl == nullptr || mpszValue == nullptr ||
-            miAttrId != OSTAK_APPL_CHAR_NAME) {
+        const ApplTextField *field = FindField(kApplTextFields, miAttrId);
+        if (mpListAppl == nullptr || mpElemAppl == nullptr || mpszValue == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        return FromHandle(mpElemAppl)->SetName(mpszValue);
+        return field->Set(*FromHandle(mpElemAppl), mpszValue);
     });
 }
 
@@ -261,10 +173,11 @@ OSTAK_API int32_t xfeOstakElemApplGetAttrChar(OstakElemApplHandle *mpElemAppl, i
                                               const char **mppszValue) noexcept {
     const auto presets = Presets(mppszValue, EmptyText());
     return RunExport("xfeOstakElemApplGetAttrChar", presets, kRequireInit, [&]() -> int32_t {
-        if (mpElemAppl == nullptr || mppszValue == nullptr || miAttrId != OSTAK_APPL_CHAR_NAME) {
+        const ApplTextField *field = FindField(kApplTextFields, miAttrId);
+        if (mpElemAppl == nullptr || mppszValue == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        *mppszValue = FromHandle(mpElemAppl)->Name();
+        *mppszValue = field->Get(*FromHandle(mpElemAppl));
         return OSTAK_OK;
     });
 }
@@ -273,10 +186,11 @@ OSTAK_API int32_t xfeOstakElemApplSetAttrBool(OstakListApplHandle *mpListAppl,
                                               OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
                                               int32_t mbValue) noexcept {
     return RunExport("xfeOstakElemApplSetAttrBool", Presets(), kRequireInit, [&]() -> int32_t {
-        if (mpListAppl == nullptr || mpElemAppl == nullptr || miAttrId != OSTAK_APPL_BOOL_ENABLED) {
+        const ApplFlagField *field = FindField(kApplFlagFields, miAttrId);
+        if (mpListAppl == nullptr || mpElemAppl == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        FromHandle(mpElemAppl)->SetEnabled(LowByte(mbValue));
+        field->Set(*FromHandle(mpElemAppl), LowByte(mbValue));
         return OSTAK_OK;
     });
 }
@@ -285,10 +199,11 @@ OSTAK_API int32_t xfeOstakElemApplGetAttrBool(OstakElemApplHandle *mpElemAppl, i
                                               uint8_t *mpbValue) noexcept {
     const auto presets = Presets(mpbValue, 0);
     return RunExport("xfeOstakElemApplGetAttrBool", presets, kRequireInit, [&]() -> int32_t {
-        if (mpElemAppl == nullptr || mpbValue == nullptr || miAttrId != OSTAK_APPL_BOOL_ENABLED) {
+        const ApplFlagField *field = FindField(kApplFlagFields, miAttrId);
+        if (mpElemAppl == nullptr || mpbValue == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        *mpbValue = FromHandle(mpElemAppl)->Enabled();
+        *mpbValue = field->Get(*FromHandle(mpElemAppl));
         return OSTAK_OK;
     });
 }
@@ -296,10 +211,11 @@ OSTAK_API int32_t xfeOstakElemApplGetAttrBool(OstakElemApplHandle *mpElemAppl, i
 OSTAK_API int32_t xfeOstakElemApplSetAttrLong(OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
                                               int32_t miValue) noexcept {
     return RunExport("xfeOstakElemApplSetAttrLong", Presets(), kRequireInit, [&]() -> int32_t {
-        if (mpElemAppl == nullptr || miAttrId != OSTAK_APPL_LONG_DIFF_MARK) {
+        const ApplNumberField *field = FindField(kApplNumberFields, miAttrId);
+        if (mpElemAppl == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        FromHandle(mpElemAppl)->SetDiffMark(miValue);
+        field->Set(*FromHandle(mpElemAppl), miValue);
         return OSTAK_OK;
     });
 }
@@ -308,10 +224,11 @@ OSTAK_API int32_t xfeOstakElemApplGetAttrLong(OstakElemApplHandle *mpElemAppl, i
                                               int32_t *mpiValue) noexcept {
     const auto presets = Presets(mpiValue, 0);
     return RunExport("xfeOstakElemApplGetAttrLong", presets, kRequireInit, [&]() -> int32_t {
-        if (mpElemAppl == nullptr || mpiValue == nullptr || miAttrId != OSTAK_APPL_LONG_DIFF_MARK) {
+        const ApplNumberField *field = FindField(kApplNumberFields, miAttrId);
+        if (mpElemAppl == nullptr || mpiValue == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        *mpiValue = FromHandle(mpElemAppl)->DiffMark();
+        *mpiValue = field->Get(*FromHandle(mpElemAppl));
         return OSTAK_OK;
     });
 }
@@ -398,10 +315,11 @@ OSTAK_API int32_t xfeOstakElemRuleSetAttrChar(OstakElemApplHandle *mpElemAppl,
                                               OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
                                               const char *mpszValue) noexcept {
     return RunExport("xfeOstakElemRuleSetAttrChar", Presets(), kRequireInit, [&]() -> int32_t {
-        if (mpElemAppl == nullptr || mpElemRule == nullptr || mpszValue == nullptr) {
+        const RuleTextField *field = FindField(kRuleTextFields, miAttrId);
+        if (mpElemAppl == nullptr || mpElemRule == nullptr || mpszValue == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        return SetRuleChar(*FromHandle(mpElemRule), miAttrId, mpszValue);
+        return field->Set(*FromHandle(mpElemRule), mpszValue);
     });
 }
 
@@ -409,14 +327,11 @@ OSTAK_API int32_t xfeOstakElemRuleGetAttrChar(OstakElemRuleHandle *mpElemRule, i
                                               const char **mppszValue) noexcept {
     const auto presets = Presets(mppszValue, EmptyText());
     return RunExport("xfeOstakElemRuleGetAttrChar", presets, kRequireInit, [&]() -> int32_t {
-        if (mpElemRule == nullptr || mppszValue == nullptr) {
+        const RuleTextField *field = FindField(kRuleTextFields, miAttrId);
+        if (mpElemRule == nullptr || mppszValue == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        const char *value = RuleChar(*FromHandle(mpElemRule), miAttrId);
-        if (value == nullptr) {
-            return OSTAK_E_INVALID_ARGUMENT;
-        }
-        *mppszValue = value;
+        *mppszValue = field->Get(*FromHandle(mpElemRule));
         return OSTAK_OK;
     });
 }
@@ -425,10 +340,12 @@ OSTAK_API int32_t xfeOstakElemRuleSetAttrBool(OstakElemApplHandle *mpElemAppl,
                                               OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
                                               int32_t mbValue) noexcept {
     return RunExport("xfeOstakElemRuleSetAttrBool", Presets(), kRequireInit, [&]() -> int32_t {
-        if (mpElemAppl == nullptr || mpElemRule == nullptr) {
+        const RuleFlagField *field = FindField(kRuleFlagFields, miAttrId);
+        if (mpElemAppl == nullptr || mpElemRule == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        return SetRuleBool(*FromHandle(mpElemRule), miAttrId, LowByte(mbValue));
+        field->Set(*FromHandle(mpElemRule), LowByte(mbValue));
+        return OSTAK_OK;
     });
 }
 
@@ -436,10 +353,12 @@ OSTAK_API int32_t xfeOstakElemRuleGetAttrBool(OstakElemRuleHandle *mpElemRule, i
                                               uint8_t *mpbValue) noexcept {
     const auto presets = Presets(mpbValue, 0);
     return RunExport("xfeOstakElemRuleGetAttrBool", presets, kRequireInit, [&]() -> int32_t {
-        if (mpElemRule == nullptr || mpbValue == nullptr) {
+        const RuleFlagField *field = FindField(kRuleFlagFields, miAttrId);
+        if (mpElemRule == nullptr || mpbValue == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        return GetRuleBool(*FromHandle(mpElemRule), miAttrId, mpbValue);
+        *mpbValue = field->Get(*FromHandle(mpElemRule));
+        return OSTAK_OK;
     });
 }
 
@@ -447,10 +366,12 @@ OSTAK_API int32_t xfeOstakElemRuleSetAttrLong(OstakElemApplHandle *mpElemAppl,
                                               OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
                                               int32_t miValue) noexcept {
     return RunExport("xfeOstakElemRuleSetAttrLong", Presets(), kRequireInit, [&]() -> int32_t {
-        if (mpElemAppl == nullptr || mpElemRule == nullptr) {
+        const RuleNumberField *field = FindField(kRuleNumberFields, miAttrId);
+        if (mpElemAppl == nullptr || mpElemRule == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        return SetRuleLong(*FromHandle(mpElemRule), miAttrId, miValue);
+        field->Set(*FromHandle(mpElemRule), miValue);
+        return OSTAK_OK;
     });
 }
 
@@ -458,10 +379,12 @@ OSTAK_API int32_t xfeOstakElemRuleGetAttrLong(OstakElemRuleHandle *mpElemRule, i
                                               int32_t *mpiValue) noexcept {
     const auto presets = Presets(mpiValue, 0);
     return RunExport("xfeOstakElemRuleGetAttrLong", presets, kRequireInit, [&]() -> int32_t {
-        if (mpElemRule == nullptr || mpiValue == nullptr) {
+        const RuleNumberField *field = FindField(kRuleNumberFields, miAttrId);
+        if (mpElemRule == nullptr || mpiValue == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        return GetRuleLong(*FromHandle(mpElemRule), miAttrId, mpiValue);
+        *mpiValue = field->Get(*FromHandle(mpElemRule));
+        return OSTAK_OK;
     });
 }
 
