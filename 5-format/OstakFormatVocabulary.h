@@ -63,17 +63,6 @@ inline constexpr FormatName<RuleFlagField> kRuleFlagAttributes[] = {
     {kAttrUseText, FindField(kRuleFlagFields, OSTAK_RULE_BOOL_USE_TEXT)},
 };
 
-// Whether every row of `table` found its field.
-template <class Field, std::size_t N> constexpr bool EveryNameHasAField(const FormatName<Field> (&table)[N]) {
-    for (const FormatName<Field> &row : table) {
-        if (row.field == nullptr) {
-            return false;
-        }
-    }
-    return true;
-}
-static_assert(EveryNameHasAField(kRuleTextElements) && EveryNameHasAField(kRuleFlagAttributes));
-
 // The row of `table` named `name` (compared byte for byte), or null.
 template <class Field, std::size_t N>
 const FormatName<Field> *FindName(const FormatName<Field> (&table)[N], const char *name) noexcept {
