@@ -1,8 +1,9 @@
 // Exports that walk and edit application lists, applications and rules by handle.
 //
 // Each runs the common frame (RunExport: clear the issue-once flag, preset the
-// places it only writes, refuse with 38 before initialisation), refuses with
-// 3 for a null handle or place or an unknown attribute identifier, does the
+// places it only writes, refuse with OSTAK_E_NOT_INITIALISED before
+// initialisation), refuses with OSTAK_E_INVALID_ARGUMENT for a null handle or
+// place or an unknown attribute identifier (3-model/OstakFields.h), does the
 // work in the model classes, and issues the message of a failure once.
 #include "2-core/ExportFrame.h"
 #include "include/ostak.h"
