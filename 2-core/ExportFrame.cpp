@@ -49,4 +49,8 @@ int32_t FinishExport(int32_t rc) noexcept {
     return IssueUnlessIssued(rc);
 }
 
+bool LibraryInitialised() noexcept {
+    return Globals().initialised;
+}
+
 } // namespace ostak

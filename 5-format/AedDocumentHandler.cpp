@@ -6,6 +6,7 @@
 #include "3-model/OstakElemRule.h"
 #include "1-platform/basekit32.h"
 #include "4-transcode/TqwiUcConverter.h"
+#include "5-format/OstakFormatVocabulary.h"
 #include "5-format/OstakUnwritableCharacter.h"
 
 #include <cinttypes>
@@ -43,7 +44,7 @@ std::size_t Length(const XMLCh *text) noexcept {
 
 // "true" gives 1, every other value 0.
 uint8_t BoolValue(const char *value) noexcept {
-    return Is(value, "true") ? 1 : 0;
+    return Is(value, kValueTrue) ? 1 : 0;
 }
 
 } // namespace
@@ -170,7 +171,7 @@ bool AedDocumentHandler::TakeAttribute(xercesc::AttributeList &attrs, XMLSize_t 
 
 bool AedDocumentHandler::TakeRoot(const char *elemName) noexcept {
     m_RootSeen = true;
-    if (Is(elemName, "AED")) {
+    if (Is(elemName, kElemAed)) {
         return true;
     }
     m_IgnoreDocument = true;
@@ -178,13 +179,13 @@ bool AedDocumentHandler::TakeRoot(const char *elemName) noexcept {
     char message[kRefusalTextSize];
     if (m_Locator != nullptr) {
         const Position here = Here();
-        std::snprintf(message, sizeof message,
-                      "The root element of file \"%s\" is \"%s\", not \"AED\" (line %" PRIu64
-                      ", column %" PRIu64 ")",
-                      path, elemName, static_cast<uint64_t>(here.line), static_cast<uint64_t>(here.column));
+        std::snprintf(
+            message, sizeof message,
+            "The root element of file \"%s\" is \"%s\", not \"%s\" (line %" PRIu64 ", column %" PRIu64 ")",
+            path, elemName, kElemAed, static_cast<uint64_t>(here.line), static_cast<uint64_t>(here.column));
     } else {
-        std::snprintf(message, sizeof message, "The root element of file \"%s\" is \"%s\", not \"AED\"", path,
-                      elemName);
+        std::snprintf(message, sizeof message, "The root element of file \"%s\" is \"%s\", not \"%s\"", path,
+                      elemName, kElemAed);
     }
     MsgFormatAndIssue(kMsgText, kStartElementFunc, __LINE__, kLevelError, {MsgArg::Str(message)});
     SetLoadResult(OSTAK_E_INVALID_DOCUMENT);
@@ -220,18 +221,14 @@ void AedDocumentHandler::startElement(const XMLCh *const name, xercesc::Attribut
     if (!m_RootSeen && !TakeRoot(elemName)) {
         return;
     }
-    if (Is(elemName, "AED")) {
+    if (Is(elemName, kElemAed)) {
         StartAed(attrs, elemName);
-    } else if (Is(elemName, "Application")) {
+    } else if (Is(elemName, kElemApplication)) {
         StartApplication(attrs, elemName);
-    } else if (Is(elemName, "Rule")) {
+    } else if (Is(elemName, kElemRule)) {
         StartRule(attrs, elemName);
-    } else if (Is(elemName, "Text")) {
-        m_TextType = kTextTypeText;
-    } else if (Is(elemName, "Prefix")) {
-        m_TextType = kTextTypePrefix;
-    } else if (Is(elemName, "Suffix")) {
-        m_TextType = kTextTypeSuffix;
+    } else if (const FormatName<RuleTextField> *text = FindName(kRuleTextElements, elemName)) {
+        m_TextField = text->field;
     }
 }
 
@@ -245,19 +242,19 @@ void AedDocumentHandler::StartAed(xercesc::AttributeList &attrs, const char *ele
         if (!TakeAttribute(attrs, i, attrConverter, valueConverter, &attrName, &value)) {
             return;
         }
-        if (Is(attrName, "FileVersionInstallation")) {
+        if (Is(attrName, kAttrFileVersionInstallation)) {
             uint32_t number = 0;
             if (os_convert_to_unsigned_long(value, -1, &number) != kOsSuccess) {
                 reportInvalidAttribute(attrName, value, elemName);
                 return;
             }
             m_FileInMem->SetInstallationVersion(static_cast<int32_t>(number));
-        } else if (Is(attrName, "TqVersion")) {
+        } else if (Is(attrName, kAttrTqVersion)) {
             if (m_FileInMem->SetVersionText(value, static_cast<int32_t>(std::strlen(value))) != OSTAK_OK) {
                 NoteNoMemory(kStartElementFunc, __LINE__);
             }
-        } else if (Is(attrName, "Saved")) {
-            m_FileInMem->SetSaved(Is(value, "true"));
+        } else if (Is(attrName, kAttrSaved)) {
+            m_FileInMem->SetSaved(Is(value, kValueTrue));
         } else {
             reportInvalidAttribute(attrName, value, elemName);
             return;
@@ -306,7 +303,7 @@ void AedDocumentHandler::TakeApplicationAttributes(xercesc::AttributeList &attrs
             m_SkipApplication = true;
             return;
         }
-        if (Is(attrName, "Name")) {
+        if (Is(attrName, kAttrName)) {
             const int32_t rc = appl->SetName(value);
             if (rc == OSTAK_E_INVALID_NAME) {
                 reportInvalidAttribute(attrName, value, elemName);
@@ -316,20 +313,20 @@ void AedDocumentHandler::TakeApplicationAttributes(xercesc::AttributeList &attrs
                 NoteNoMemory(kStartElementFunc, __LINE__);
                 m_SkipApplication = true;
             }
-        } else if (Is(attrName, "Enabled")) {
-            if (Is(value, "true")) {
+        } else if (Is(attrName, kAttrEnabled)) {
+            if (Is(value, kValueTrue)) {
                 appl->SetEnabled(1);
             } else if (m_DropDisabled) {
                 m_SkipApplication = true;
             } else {
                 appl->SetEnabled(0);
             }
-        } else if (Is(attrName, "StampHost")) {
+        } else if (Is(attrName, kAttrStampHost)) {
             if (appl->SetStamp(value, appl->StampTime()) != OSTAK_OK) {
                 NoteNoMemory(kStartElementFunc, __LINE__);
                 m_SkipApplication = true;
             }
-        } else if (Is(attrName, "StampTime")) {
+        } else if (Is(attrName, kAttrStampTime)) {
             uint32_t number = 0;
             if (os_convert_to_unsigned_long(value, -1, &number) != kOsSuccess) {
                 reportInvalidAttribute(attrName, value, elemName);
@@ -386,7 +383,7 @@ bool AedDocumentHandler::TakeRuleAttributes(xercesc::AttributeList &attrs, const
             DropCurrentRule();
             return false;
         }
-        if (Is(attrName, "Name")) {
+        if (Is(attrName, kAttrName)) {
             const int32_t rc = rule->SetName(value);
             if (rc == OSTAK_E_INVALID_NAME) {
                 reportInvalidAttribute(attrName, value, elemName);
@@ -399,8 +396,8 @@ bool AedDocumentHandler::TakeRuleAttributes(xercesc::AttributeList &attrs, const
                 DropCurrentRule();
                 return false;
             }
-        } else if (Is(attrName, "Level")) {
-            if (!Is(value, "disabled")) {
+        } else if (Is(attrName, kAttrLevel)) {
+            if (!Is(value, kValueLevelDisabled)) {
                 rule->SetLevel(OstakElemRule::kLevelError);
             } else if (m_DropDisabled) {
                 DropCurrentRule();
@@ -408,18 +405,14 @@ bool AedDocumentHandler::TakeRuleAttributes(xercesc::AttributeList &attrs, const
             } else {
                 rule->SetLevel(OstakElemRule::kLevelDisabled);
             }
-        } else if (Is(attrName, "FailIfNotFound")) {
-            rule->SetFailIfNotFound(BoolValue(value));
-        } else if (Is(attrName, "MatchCase")) {
-            rule->SetMatchCase(BoolValue(value));
-        } else if (Is(attrName, "UseText")) {
-            rule->SetUseText(BoolValue(value));
-        } else if (Is(attrName, "Type")) {
-            if (Is(value, "alert")) {
+        } else if (const FormatName<RuleFlagField> *flag = FindName(kRuleFlagAttributes, attrName)) {
+            flag->field->Set(*rule, BoolValue(value));
+        } else if (Is(attrName, kAttrType)) {
+            if (Is(value, kValueTypeAlert)) {
                 rule->SetType(OstakElemRule::kTypeAlert);
             } else {
                 rule->SetType(OstakElemRule::kTypeStd);
-                if (!Is(value, "std")) {
+                if (!Is(value, kValueTypeStd)) {
                     reportInvalidAttribute(attrName, value, elemName);
                     return true;
                 }
@@ -450,17 +443,6 @@ void AedDocumentHandler::InsertRule() noexcept {
     SetLoadResult(rc);
 }
 
-const char *AedDocumentHandler::CurrentField() const noexcept {
-    switch (m_TextType) {
-    case kTextTypePrefix:
-        return m_CurrentRule->Prefix();
-    case kTextTypeSuffix:
-        return m_CurrentRule->Suffix();
-    default:
-        return m_CurrentRule->Text();
-    }
-}
-
 void AedDocumentHandler::characters(const XMLCh *const chars, const XMLSize_t length) {
     const Position pieceStart = m_EventEnd;
     m_EventEnd = Here();
@@ -489,16 +471,16 @@ void AedDocumentHandler::characters(const XMLCh *const chars, const XMLSize_t le
         SetLoadResult(rc);
         return;
     }
-    if (m_PendingRule != m_CurrentRule || m_PendingTextType != m_TextType) {
+    if (m_PendingRule != m_CurrentRule || m_PendingField != m_TextField) {
         FlushText();
-        const char *field = CurrentField();
+        const char *field = m_TextField->Get(*m_CurrentRule);
         m_PendingText.Clear();
         if (!m_PendingText.Append(field, std::strlen(field))) {
             NoteNoMemory(kCharactersFunc, __LINE__);
             return;
         }
         m_PendingRule = m_CurrentRule;
-        m_PendingTextType = m_TextType;
+        m_PendingField = m_TextField;
     }
     if (!m_PendingText.Append(piece, std::strlen(piece))) {
         NoteNoMemory(kCharactersFunc, __LINE__);
@@ -511,18 +493,7 @@ void AedDocumentHandler::FlushText() noexcept {
         return;
     }
     m_PendingRule = nullptr;
-    int32_t rc = OSTAK_OK;
-    switch (m_PendingTextType) {
-    case kTextTypePrefix:
-        rc = rule->SetPrefix(m_PendingText.Text());
-        break;
-    case kTextTypeSuffix:
-        rc = rule->SetSuffix(m_PendingText.Text());
-        break;
-    default:
-        rc = rule->SetText(m_PendingText.Text());
-        break;
-    }
+    const int32_t rc = m_PendingField->Set(*rule, m_PendingText.Text());
     m_PendingText.Clear();
     if (rc == OSTAK_E_NO_MEMORY) {
         NoteNoMemory(kCharactersFunc, __LINE__);
@@ -550,12 +521,12 @@ void AedDocumentHandler::endElement(const XMLCh *const name) {
         }
         return;
     }
-    if (Is(elemName, "Application")) {
+    if (Is(elemName, kElemApplication)) {
         if (m_DropDisabled && m_CurrentApplication != nullptr && m_CurrentApplication->Rules()->Empty()) {
             m_FileInMem->Applications().DeleteElem(m_CurrentApplication);
         }
         m_CurrentApplication = nullptr;
-    } else if (Is(elemName, "Rule")) {
+    } else if (Is(elemName, kElemRule)) {
         m_CurrentRule = nullptr;
     }
 }

@@ -11,6 +11,7 @@
 // the value that holds it out of the model (result 23, one message per load).
 #pragma once
 
+#include "3-model/OstakFields.h"
 #include "5-format/OstakPendingText.h"
 
 #include <cstddef>
@@ -25,11 +26,6 @@ class OstakFileInMem;
 class OstakElemAppl;
 class OstakElemRule;
 class TqwiUcConverter;
-
-// Where character data goes (m_TextType).
-constexpr int32_t kTextTypeText = 0;
-constexpr int32_t kTextTypePrefix = 1;
-constexpr int32_t kTextTypeSuffix = 2;
 
 // An application of this name, stamp time and stamp host is never loaded.
 constexpr const char *kDiscardedApplName = "ASP";
@@ -123,8 +119,6 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     // Issues -32590 as from `funcName` and sets the load result to 7.
     void NoteNoMemory(const char *funcName, int32_t line) noexcept;
     void SetLoadResult(int32_t rc) noexcept;
-    // The rule field that m_TextType names.
-    const char *CurrentField() const noexcept;
 
     OstakFileInMem *m_FileInMem;
     bool m_DropDisabled;
@@ -132,7 +126,8 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     bool m_SkipRule = false;
     OstakElemAppl *m_CurrentApplication = nullptr;
     OstakElemRule *m_CurrentRule = nullptr;
-    int32_t m_TextType = kTextTypeText;
+    // The field of the current rule that character data goes to.
+    const RuleTextField *m_TextField = FindField(kRuleTextFields, OSTAK_RULE_CHAR_TEXT);
     const xercesc::Locator *m_Locator = nullptr;
     // Whether the root element was met, and whether the document is passed
     // over (its root is not AED, or its name could not be taken).
@@ -147,7 +142,7 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     // Character data not yet stored: the rule and field it belongs to, and
     // the field's value joined with every piece taken since.
     OstakElemRule *m_PendingRule = nullptr;
-    int32_t m_PendingTextType = kTextTypeText;
+    const RuleTextField *m_PendingField = nullptr;
     OstakPendingText m_PendingText;
 };
 

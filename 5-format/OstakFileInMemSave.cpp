@@ -16,6 +16,7 @@
 #include "1-platform/Seams.h"
 #include "1-platform/basekit32.h"
 #include "4-transcode/TqwiUcConverter.h"
+#include "5-format/OstakFormatVocabulary.h"
 #include "5-format/OstakHeadEncoding.h"
 #include "5-format/OstakReplacingFile.h"
 #include "5-format/OstakXMLFileWriter.h"
@@ -70,7 +71,7 @@ BodyEncoding CurrentBodyEncoding() noexcept {
 }
 
 const char *BoolText(uint8_t value) noexcept {
-    return value != 0 ? "true" : "false";
+    return value != 0 ? kValueTrue : kValueFalse;
 }
 
 // Copies the head, its encoding label made to name the body's encoding.
@@ -104,49 +105,48 @@ bool CopyHead(std::FILE *head, const char *headPath, OstakXMLFileWriter &writer,
 // Issues the messages of one rule's Type and Level that cannot be written
 // as they are, and writes the rule.
 void WriteRule(OstakXMLFileWriter &writer, const OstakElemRule &rule) {
-    writer.WriteTagStart("Rule");
-    writer.WriteAttribute("Name", rule.Name());
-    writer.WriteAttribute("FailIfNotFound", BoolText(rule.FailIfNotFound()));
-    writer.WriteAttribute("MatchCase", BoolText(rule.MatchCase()));
-    writer.WriteAttribute("UseText", BoolText(rule.UseText()));
+    writer.WriteTagStart(kElemRule);
+    writer.WriteAttribute(kAttrName, rule.Name());
+    for (const FormatName<RuleFlagField> &flag : kRuleFlagAttributes) {
+        writer.WriteAttribute(flag.name, BoolText(flag.field->Get(rule)));
+    }
     if (rule.Type() == OstakElemRule::kTypeAlert) {
-        writer.WriteAttribute("Type", "alert");
+        writer.WriteAttribute(kAttrType, kValueTypeAlert);
     } else if (rule.Type() != OstakElemRule::kTypeStd) {
         MsgFormatAndIssue(kMsgText, kSaveFunc, __LINE__, kLevelWarning,
                           {MsgArg::Str("Rule \"RuleType\" attribute is neither \"std\" nor \"alert\"")});
     }
     if (rule.Level() == OstakElemRule::kLevelDisabled) {
-        writer.WriteAttribute("Level", "disabled");
+        writer.WriteAttribute(kAttrLevel, kValueLevelDisabled);
     } else {
         if (rule.Level() != OstakElemRule::kLevelError) {
             MsgFormatAndIssue(
                 kMsgText, kSaveFunc, __LINE__, kLevelWarning,
                 {MsgArg::Str("Rule \"Level\" attribute is neither \"error\" nor \"disabled\"")});
         }
-        writer.WriteAttribute("Level", "error");
+        writer.WriteAttribute(kAttrLevel, kValueLevelError);
     }
     writer.WriteStartTagEnd();
-    const char *const texts[][2] = {
-        {"Text", rule.Text()}, {"Prefix", rule.Prefix()}, {"Suffix", rule.Suffix()}};
-    for (const auto &text : texts) {
-        if (text[1][0] != '\0') {
-            writer.WriteTextElement(text[0], text[1]);
+    for (const FormatName<RuleTextField> &text : kRuleTextElements) {
+        const char *value = text.field->Get(rule);
+        if (value[0] != '\0') {
+            writer.WriteTextElement(text.name, value);
         }
     }
-    writer.WriteTagEnd("Rule", true);
+    writer.WriteTagEnd(kElemRule, true);
 }
 
 void WriteApplication(OstakXMLFileWriter &writer, const OstakElemAppl &appl) {
-    writer.WriteTagStart("Application");
-    writer.WriteAttribute("Name", appl.Name());
-    writer.WriteAttribute("Enabled", BoolText(appl.Enabled()));
-    writer.WriteAttributeLong("StampTime", appl.StampTime());
-    writer.WriteAttribute("StampHost", appl.StampHost());
+    writer.WriteTagStart(kElemApplication);
+    writer.WriteAttribute(kAttrName, appl.Name());
+    writer.WriteAttribute(kAttrEnabled, BoolText(appl.Enabled()));
+    writer.WriteAttributeLong(kAttrStampTime, appl.StampTime());
+    writer.WriteAttribute(kAttrStampHost, appl.StampHost());
     writer.WriteStartTagEnd();
     for (const OstakElemRule *rule = appl.Rules()->FirstRule(); rule != nullptr; rule = rule->NextRule()) {
         WriteRule(writer, *rule);
     }
-    writer.WriteTagEnd("Application", true);
+    writer.WriteTagEnd(kElemApplication, true);
 }
 
 // Whether the writer met a value it could not write; issues its message.
@@ -184,13 +184,13 @@ void MidBodySeam(std::FILE *out) noexcept {
 // Writes the body; `rc` becomes 37 for a difference mark out of range.
 BodyOutcome WriteBody(OstakXMLFileWriter &writer, std::FILE *out, const OstakFileInMem &file, bool markedOnly,
                       bool saved, const char *target, int32_t &rc) {
-    writer.WriteTagStart("AED");
-    writer.WriteAttribute("TqVersion", kFormatVersion);
+    writer.WriteTagStart(kElemAed);
+    writer.WriteAttribute(kAttrTqVersion, kFormatVersion);
     if (file.InstallationVersion() != 0) {
-        writer.WriteAttributeLong("FileVersionInstallation", file.InstallationVersion());
+        writer.WriteAttributeLong(kAttrFileVersionInstallation, file.InstallationVersion());
     }
     if (saved && file.Kind() == OstakFileInMem::kKindScript) {
-        writer.WriteAttribute("Saved", "true");
+        writer.WriteAttribute(kAttrSaved, kValueTrue);
     }
     writer.WriteStartTagEnd();
     if (ReportUnwritable(writer, target, nullptr)) {
@@ -223,7 +223,7 @@ BodyOutcome WriteBody(OstakXMLFileWriter &writer, std::FILE *out, const OstakFil
             break; // nothing more reaches the file; reported below
         }
     }
-    writer.WriteTagEnd("AED", true);
+    writer.WriteTagEnd(kElemAed, true);
     return writer.OutOfMemory() ? BodyOutcome::kNoMemory : BodyOutcome::kWritten;
 }
 

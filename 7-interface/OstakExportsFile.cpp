@@ -14,17 +14,9 @@ extern "C" {
 OSTAK_API int32_t xfeOstakFileInMemCreate(uint32_t mnFileKind, const char *mpszFileFullPathStr,
                                           uint32_t mnFileFullPathLen, OstakFileInMemHandle **mppFileInMem,
                                           OstakListApplHandle **mppListAppl) noexcept {
-    return RunExport("xfeOstakFileInMemCreate", [&]() -> int32_t {
-        if (mppFileInMem != nullptr) {
-            *mppFileInMem = nullptr;
-        }
-        if (mppListAppl != nullptr) {
-            *mppListAppl = nullptr;
-        }
+    const auto presets = Presets(mppFileInMem, nullptr, mppListAppl, nullptr);
+    return RunExport("xfeOstakFileInMemCreate", presets, kRequireInit, [&]() -> int32_t {
         const OstakGlobals &globals = Globals();
-        if (!globals.initialised) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
         if (mnFileKind >= static_cast<uint32_t>(OstakFileInMem::kKindCount) ||
             (globals.readOnlyMode && mnFileKind != static_cast<uint32_t>(OstakFileInMem::kKindPlain)) ||
             mppFileInMem == nullptr || mppListAppl == nullptr || mpszFileFullPathStr == nullptr ||
@@ -44,7 +36,7 @@ OSTAK_API int32_t xfeOstakFileInMemCreate(uint32_t mnFileKind, const char *mpszF
 
 OSTAK_API int32_t xfeOstakFileInMemDestroy(OstakFileInMemHandle **mppFileInMem) noexcept {
     // Works also when the library is not (or no longer) initialised.
-    return RunExport("xfeOstakFileInMemDestroy", [&]() -> int32_t {
+    return RunExport("xfeOstakFileInMemDestroy", Presets(), kAnyTime, [&]() -> int32_t {
         if (mppFileInMem == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -56,13 +48,8 @@ OSTAK_API int32_t xfeOstakFileInMemDestroy(OstakFileInMemHandle **mppFileInMem) 
 
 OSTAK_API int32_t xfeOstakFileInMemGetAttrBool(OstakFileInMemHandle *mpFileInMem, int32_t miAttrId,
                                                uint8_t *mpbValue) noexcept {
-    return RunExport("xfeOstakFileInMemGetAttrBool", [&]() -> int32_t {
-        if (mpbValue != nullptr) {
-            *mpbValue = 0;
-        }
-        if (!Globals().initialised) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mpbValue, 0);
+    return RunExport("xfeOstakFileInMemGetAttrBool", presets, kRequireInit, [&]() -> int32_t {
         if (mpFileInMem == nullptr || mpbValue == nullptr || miAttrId != OSTAK_FILE_BOOL_SAVED) {
             return OSTAK_E_INVALID_ARGUMENT;
         }

@@ -19,14 +19,15 @@ OSTAK_API int32_t xfeOstakGlobalInit(uint8_t mbReadOnlyMode, ostak_log_callback 
                                  mpszAedFileDirScriptStr, mnAedFileDirScriptLen, mpszAedFileNameScriptStr,
                                  mnAedFileNameScriptLen,  mbConverterSwitch != 0};
     // Initialisation clears the issue-once flag itself, after its already-initialised test.
-    return RunExport(
-        "xfeOstakGlobalInit", [&]() { return GlobalInit(args); }, false);
+    return RunExport("xfeOstakGlobalInit", Presets(), kInitialisation, [&]() { return GlobalInit(args); });
 }
 
 OSTAK_API int32_t xfeOstakGlobalTerm(void) noexcept {
-    return RunExport("xfeOstakGlobalTerm", []() { return GlobalTerm(); });
+    return RunExport("xfeOstakGlobalTerm", Presets(), kAnyTime, []() { return GlobalTerm(); });
 }
 
+// The path getters answer a text, not a result code: they run outside the
+// frame, issue nothing and leave the issue-once flag as it is.
 OSTAK_API const char *xfpszOstakFileFullPathScriptStr(void) noexcept {
     return Globals().scriptPath.text;
 }

@@ -1,14 +1,15 @@
 // Exports that walk and edit application lists, applications and rules by handle.
 //
-// Each runs the common frame: preset the places it only writes, clear the
-// issue-once flag (RunExport), refuse with 38 before initialisation and with
-// 3 for a null handle or place or an unknown attribute identifier, do the
-// work in the model classes, and issue the message of a failure once.
+// Each runs the common frame (RunExport: clear the issue-once flag, preset the
+// places it only writes, refuse with OSTAK_E_NOT_INITIALISED before
+// initialisation), refuses with OSTAK_E_INVALID_ARGUMENT for a null handle or
+// place or an unknown attribute identifier (3-model/OstakFields.h), does the
+// work in the model classes, and issues the message of a failure once.
 #include "2-core/ExportFrame.h"
-#include "2-core/OstakGlobals.h"
 #include "include/ostak.h"
 #include "3-model/OstakElemAppl.h"
 #include "3-model/OstakElemRule.h"
+#include "3-model/OstakFields.h"
 #include "7-interface/OstakHandles.h"
 #include "3-model/OstakList.h"
 
@@ -17,16 +18,6 @@
 using namespace ostak;
 
 namespace {
-
-bool Initialised() noexcept {
-    return Globals().initialised;
-}
-
-template <class T> void Preset(T *place, T value) noexcept {
-    if (place != nullptr) {
-        *place = value;
-    }
-}
 
 const char *EmptyText() noexcept {
     return xtOsStrCommonEmptyStr.psz;
@@ -46,106 +37,14 @@ int32_t ReportValidity(int32_t rc, uint8_t *valid) noexcept {
     return rc == OSTAK_OK ? OSTAK_E_INVALID_ARGUMENT : rc;
 }
 
-// Rule attributes by identifier: the field's text, or null for an unknown id.
-const char *RuleChar(const OstakElemRule &rule, int32_t id) noexcept {
-    switch (id) {
-    case OSTAK_RULE_CHAR_NAME:
-        return rule.Name();
-    case OSTAK_RULE_CHAR_TEXT:
-        return rule.Text();
-    case OSTAK_RULE_CHAR_PREFIX:
-        return rule.Prefix();
-    case OSTAK_RULE_CHAR_SUFFIX:
-        return rule.Suffix();
-    default:
-        return nullptr;
-    }
-}
-
-int32_t SetRuleChar(OstakElemRule &rule, int32_t id, const char *value) noexcept {
-    switch (id) {
-    case OSTAK_RULE_CHAR_NAME:
-        return rule.SetName(value);
-    case OSTAK_RULE_CHAR_TEXT:
-        return rule.SetText(value);
-    case OSTAK_RULE_CHAR_PREFIX:
-        return rule.SetPrefix(value);
-    case OSTAK_RULE_CHAR_SUFFIX:
-        return rule.SetSuffix(value);
-    default:
-        return OSTAK_E_INVALID_ARGUMENT;
-    }
-}
-
-int32_t GetRuleBool(const OstakElemRule &rule, int32_t id, uint8_t *value) noexcept {
-    switch (id) {
-    case OSTAK_RULE_BOOL_MATCH_CASE:
-        *value = rule.MatchCase();
-        return OSTAK_OK;
-    case OSTAK_RULE_BOOL_USE_TEXT:
-        *value = rule.UseText();
-        return OSTAK_OK;
-    case OSTAK_RULE_BOOL_FAIL_IF_NOT_FOUND:
-        *value = rule.FailIfNotFound();
-        return OSTAK_OK;
-    default:
-        return OSTAK_E_INVALID_ARGUMENT;
-    }
-}
-
-int32_t SetRuleBool(OstakElemRule &rule, int32_t id, uint8_t value) noexcept {
-    switch (id) {
-    case OSTAK_RULE_BOOL_MATCH_CASE:
-        rule.SetMatchCase(value);
-        return OSTAK_OK;
-    case OSTAK_RULE_BOOL_USE_TEXT:
-        rule.SetUseText(value);
-        return OSTAK_OK;
-    case OSTAK_RULE_BOOL_FAIL_IF_NOT_FOUND:
-        rule.SetFailIfNotFound(value);
-        return OSTAK_OK;
-    default:
-        return OSTAK_E_INVALID_ARGUMENT;
-    }
-}
-
-int32_t GetRuleLong(const OstakElemRule &rule, int32_t id, int32_t *value) noexcept {
-    switch (id) {
-    case OSTAK_RULE_LONG_LEVEL:
-        *value = rule.Level();
-        return OSTAK_OK;
-    case OSTAK_RULE_LONG_TYPE:
-        *value = rule.Type();
-        return OSTAK_OK;
-    default:
-        return OSTAK_E_INVALID_ARGUMENT;
-    }
-}
-
-int32_t SetRuleLong(OstakElemRule &rule, int32_t id, int32_t value) noexcept {
-    switch (id) {
-    case OSTAK_RULE_LONG_LEVEL:
-        rule.SetLevel(value);
-        return OSTAK_OK;
-    case OSTAK_RULE_LONG_TYPE:
-        rule.SetType(value);
-        return OSTAK_OK;
-    default:
-        return OSTAK_E_INVALID_ARGUMENT;
-    }
-}
-
 } // namespace
 
 extern "C" {
 
 OSTAK_API int32_t xfeOstakListApplClone(OstakListApplHandle *mpListApplSource,
                                         OstakListApplHandle **mppListApplNew) noexcept {
-    return RunExport("xfeOstakListApplClone", [&]() -> int32_t {
-        Preset<OstakListApplHandle *>(mppListApplNew, nullptr);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mppListApplNew, nullptr);
+    return RunExport("xfeOstakListApplClone", presets, kRequireInit, [&]() -> int32_t {
         if (mppListApplNew == nullptr || mpListApplSource == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -164,10 +63,7 @@ OSTAK_API int32_t xfeOstakListApplClone(OstakListApplHandle *mpListApplSource,
 }
 
 OSTAK_API int32_t xfeOstakListApplDestroy(OstakListApplHandle **mppListAppl) noexcept {
-    return RunExport("xfeOstakListApplDestroy", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakListApplDestroy", Presets(), kRequireInit, [&]() -> int32_t {
         if (mppListAppl == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -183,11 +79,8 @@ OSTAK_API int32_t xfeOstakListApplDestroy(OstakListApplHandle **mppListAppl) noe
 
 OSTAK_API int32_t xfeOstakElemApplAddEmpty(OstakListApplHandle *mpListAppl,
                                            OstakElemApplHandle **mppElemAppl) noexcept {
-    return RunExport("xfeOstakElemApplAddEmpty", [&]() -> int32_t {
-        Preset<OstakElemApplHandle *>(mppElemAppl, nullptr);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mppElemAppl, nullptr);
+    return RunExport("xfeOstakElemApplAddEmpty", presets, kRequireInit, [&]() -> int32_t {
         if (mppElemAppl == nullptr || mpListAppl == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -200,10 +93,7 @@ OSTAK_API int32_t xfeOstakElemApplAddEmpty(OstakListApplHandle *mpListAppl,
 
 OSTAK_API int32_t xfeOstakElemApplDelete(OstakListApplHandle *mpListAppl,
                                          OstakElemApplHandle **mppElemAppl) noexcept {
-    return RunExport("xfeOstakElemApplDelete", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakElemApplDelete", Presets(), kRequireInit, [&]() -> int32_t {
         if (mppElemAppl == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -218,11 +108,8 @@ OSTAK_API int32_t xfeOstakElemApplDelete(OstakListApplHandle *mpListAppl,
 
 OSTAK_API int32_t xfeOstakElemApplIterateFirst(OstakListApplHandle *mpListAppl,
                                                OstakElemApplHandle **mppElemAppl) noexcept {
-    return RunExport("xfeOstakElemApplIterateFirst", [&]() -> int32_t {
-        Preset<OstakElemApplHandle *>(mppElemAppl, nullptr);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mppElemAppl, nullptr);
+    return RunExport("xfeOstakElemApplIterateFirst", presets, kRequireInit, [&]() -> int32_t {
         if (mppElemAppl == nullptr || mpListAppl == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -234,10 +121,8 @@ OSTAK_API int32_t xfeOstakElemApplIterateFirst(OstakListApplHandle *mpListAppl,
 OSTAK_API int32_t xfeOstakElemApplIterateNext(OstakListApplHandle *mpListAppl,
                                               OstakElemApplHandle *mpElemAppl,
                                               OstakElemApplHandle **mppElemApplNext) noexcept {
-    return RunExport("xfeOstakElemApplIterateNext", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    // No preset: refused for an element of another list, the place keeps what it held.
+    return RunExport("xfeOstakElemApplIterateNext", Presets(), kRequireInit, [&]() -> int32_t {
         if (mppElemApplNext == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -257,12 +142,8 @@ OSTAK_API int32_t xfeOstakElemApplIterateNext(OstakListApplHandle *mpListAppl,
 OSTAK_API int32_t xfeOstakFinalizeElemAppl(OstakListApplHandle *mpListAppl, OstakElemApplHandle *mpElemAppl,
                                            OstakElemRuleHandle **mppElemRuleFailing,
                                            uint8_t *mpbValid) noexcept {
-    return RunExport("xfeOstakFinalizeElemAppl", [&]() -> int32_t {
-        Preset<OstakElemRuleHandle *>(mppElemRuleFailing, nullptr);
-        Preset<uint8_t>(mpbValid, 0);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mppElemRuleFailing, nullptr, mpbValid, 0);
+    return RunExport("xfeOstakFinalizeElemAppl", presets, kRequireInit, [&]() -> int32_t {
         if (mpListAppl == nullptr || mpElemAppl == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -271,7 +152,7 @@ OSTAK_API int32_t xfeOstakFinalizeElemAppl(OstakListApplHandle *mpListAppl, Osta
         if (rc == OSTAK_OK) {
             OstakElemRule *failing = nullptr;
             rc = appl->Validate(&failing);
-            Preset(mppElemRuleFailing, ToHandle(failing));
+            StoreIfPlace(mppElemRuleFailing, ToHandle(failing));
         }
         return ReportValidity(rc, mpbValid);
     });
@@ -280,29 +161,24 @@ OSTAK_API int32_t xfeOstakFinalizeElemAppl(OstakListApplHandle *mpListAppl, Osta
 OSTAK_API int32_t xfeOstakElemApplSetAttrChar(OstakListApplHandle *mpListAppl,
                                               OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
                                               const char *mpszValue) noexcept {
-    return RunExport("xfeOstakElemApplSetAttrChar", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
-        if (mpListAppl == nullptr || mpElemAppl == nullptr || mpszValue == nullptr ||
-            miAttrId != OSTAK_APPL_CHAR_NAME) {
+    return RunExport("xfeOstakElemApplSetAttrChar", Presets(), kRequireInit, [&]() -> int32_t {
+        const ApplTextField *field = FindField(kApplTextFields, miAttrId);
+        if (mpListAppl == nullptr || mpElemAppl == nullptr || mpszValue == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        return FromHandle(mpElemAppl)->SetName(mpszValue);
+        return field->Set(*FromHandle(mpElemAppl), mpszValue);
     });
 }
 
 OSTAK_API int32_t xfeOstakElemApplGetAttrChar(OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
                                               const char **mppszValue) noexcept {
-    return RunExport("xfeOstakElemApplGetAttrChar", [&]() -> int32_t {
-        Preset(mppszValue, EmptyText());
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
-        if (mpElemAppl == nullptr || mppszValue == nullptr || miAttrId != OSTAK_APPL_CHAR_NAME) {
+    const auto presets = Presets(mppszValue, EmptyText());
+    return RunExport("xfeOstakElemApplGetAttrChar", presets, kRequireInit, [&]() -> int32_t {
+        const ApplTextField *field = FindField(kApplTextFields, miAttrId);
+        if (mpElemAppl == nullptr || mppszValue == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        *mppszValue = FromHandle(mpElemAppl)->Name();
+        *mppszValue = field->Get(*FromHandle(mpElemAppl));
         return OSTAK_OK;
     });
 }
@@ -310,69 +186,58 @@ OSTAK_API int32_t xfeOstakElemApplGetAttrChar(OstakElemApplHandle *mpElemAppl, i
 OSTAK_API int32_t xfeOstakElemApplSetAttrBool(OstakListApplHandle *mpListAppl,
                                               OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
                                               int32_t mbValue) noexcept {
-    return RunExport("xfeOstakElemApplSetAttrBool", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
-        if (mpListAppl == nullptr || mpElemAppl == nullptr || miAttrId != OSTAK_APPL_BOOL_ENABLED) {
+    return RunExport("xfeOstakElemApplSetAttrBool", Presets(), kRequireInit, [&]() -> int32_t {
+        const ApplFlagField *field = FindField(kApplFlagFields, miAttrId);
+        if (mpListAppl == nullptr || mpElemAppl == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        FromHandle(mpElemAppl)->SetEnabled(LowByte(mbValue));
+        field->Set(*FromHandle(mpElemAppl), LowByte(mbValue));
         return OSTAK_OK;
     });
 }
 
 OSTAK_API int32_t xfeOstakElemApplGetAttrBool(OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
                                               uint8_t *mpbValue) noexcept {
-    return RunExport("xfeOstakElemApplGetAttrBool", [&]() -> int32_t {
-        Preset<uint8_t>(mpbValue, 0);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
-        if (mpElemAppl == nullptr || mpbValue == nullptr || miAttrId != OSTAK_APPL_BOOL_ENABLED) {
+    const auto presets = Presets(mpbValue, 0);
+    return RunExport("xfeOstakElemApplGetAttrBool", presets, kRequireInit, [&]() -> int32_t {
+        const ApplFlagField *field = FindField(kApplFlagFields, miAttrId);
+        if (mpElemAppl == nullptr || mpbValue == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        *mpbValue = FromHandle(mpElemAppl)->Enabled();
+        *mpbValue = field->Get(*FromHandle(mpElemAppl));
         return OSTAK_OK;
     });
 }
 
 OSTAK_API int32_t xfeOstakElemApplSetAttrLong(OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
                                               int32_t miValue) noexcept {
-    return RunExport("xfeOstakElemApplSetAttrLong", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
-        if (mpElemAppl == nullptr || miAttrId != OSTAK_APPL_LONG_DIFF_MARK) {
+    return RunExport("xfeOstakElemApplSetAttrLong", Presets(), kRequireInit, [&]() -> int32_t {
+        const ApplNumberField *field = FindField(kApplNumberFields, miAttrId);
+        if (mpElemAppl == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        FromHandle(mpElemAppl)->SetDiffMark(miValue);
+        field->Set(*FromHandle(mpElemAppl), miValue);
         return OSTAK_OK;
     });
 }
 
 OSTAK_API int32_t xfeOstakElemApplGetAttrLong(OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
                                               int32_t *mpiValue) noexcept {
-    return RunExport("xfeOstakElemApplGetAttrLong", [&]() -> int32_t {
-        Preset<int32_t>(mpiValue, 0);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
-        if (mpElemAppl == nullptr || mpiValue == nullptr || miAttrId != OSTAK_APPL_LONG_DIFF_MARK) {
+    const auto presets = Presets(mpiValue, 0);
+    return RunExport("xfeOstakElemApplGetAttrLong", presets, kRequireInit, [&]() -> int32_t {
+        const ApplNumberField *field = FindField(kApplNumberFields, miAttrId);
+        if (mpElemAppl == nullptr || mpiValue == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        *mpiValue = FromHandle(mpElemAppl)->DiffMark();
+        *mpiValue = field->Get(*FromHandle(mpElemAppl));
         return OSTAK_OK;
     });
 }
 
 OSTAK_API int32_t xfeOstakElemRuleAddEmpty(OstakElemApplHandle *mpElemAppl,
                                            OstakElemRuleHandle **mppElemRule) noexcept {
-    return RunExport("xfeOstakElemRuleAddEmpty", [&]() -> int32_t {
-        Preset<OstakElemRuleHandle *>(mppElemRule, nullptr);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mppElemRule, nullptr);
+    return RunExport("xfeOstakElemRuleAddEmpty", presets, kRequireInit, [&]() -> int32_t {
         if (mppElemRule == nullptr || mpElemAppl == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -385,10 +250,7 @@ OSTAK_API int32_t xfeOstakElemRuleAddEmpty(OstakElemApplHandle *mpElemAppl,
 
 OSTAK_API int32_t xfeOstakElemRuleDelete(OstakElemApplHandle *mpElemAppl,
                                          OstakElemRuleHandle **mppElemRule) noexcept {
-    return RunExport("xfeOstakElemRuleDelete", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakElemRuleDelete", Presets(), kRequireInit, [&]() -> int32_t {
         if (mppElemRule == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -403,11 +265,8 @@ OSTAK_API int32_t xfeOstakElemRuleDelete(OstakElemApplHandle *mpElemAppl,
 
 OSTAK_API int32_t xfeOstakElemRuleIterateFirst(OstakElemApplHandle *mpElemAppl,
                                                OstakElemRuleHandle **mppElemRule) noexcept {
-    return RunExport("xfeOstakElemRuleIterateFirst", [&]() -> int32_t {
-        Preset<OstakElemRuleHandle *>(mppElemRule, nullptr);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mppElemRule, nullptr);
+    return RunExport("xfeOstakElemRuleIterateFirst", presets, kRequireInit, [&]() -> int32_t {
         if (mppElemRule == nullptr || mpElemAppl == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -419,10 +278,8 @@ OSTAK_API int32_t xfeOstakElemRuleIterateFirst(OstakElemApplHandle *mpElemAppl,
 OSTAK_API int32_t xfeOstakElemRuleIterateNext(OstakElemApplHandle *mpElemAppl,
                                               OstakElemRuleHandle *mpElemRule,
                                               OstakElemRuleHandle **mppElemRuleNext) noexcept {
-    return RunExport("xfeOstakElemRuleIterateNext", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    // No preset: refused for a rule of another application, the place keeps what it held.
+    return RunExport("xfeOstakElemRuleIterateNext", Presets(), kRequireInit, [&]() -> int32_t {
         if (mppElemRuleNext == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -441,11 +298,8 @@ OSTAK_API int32_t xfeOstakElemRuleIterateNext(OstakElemApplHandle *mpElemAppl,
 
 OSTAK_API int32_t xfeOstakFinalizeElemRule(OstakElemApplHandle *mpElemAppl, OstakElemRuleHandle *mpElemRule,
                                            uint8_t *mpbValid) noexcept {
-    return RunExport("xfeOstakFinalizeElemRule", [&]() -> int32_t {
-        Preset<uint8_t>(mpbValid, 0);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    const auto presets = Presets(mpbValid, 0);
+    return RunExport("xfeOstakFinalizeElemRule", presets, kRequireInit, [&]() -> int32_t {
         if (mpElemAppl == nullptr || mpElemRule == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -461,32 +315,24 @@ OSTAK_API int32_t xfeOstakFinalizeElemRule(OstakElemApplHandle *mpElemAppl, Osta
 OSTAK_API int32_t xfeOstakElemRuleSetAttrChar(OstakElemApplHandle *mpElemAppl,
                                               OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
                                               const char *mpszValue) noexcept {
-    return RunExport("xfeOstakElemRuleSetAttrChar", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
-        if (mpElemAppl == nullptr || mpElemRule == nullptr || mpszValue == nullptr) {
+    return RunExport("xfeOstakElemRuleSetAttrChar", Presets(), kRequireInit, [&]() -> int32_t {
+        const RuleTextField *field = FindField(kRuleTextFields, miAttrId);
+        if (mpElemAppl == nullptr || mpElemRule == nullptr || mpszValue == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        return SetRuleChar(*FromHandle(mpElemRule), miAttrId, mpszValue);
+        return field->Set(*FromHandle(mpElemRule), mpszValue);
     });
 }
 
 OSTAK_API int32_t xfeOstakElemRuleGetAttrChar(OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
                                               const char **mppszValue) noexcept {
-    return RunExport("xfeOstakElemRuleGetAttrChar", [&]() -> int32_t {
-        Preset(mppszValue, EmptyText());
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
-        if (mpElemRule == nullptr || mppszValue == nullptr) {
+    const auto presets = Presets(mppszValue, EmptyText());
+    return RunExport("xfeOstakElemRuleGetAttrChar", presets, kRequireInit, [&]() -> int32_t {
+        const RuleTextField *field = FindField(kRuleTextFields, miAttrId);
+        if (mpElemRule == nullptr || mppszValue == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        const char *value = RuleChar(*FromHandle(mpElemRule), miAttrId);
-        if (value == nullptr) {
-            return OSTAK_E_INVALID_ARGUMENT;
-        }
-        *mppszValue = value;
+        *mppszValue = field->Get(*FromHandle(mpElemRule));
         return OSTAK_OK;
     });
 }
@@ -494,56 +340,52 @@ OSTAK_API int32_t xfeOstakElemRuleGetAttrChar(OstakElemRuleHandle *mpElemRule, i
 OSTAK_API int32_t xfeOstakElemRuleSetAttrBool(OstakElemApplHandle *mpElemAppl,
                                               OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
                                               int32_t mbValue) noexcept {
-    return RunExport("xfeOstakElemRuleSetAttrBool", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
-        if (mpElemAppl == nullptr || mpElemRule == nullptr) {
+    return RunExport("xfeOstakElemRuleSetAttrBool", Presets(), kRequireInit, [&]() -> int32_t {
+        const RuleFlagField *field = FindField(kRuleFlagFields, miAttrId);
+        if (mpElemAppl == nullptr || mpElemRule == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        return SetRuleBool(*FromHandle(mpElemRule), miAttrId, LowByte(mbValue));
+        field->Set(*FromHandle(mpElemRule), LowByte(mbValue));
+        return OSTAK_OK;
     });
 }
 
 OSTAK_API int32_t xfeOstakElemRuleGetAttrBool(OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
                                               uint8_t *mpbValue) noexcept {
-    return RunExport("xfeOstakElemRuleGetAttrBool", [&]() -> int32_t {
-        Preset<uint8_t>(mpbValue, 0);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
-        if (mpElemRule == nullptr || mpbValue == nullptr) {
+    const auto presets = Presets(mpbValue, 0);
+    return RunExport("xfeOstakElemRuleGetAttrBool", presets, kRequireInit, [&]() -> int32_t {
+        const RuleFlagField *field = FindField(kRuleFlagFields, miAttrId);
+        if (mpElemRule == nullptr || mpbValue == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        return GetRuleBool(*FromHandle(mpElemRule), miAttrId, mpbValue);
+        *mpbValue = field->Get(*FromHandle(mpElemRule));
+        return OSTAK_OK;
     });
 }
 
 OSTAK_API int32_t xfeOstakElemRuleSetAttrLong(OstakElemApplHandle *mpElemAppl,
                                               OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
                                               int32_t miValue) noexcept {
-    return RunExport("xfeOstakElemRuleSetAttrLong", [&]() -> int32_t {
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
-        if (mpElemAppl == nullptr || mpElemRule == nullptr) {
+    return RunExport("xfeOstakElemRuleSetAttrLong", Presets(), kRequireInit, [&]() -> int32_t {
+        const RuleNumberField *field = FindField(kRuleNumberFields, miAttrId);
+        if (mpElemAppl == nullptr || mpElemRule == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        return SetRuleLong(*FromHandle(mpElemRule), miAttrId, miValue);
+        field->Set(*FromHandle(mpElemRule), miValue);
+        return OSTAK_OK;
     });
 }
 
 OSTAK_API int32_t xfeOstakElemRuleGetAttrLong(OstakElemRuleHandle *mpElemRule, int32_t miAttrId,
                                               int32_t *mpiValue) noexcept {
-    return RunExport("xfeOstakElemRuleGetAttrLong", [&]() -> int32_t {
-        Preset<int32_t>(mpiValue, 0);
-        if (!Initialised()) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
-        if (mpElemRule == nullptr || mpiValue == nullptr) {
+    const auto presets = Presets(mpiValue, 0);
+    return RunExport("xfeOstakElemRuleGetAttrLong", presets, kRequireInit, [&]() -> int32_t {
+        const RuleNumberField *field = FindField(kRuleNumberFields, miAttrId);
+        if (mpElemRule == nullptr || mpiValue == nullptr || field == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        return GetRuleLong(*FromHandle(mpElemRule), miAttrId, mpiValue);
+        *mpiValue = field->Get(*FromHandle(mpElemRule));
+        return OSTAK_OK;
     });
 }
 

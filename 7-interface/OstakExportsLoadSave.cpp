@@ -10,10 +10,7 @@ using namespace ostak;
 extern "C" {
 
 OSTAK_API int32_t xfeOstakLoad(OstakFileInMemHandle *mpFileInMem) noexcept {
-    return RunExport("xfeOstakLoad", [&]() -> int32_t {
-        if (!Globals().initialised) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakLoad", Presets(), kRequireInit, [&]() -> int32_t {
         if (mpFileInMem == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -23,10 +20,7 @@ OSTAK_API int32_t xfeOstakLoad(OstakFileInMemHandle *mpFileInMem) noexcept {
 
 OSTAK_API int32_t xfeOstakSave(OstakFileInMemHandle *mpFileInMem, int32_t mbMarkedOnly,
                                const char *mpszFileFullPathStr, int32_t mnFileFullPathLen) noexcept {
-    return RunExport("xfeOstakSave", [&]() -> int32_t {
-        if (!Globals().initialised) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakSave", Presets(), kRequireInit, [&]() -> int32_t {
         if (mpFileInMem == nullptr || (mpszFileFullPathStr == nullptr && mnFileFullPathLen != 0)) {
             return OSTAK_E_INVALID_ARGUMENT;
         }

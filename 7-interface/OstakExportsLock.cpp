@@ -12,10 +12,7 @@ extern "C" {
 
 OSTAK_API int32_t xfeOstakFileInMemLock(OstakFileInMemHandle *mpFileInMem,
                                         uint32_t mnWaitMilliseconds) noexcept {
-    return RunExport("xfeOstakFileInMemLock", [&]() -> int32_t {
-        if (!Globals().initialised) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakFileInMemLock", Presets(), kRequireInit, [&]() -> int32_t {
         if (mpFileInMem == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -24,10 +21,7 @@ OSTAK_API int32_t xfeOstakFileInMemLock(OstakFileInMemHandle *mpFileInMem,
 }
 
 OSTAK_API int32_t xfeOstakFileInMemUnlock(OstakFileInMemHandle *mpFileInMem) noexcept {
-    return RunExport("xfeOstakFileInMemUnlock", [&]() -> int32_t {
-        if (!Globals().initialised) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakFileInMemUnlock", Presets(), kRequireInit, [&]() -> int32_t {
         if (mpFileInMem == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }

@@ -13,10 +13,7 @@ extern "C" {
 
 OSTAK_API int32_t xfeOstakMarkDifferencesInSource(OstakFileInMemHandle *mpFileInMemSource,
                                                   OstakFileInMemHandle *mpFileInMemOther) noexcept {
-    return RunExport("xfeOstakMarkDifferencesInSource", [&]() -> int32_t {
-        if (!Globals().initialised) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport("xfeOstakMarkDifferencesInSource", Presets(), kRequireInit, [&]() -> int32_t {
         if (mpFileInMemSource == nullptr || mpFileInMemOther == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
@@ -28,10 +25,7 @@ OSTAK_API int32_t xfeOstakMarkDifferencesInSource(OstakFileInMemHandle *mpFileIn
 OSTAK_API int32_t xfeOstakHandleDifferencesInTargetBySourceMark(OstakFileInMemHandle *mpFileInMemSource,
                                                                 OstakFileInMemHandle *mpFileInMemTarget,
                                                                 uint8_t mbReplace) noexcept {
-    return RunExport(kApplyFuncName, [&]() -> int32_t {
-        if (!Globals().initialised) {
-            return OSTAK_E_NOT_INITIALISED;
-        }
+    return RunExport(kApplyFuncName, Presets(), kRequireInit, [&]() -> int32_t {
         if (mpFileInMemSource == nullptr || mpFileInMemTarget == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }

@@ -240,6 +240,30 @@ TEST_F(FileInMemNotInitialised, CreateAndGetRefuseWith38) {
     EXPECT_EQ(saved, 0);
 }
 
+// The exports on rule-file objects that have no place to preset: each clears
+// the flag on entry and refuses before it looks at its (null) arguments.
+TEST_F(FileInMemNotInitialised, LoadSaveLockAndMergeRefuseWith38AndOneMessage) {
+    const struct {
+        const char *name;
+        std::function<int32_t()> call;
+    } cases[] = {
+        {"Load", [] { return xfeOstakLoad(nullptr); }},
+        {"Save", [] { return xfeOstakSave(nullptr, 0, nullptr, 0); }},
+        {"Lock", [] { return xfeOstakFileInMemLock(nullptr, 0); }},
+        {"Unlock", [] { return xfeOstakFileInMemUnlock(nullptr); }},
+        {"MarkDifferencesInSource", [] { return xfeOstakMarkDifferencesInSource(nullptr, nullptr); }},
+        {"HandleDifferencesInTargetBySourceMark",
+         [] { return xfeOstakHandleDifferencesInTargetBySourceMark(nullptr, nullptr, 1); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Globals().issuedOnce = true;
+        Log().clear();
+        EXPECT_EQ(c.call(), OSTAK_E_NOT_INITIALISED);
+        ExpectIssuedOnce(kMsgNotInitialised);
+    }
+}
+
 TEST_F(FileInMemNotInitialised, DestroyDoesNotAskForInitialisation) {
     OstakFileInMemHandle *file = nullptr;
     Log().clear();

@@ -243,6 +243,54 @@ TEST_F(FrameFirewallTest, EveryExportClearsTheFlagOnEntry) {
     EXPECT_EQ(Log()[0].number, -32594);
 }
 
+// The frame's entry rules: places are preset before anything else, also when
+// the library is not initialised; only kRequireInit refuses then, without
+// running the body; only initialisation leaves the issue-once flag to its body.
+TEST_F(FrameFirewallTest, EntryRulesPresetThePlacesThenRefuseBeforeInitialisation) {
+    struct Case {
+        const char *what;
+        ExportEntry entry;
+        bool initialised;
+        int32_t rc;      // the export's result
+        bool bodyRuns;   // whether the body ran
+        size_t messages; // messages heard, with the flag set before the call
+    };
+    const Case cases[] = {
+        {"required, not initialised", kRequireInit, false, OSTAK_E_NOT_INITIALISED, false, 1},
+        {"required, initialised", kRequireInit, true, OSTAK_E_INVALID_ARGUMENT, true, 1},
+        {"any time, not initialised", kAnyTime, false, OSTAK_E_INVALID_ARGUMENT, true, 1},
+        {"initialisation keeps the flag", kInitialisation, false, OSTAK_E_INVALID_ARGUMENT, true, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Globals().initialised = c.initialised;
+        Globals().issuedOnce = true;
+        Log().clear();
+        const char *text = "sentinel";
+        uint8_t flag = 9;
+        int32_t number = 9;
+        bool ran = false;
+        bool presetBeforeBody = false;
+        const auto presets = Presets(&text, "", &flag, 0, &number, 0, static_cast<uint8_t *>(nullptr), 1);
+        const int32_t rc = RunExport("xfeOstakSomething", presets, c.entry, [&]() -> int32_t {
+            ran = true;
+            presetBeforeBody = std::string(text).empty() && flag == 0 && number == 0;
+            return OSTAK_E_INVALID_ARGUMENT;
+        });
+        EXPECT_EQ(rc, c.rc);
+        EXPECT_EQ(ran, c.bodyRuns);
+        EXPECT_EQ(presetBeforeBody, c.bodyRuns);
+        EXPECT_STREQ(text, "");
+        EXPECT_EQ(flag, 0);
+        EXPECT_EQ(number, 0);
+        ASSERT_EQ(Log().size(), c.messages);
+        if (c.messages == 1) {
+            EXPECT_EQ(Log()[0].number, c.rc == OSTAK_E_NOT_INITIALISED ? -32551 : -32594);
+        }
+    }
+    Globals().initialised = false;
+}
+
 // A concrete exception for the exported base class.
 class TextException : public CTqBaseException {
   public:

@@ -138,6 +138,33 @@ TEST_F(LoadSaveSave, AnEmptyScriptFileIsTwoLinesWithoutAZeroVersion) {
     EXPECT_EQ(ReadFile(dir_.File("script.xml")), Head() + "<AED TqVersion=\"7.6\">\r\n</AED>\r\n");
 }
 
+// Each flag of a rule is written under its own name and read back into its
+// own field: one flag set at a time, the others clear.
+TEST_F(LoadSaveSave, EachRuleFlagTravelsUnderItsOwnName) {
+    const struct {
+        int RuleSnap::*flag;
+        const char *attributes;
+    } cases[] = {
+        {&RuleSnap::failIfNotFound, "FailIfNotFound=\"true\" MatchCase=\"false\" UseText=\"false\""},
+        {&RuleSnap::matchCase, "FailIfNotFound=\"false\" MatchCase=\"true\" UseText=\"false\""},
+        {&RuleSnap::useText, "FailIfNotFound=\"false\" MatchCase=\"false\" UseText=\"true\""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.attributes);
+        RuleSnap rule{"r", "t", "", "", 1, 0, 0, 0, 0};
+        rule.*c.flag = 1;
+        const FileSnap model{"", 0, false, {ApplSnap{"A", 0, "h", 1, {rule}}}};
+        OstakFileInMem &file = Make(OstakFileInMem::kKindPlain, dir_.File("flags.xml"));
+        Fill(file, model);
+        ASSERT_EQ(file.Save(false, nullptr, 0, false), OSTAK_OK);
+        const std::string ruleTag = std::string("<Rule Name=\"r\" ") + c.attributes + " Level=\"error\">";
+        EXPECT_NE(ReadFile(dir_.File("flags.xml")).find(ruleTag), std::string::npos);
+        OstakFileInMem &loaded = Make(OstakFileInMem::kKindPlain, dir_.File("flags.xml"));
+        ASSERT_EQ(loaded.Load(false), OSTAK_OK);
+        EXPECT_EQ(Snap(loaded).appls, model.appls);
+    }
+}
+
 TEST_F(LoadSaveSave, TypeAndLevelOutOfRangeAreWrittenAsStdAndErrorWithAWarning) {
     OstakFileInMem &file = Make(OstakFileInMem::kKindScript, dir_.File("script.xml"));
     Fill(file,
