@@ -5,6 +5,7 @@
 // 3 for a null handle or place or an unknown attribute identifier, do the
 // work in the model classes, and issue the message of a failure once.
 #include "2-core/ExportFrame.h"
+#include "2-core/OstakContext.h"
 #include "2-core/OstakGlobals.h"
 #include "include/ostak.h"
 #include "3-model/OstakElemAppl.h"
@@ -154,7 +155,7 @@ OSTAK_API int32_t xfeOstakListApplClone(OstakListApplHandle *mpListApplSource,
             return OSTAK_E_NO_MEMORY;
         }
         // A copy that lacks some applications is worth nothing to the caller.
-        if (copy->CopyFrom(FromHandle(mpListApplSource)) != OSTAK_OK) {
+        if (copy->CopyFrom(FromHandle(mpListApplSource), OstakContext::FromGlobals()) != OSTAK_OK) {
             delete copy;
             return OSTAK_E_NO_MEMORY;
         }
@@ -192,7 +193,7 @@ OSTAK_API int32_t xfeOstakElemApplAddEmpty(OstakListApplHandle *mpListAppl,
             return OSTAK_E_INVALID_ARGUMENT;
         }
         OstakElemAppl *appl = nullptr;
-        const int32_t rc = FromHandle(mpListAppl)->AddEmpty(&appl);
+        const int32_t rc = FromHandle(mpListAppl)->AddEmpty(&appl, OstakContext::FromGlobals());
         *mppElemAppl = ToHandle(appl);
         return rc;
     });
