@@ -1,5 +1,8 @@
 // The process-wide state of the library, kept in one place.
 //
+// Initialisation, messages and the exports read it; the exports hand what
+// the layers above 2-core need of it down as an OstakContext (OstakContext.h).
+//
 // All values are zero or empty when the library is loaded. They are written
 // without protection: the caller makes one call at a time.
 #pragma once

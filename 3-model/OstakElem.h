@@ -36,9 +36,6 @@ class OstakElem : public SeamAllocated {
     // linked record is unlinked before it is deleted (or its list goes with it).
     virtual ~OstakElem();
 
-    // A new, unlinked deep copy, or null when it cannot be made.
-    virtual OstakElem *Clone() const noexcept = 0;
-
     OstakElem *Prev() const noexcept { return prev_; }
     OstakElem *Next() const noexcept { return next_; }
     OstakList *List() const noexcept { return list_; }

@@ -1,6 +1,5 @@
 #include "3-model/OstakElemAppl.h"
 
-#include "2-core/OstakGlobals.h"
 #include "include/ostak.h"
 
 #include <cstring>
@@ -11,7 +10,7 @@ namespace ostak {
 
 OstakElemAppl::OstakElemAppl() noexcept : stampHost_(xtOsStrCommonEmptyStr) {}
 
-OstakElemAppl *OstakElemAppl::Create() noexcept {
+OstakElemAppl *OstakElemAppl::Create(const OstakContext &context) noexcept {
     OstakElemAppl *appl = new (std::nothrow) OstakElemAppl();
     if (appl == nullptr) {
         return nullptr;
@@ -21,8 +20,7 @@ OstakElemAppl *OstakElemAppl::Create() noexcept {
         delete appl;
         return nullptr;
     }
-    const OstakGlobals &globals = Globals();
-    if (!globals.readOnlyMode && appl->SetStamp(globals.hostName.text, CurrentTime()) != OSTAK_OK) {
+    if (context.stampNewApplications && appl->SetStamp(context.stampHost, CurrentTime()) != OSTAK_OK) {
         delete appl;
         return nullptr;
     }
@@ -34,8 +32,8 @@ OstakElemAppl::~OstakElemAppl() {
     xfvOsStrDestruct(&stampHost_);
 }
 
-OstakElemAppl *OstakElemAppl::Clone() const noexcept {
-    OstakElemAppl *copy = Create();
+OstakElemAppl *OstakElemAppl::Clone(const OstakContext &context) const noexcept {
+    OstakElemAppl *copy = Create(context);
     if (copy == nullptr) {
         return nullptr;
     }

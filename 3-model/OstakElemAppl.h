@@ -1,6 +1,7 @@
 // One application: its name, stamp, difference mark, enabled flag and rules.
 #pragma once
 
+#include "2-core/OstakContext.h"
 #include "3-model/OstakElem.h"
 #include "3-model/OstakList.h"
 
@@ -9,17 +10,18 @@ namespace ostak {
 class OstakElemAppl final : public OstakElem {
   public:
     // A new unlinked application with an empty rule list, DiffMark 0 and
-    // Enabled false, stamped with the captured host name and the current
-    // time (in read-only mode with an empty host and time 0). Null when the
-    // record, its rule list or its stamp cannot be allocated.
-    static OstakElemAppl *Create() noexcept;
+    // Enabled false, stamped with the context's host and the current time
+    // (unless the context stamps no new applications: an empty host and
+    // time 0). Null when the record, its rule list or its stamp cannot be
+    // allocated.
+    static OstakElemAppl *Create(const OstakContext &context) noexcept;
     // Destroys the rules, then releases the stamp host and the name.
     ~OstakElemAppl() override;
 
-    // A new unlinked application with this one's name, stamp, DiffMark,
-    // Enabled and a copy of every rule; null (nothing left behind) when any
-    // part cannot be copied.
-    OstakElemAppl *Clone() const noexcept override;
+    // A new unlinked application, made as Create makes one, then given this
+    // one's name, stamp, DiffMark, Enabled and a copy of every rule; null
+    // (nothing left behind) when any part cannot be copied.
+    OstakElemAppl *Clone(const OstakContext &context) const noexcept;
 
     OstakElemAppl *NextAppl() const noexcept { return static_cast<OstakElemAppl *>(Next()); }
 

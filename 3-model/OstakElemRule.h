@@ -20,7 +20,7 @@ class OstakElemRule final : public OstakElem {
     ~OstakElemRule() override;
 
     // A new unlinked rule holding this rule's values, or null.
-    OstakElemRule *Clone() const noexcept override;
+    OstakElemRule *Clone() const noexcept;
 
     OstakElemRule *NextRule() const noexcept { return static_cast<OstakElemRule *>(Next()); }
 

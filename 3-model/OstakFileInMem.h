@@ -2,6 +2,7 @@
 // the list of its applications.
 #pragma once
 
+#include "2-core/OstakContext.h"
 #include "2-core/OstakFileStat.h"
 #include "include/ostak.h"
 #include "3-model/OstakList.h"
@@ -62,20 +63,24 @@ class OstakFileInMem : public SeamAllocated {
     int32_t FileStatCode() const noexcept { return fileStat_.code; }
     const struct stat &FileStatRecord() const noexcept { return fileStat_.record; }
 
-    // Reading and writing the rule file (OstakFileInMemLoad.cpp, OstakFileInMemSave.cpp).
+    // Reading and writing the rule file (OstakFileInMemLoad.cpp,
+    // OstakFileInMemSave.cpp). Both follow `context`: whether the XML library
+    // is started, the conversion path of every string, the stamp of new
+    // applications and, for saving, the root directory that holds the head.
 
     // Parses the file into the application list, adding to what it holds;
     // with `dropDisabled`, disabled applications and rules stay out. Returns
     // the file status (20, 21, 22, 24) without parsing, or the load result:
     // 0, or the last problem met (each issued as a message at once).
-    int32_t Load(bool dropDisabled) noexcept;
+    int32_t Load(bool dropDisabled, const OstakContext &context) noexcept;
     // Writes the application list (with `markedOnly`, only the applications
     // marked 1) to `path` when `pathLength` is not 0, else to the object's
     // own path; `saved` becomes the saved flag (and the Saved attribute of a
     // script's rule file). An empty list of a file other than a script's
     // removes the file instead. Runs under the file's lock. 0, 37, 39 or 40
     // (messages issued), or 7.
-    int32_t Save(bool markedOnly, const char *path, int32_t pathLength, bool saved) noexcept;
+    int32_t Save(bool markedOnly, const char *path, int32_t pathLength, bool saved,
+                 const OstakContext &context) noexcept;
 
     // The caller's lock on the object's own file, held until Unlock or the
     // object's end. 0 when taken, already held or not needed; 40 after

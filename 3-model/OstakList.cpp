@@ -115,7 +115,7 @@ int32_t OstakList::DeleteElem(OstakElem *elem) noexcept {
     return OSTAK_OK;
 }
 
-int32_t OstakList::CopyFrom(const OstakList *source) noexcept {
+template <class CopyOf> int32_t OstakList::CopyEach(const OstakList *source, CopyOf copyOf) noexcept {
     if (source == nullptr) {
         return OSTAK_E_INTERNAL_ARGUMENT;
     }
@@ -123,7 +123,7 @@ int32_t OstakList::CopyFrom(const OstakList *source) noexcept {
     OstakElem *head = nullptr;
     OstakElem *tail = nullptr;
     for (const OstakElem *walk = source->first_; walk != nullptr; walk = walk->next_) {
-        OstakElem *copy = walk->Clone();
+        OstakElem *copy = copyOf(*walk);
         if (copy == nullptr) {
             DeleteChain(head);
             return OSTAK_E_NO_MEMORY;
@@ -169,11 +169,12 @@ void OstakList::LinkAtHead(OstakElem *elem) noexcept {
     LinkBetween(elem, nullptr, first_);
 }
 
-template <class Record> int32_t OstakList::AddEmptyAtHead(Record **place) noexcept {
+template <class Record, class... Args>
+int32_t OstakList::AddEmptyAtHead(Record **place, const Args &...args) noexcept {
     if (place == nullptr) {
         return OSTAK_E_INTERNAL_ARGUMENT;
     }
-    *place = Record::Create();
+    *place = Record::Create(args...);
     if (*place == nullptr) {
         return OSTAK_E_NO_MEMORY;
     }
@@ -233,8 +234,14 @@ bool OstakList::ChainInOrder() const noexcept {
     return true;
 }
 
-int32_t OstakListAppl::AddEmpty(OstakElemAppl **place) noexcept {
-    return AddEmptyAtHead(place);
+int32_t OstakListAppl::AddEmpty(OstakElemAppl **place, const OstakContext &context) noexcept {
+    return AddEmptyAtHead(place, context);
+}
+
+int32_t OstakListAppl::CopyFrom(const OstakListAppl *source, const OstakContext &context) noexcept {
+    return CopyEach(source, [&context](const OstakElem &appl) -> OstakElem * {
+        return static_cast<const OstakElemAppl &>(appl).Clone(context);
+    });
 }
 
 OstakElemAppl *OstakListAppl::FirstAppl() const noexcept {
@@ -247,6 +254,12 @@ OstakElemAppl *OstakListAppl::FindAppl(const char *name) const noexcept {
 
 int32_t OstakListRule::AddEmpty(OstakElemRule **place) noexcept {
     return AddEmptyAtHead(place);
+}
+
+int32_t OstakListRule::CopyFrom(const OstakListRule *source) noexcept {
+    return CopyEach(source, [](const OstakElem &rule) -> OstakElem * {
+        return static_cast<const OstakElemRule &>(rule).Clone();
+    });
 }
 
 } // namespace ostak

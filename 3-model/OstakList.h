@@ -11,6 +11,7 @@
 // and position is the one the walk from the head would give.
 #pragma once
 
+#include "2-core/OstakContext.h"
 #include "3-model/OstakElem.h"
 #include "3-model/OstakElemRule.h"
 
@@ -60,11 +61,6 @@ class OstakList : public SeamAllocated {
     // nothing happens. Always 0.
     int32_t DeleteElem(OstakElem *elem) noexcept;
 
-    // Replaces this list's elements by deep copies of the source's, in the
-    // source's order: 0; 4 for a null source; 7 when a copy cannot be made,
-    // and then this list is as it was.
-    int32_t CopyFrom(const OstakList *source) noexcept;
-
     // Deletes this list's elements and takes over all of the source's, which
     // is left empty: 0, or 4 for a null source. Moving a list into itself
     // changes nothing.
@@ -73,9 +69,15 @@ class OstakList : public SeamAllocated {
   protected:
     // Links an unlinked element at the head (the place of an empty name).
     void LinkAtHead(OstakElem *elem) noexcept;
-    // Links a new record of defaults at the head: 0, 4 when the place is
-    // null, 7 when no memory (the place then holds null).
-    template <class Record> int32_t AddEmptyAtHead(Record **place) noexcept;
+    // Links a new record of defaults, made by Record::Create(args...), at the
+    // head: 0, 4 when the place is null, 7 when no memory (the place then holds null).
+    template <class Record, class... Args>
+    int32_t AddEmptyAtHead(Record **place, const Args &...args) noexcept;
+    // Replaces this list's elements by deep copies of the source's, in the
+    // source's order, each made by `copyOf` (null when it cannot be made): 0;
+    // 4 for a null source; 7 when a copy cannot be made, and then this list
+    // is as it was.
+    template <class CopyOf> int32_t CopyEach(const OstakList *source, CopyOf copyOf) noexcept;
 
   private:
     friend class OstakElem;
@@ -105,9 +107,15 @@ class OstakListAppl final : public OstakList {
     // Whether the list lives inside a rule-file object (and must not be deleted on its own).
     bool HeldByFile() const noexcept { return heldByFile_; }
 
-    // Links a new application with the defaults and stamp at the head:
-    // 0, 4 when the place is null, 7 when no memory (the place then holds null).
-    int32_t AddEmpty(OstakElemAppl **place) noexcept;
+    // Links a new application with the defaults and the stamp of `context`
+    // (OstakElemAppl::Create) at the head: 0, 4 when the place is null, 7
+    // when no memory (the place then holds null).
+    int32_t AddEmpty(OstakElemAppl **place, const OstakContext &context) noexcept;
+
+    // Replaces this list's applications by copies (OstakElemAppl::Clone with
+    // `context`), in the source's order: 0; 4 for a null source; 7 when a
+    // copy cannot be made, and then this list is as it was.
+    int32_t CopyFrom(const OstakListAppl *source, const OstakContext &context) noexcept;
 
     OstakElemAppl *FirstAppl() const noexcept;
     OstakElemAppl *FindAppl(const char *name) const noexcept;
@@ -121,6 +129,9 @@ class OstakListRule final : public OstakList {
   public:
     // Links a new rule with the defaults at the head: 0, 4, or 7 as above.
     int32_t AddEmpty(OstakElemRule **place) noexcept;
+
+    // Replaces this list's rules by copies, as OstakListAppl::CopyFrom does.
+    int32_t CopyFrom(const OstakListRule *source) noexcept;
 
     OstakElemRule *FirstRule() const noexcept { return static_cast<OstakElemRule *>(First()); }
     OstakElemRule *FindRule(const char *name) const noexcept {

@@ -2,7 +2,6 @@
 
 #include "2-core/MsgIssue.h"
 #include "2-core/OstakGlobals.h"
-#include "1-platform/basekit32.h"
 #include "1-platform/tasklib.h"
 #include "4-transcode/IcuSubstitution.h"
 
@@ -69,8 +68,8 @@ void SetConverterNameForTests(const char *name) noexcept {
     g_converterNameForTests = name;
 }
 
-TqwiUcConverter::TqwiUcConverter() noexcept {
-    if (!IcuPathInForce()) {
+TqwiUcConverter::TqwiUcConverter(bool icuPath) noexcept : icuPath_(icuPath) {
+    if (!icuPath_) {
         return;
     }
     if (!IcuTableLoaded() && !UcConverterInitDynam()) {
@@ -91,10 +90,6 @@ TqwiUcConverter::~TqwiUcConverter() {
     if (converter_ != nullptr) {
         IcuTable()->ucnv_close(converter_);
     }
-}
-
-bool TqwiUcConverter::IcuPathInForce() noexcept {
-    return Globals().converterSwitch || xeOsCharsetType() != 0;
 }
 
 bool TqwiUcConverter::UcConverterInitDynam() noexcept {
@@ -159,7 +154,7 @@ void TqwiUcConverter::ToUc(const char *bytes, uint32_t count) noexcept {
     narrowValid_ = false;
     outOfMemory_ = false;
     unrepresentable_ = -1;
-    if (IcuPathInForce()) {
+    if (icuPath_) {
         ToUcOnOtherOs(bytes, count);
         return;
     }
@@ -187,7 +182,7 @@ void TqwiUcConverter::ConvertToMb(const char16_t *units, uint32_t count, bool su
     wideValid_ = false;
     outOfMemory_ = false;
     unrepresentable_ = -1;
-    if (IcuPathInForce()) {
+    if (icuPath_) {
         ToMbOnOtherOs(units, count);
         return;
     }

@@ -7,10 +7,11 @@
 //
 // Two paths: the plain path maps bytes and UTF-16 units one to one; the ICU
 // path converts through ICU's default converter with the library's own
-// substitution rules (IcuSubstitution.h), ICU being loaded on first need. The
-// ICU path is in force when the converter switch given to initialisation is
-// on or the process's code set needs conversion (xeOsCharsetType not 0); the
-// choice is made anew by the constructor and by each ToUc and ToMb.
+// substitution rules (IcuSubstitution.h), ICU being loaded on first need.
+// The caller names the path when it makes the converter, and every
+// conversion of that converter takes it: the reader and the writer take it
+// from their load's or save's context (OstakContext::icuPath), once, so that
+// every string of one load or save goes the same way.
 //
 // Nothing here fails toward the caller: a conversion that fails leaves its
 // side empty and not valid (and ICU failures are issued as messages). A
@@ -34,9 +35,10 @@ constexpr int32_t kLineToMbOnOtherOs = 379;
 
 class TqwiUcConverter {
   public:
-    // On the ICU path: loads ICU if needed and opens a converter. Never
-    // fails; a failure leaves the object without ICU converter and issues a message.
-    TqwiUcConverter() noexcept;
+    // A converter on the ICU path when `icuPath`, else on the plain path. On
+    // the ICU path: loads ICU if needed and opens a converter. Never fails; a
+    // failure leaves the object without ICU converter and issues a message.
+    explicit TqwiUcConverter(bool icuPath) noexcept;
     ~TqwiUcConverter();
     TqwiUcConverter(const TqwiUcConverter &) = delete;
     TqwiUcConverter &operator=(const TqwiUcConverter &) = delete;
@@ -63,6 +65,7 @@ class TqwiUcConverter {
     uint32_t MbLength() const noexcept { return narrowLength_; }
     bool UcValid() const noexcept { return wideValid_; }
     bool MbValid() const noexcept { return narrowValid_; }
+    bool IcuPath() const noexcept { return icuPath_; }
     bool HasIcuConverter() const noexcept { return converter_ != nullptr; }
     // Whether the last conversion failed because no buffer could be had.
     bool OutOfMemory() const noexcept { return outOfMemory_; }
@@ -71,9 +74,6 @@ class TqwiUcConverter {
     // for), or -1; UnrepresentableIndex() is the index of its first unit.
     int64_t Unrepresentable() const noexcept { return unrepresentable_; }
     uint32_t UnrepresentableIndex() const noexcept { return unrepresentableIndex_; }
-
-    // Whether the ICU path is in force now.
-    static bool IcuPathInForce() noexcept;
 
     // Loads ICU and fills its entry-point table; answers whether it is loaded.
     static bool UcConverterInitDynam() noexcept;
@@ -98,6 +98,7 @@ class TqwiUcConverter {
     void FailWide() noexcept;
     void FailNarrow() noexcept;
 
+    bool icuPath_;
     char16_t *wide_ = nullptr;
     char *narrow_ = nullptr;
     uint32_t wideCapacity_ = 0;

@@ -49,8 +49,9 @@ uint8_t BoolValue(const char *value) noexcept {
 
 } // namespace
 
-AedDocumentHandler::AedDocumentHandler(OstakFileInMem *fileInMem, bool dropDisabled) noexcept
-    : m_FileInMem(fileInMem), m_DropDisabled(dropDisabled) {}
+AedDocumentHandler::AedDocumentHandler(OstakFileInMem *fileInMem, bool dropDisabled,
+                                       const OstakContext &context) noexcept
+    : m_FileInMem(fileInMem), m_DropDisabled(dropDisabled), m_Context(context) {}
 
 AedDocumentHandler::~AedDocumentHandler() = default;
 
@@ -205,7 +206,7 @@ void AedDocumentHandler::startElement(const XMLCh *const name, xercesc::Attribut
         return;
     }
     FlushText();
-    TqwiUcConverter nameConverter;
+    TqwiUcConverter nameConverter(m_Context.icuPath);
     const char *elemName = ToMb(nameConverter, name, Length(name), kStartElementFunc);
     if (elemName == nullptr) {
         if (!m_RootSeen) {
@@ -233,8 +234,8 @@ void AedDocumentHandler::startElement(const XMLCh *const name, xercesc::Attribut
 }
 
 void AedDocumentHandler::StartAed(xercesc::AttributeList &attrs, const char *elemName) noexcept {
-    TqwiUcConverter attrConverter;
-    TqwiUcConverter valueConverter;
+    TqwiUcConverter attrConverter(m_Context.icuPath);
+    TqwiUcConverter valueConverter(m_Context.icuPath);
     const XMLSize_t count = attrs.getLength();
     for (XMLSize_t i = 0; i < count; ++i) {
         const char *attrName = nullptr;
@@ -263,7 +264,7 @@ void AedDocumentHandler::StartAed(xercesc::AttributeList &attrs, const char *ele
 }
 
 void AedDocumentHandler::StartApplication(xercesc::AttributeList &attrs, const char *elemName) noexcept {
-    m_CurrentApplication = OstakElemAppl::Create();
+    m_CurrentApplication = OstakElemAppl::Create(m_Context);
     if (m_CurrentApplication == nullptr) {
         NoteNoMemory(kStartElementFunc, __LINE__);
         m_SkipApplication = true;
@@ -293,8 +294,8 @@ void AedDocumentHandler::StartApplication(xercesc::AttributeList &attrs, const c
 void AedDocumentHandler::TakeApplicationAttributes(xercesc::AttributeList &attrs,
                                                    const char *elemName) noexcept {
     OstakElemAppl *appl = m_CurrentApplication;
-    TqwiUcConverter attrConverter;
-    TqwiUcConverter valueConverter;
+    TqwiUcConverter attrConverter(m_Context.icuPath);
+    TqwiUcConverter valueConverter(m_Context.icuPath);
     const XMLSize_t count = attrs.getLength();
     for (XMLSize_t i = 0; i < count && !m_SkipApplication; ++i) {
         const char *attrName = nullptr;
@@ -373,8 +374,8 @@ void AedDocumentHandler::DropCurrentRule() noexcept {
 
 bool AedDocumentHandler::TakeRuleAttributes(xercesc::AttributeList &attrs, const char *elemName) noexcept {
     OstakElemRule *rule = m_CurrentRule;
-    TqwiUcConverter attrConverter;
-    TqwiUcConverter valueConverter;
+    TqwiUcConverter attrConverter(m_Context.icuPath);
+    TqwiUcConverter valueConverter(m_Context.icuPath);
     const XMLSize_t count = attrs.getLength();
     for (XMLSize_t i = 0; i < count; ++i) {
         const char *attrName = nullptr;
@@ -457,7 +458,7 @@ void AedDocumentHandler::characters(const XMLCh *const chars, const XMLSize_t le
         }
         return;
     }
-    TqwiUcConverter converter;
+    TqwiUcConverter converter(m_Context.icuPath);
     const char *piece = ToMb(converter, chars, length, kCharactersFunc, &pieceStart);
     if (piece == nullptr) {
         return; // the field keeps what it had before this piece
@@ -513,7 +514,7 @@ void AedDocumentHandler::endElement(const XMLCh *const name) {
         return;
     }
     FlushText();
-    TqwiUcConverter nameConverter;
+    TqwiUcConverter nameConverter(m_Context.icuPath);
     const char *elemName = ToMb(nameConverter, name, Length(name), kEndElementFunc);
     if (elemName == nullptr) {
         if (nameConverter.OutOfMemory()) {

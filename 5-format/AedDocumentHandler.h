@@ -2,8 +2,9 @@
 //
 // One handler serves one parse of one rule-file object. Every element name,
 // attribute and piece of text is converted into the process code page before
-// it is compared or stored. Problems are issued as messages at once and
-// recorded as the object's load result; the parse goes on.
+// it is compared or stored, all on the conversion path of the load's context;
+// new applications are stamped as the context says. Problems are issued as
+// messages at once and recorded as the object's load result; the parse goes on.
 //
 // What cannot be a rule file is refused rather than changed: a document whose
 // root is not AED leaves nothing in the model, and a character that a rule
@@ -11,6 +12,7 @@
 // the value that holds it out of the model (result 23, one message per load).
 #pragma once
 
+#include "2-core/OstakContext.h"
 #include "3-model/OstakFields.h"
 #include "5-format/OstakPendingText.h"
 
@@ -34,7 +36,7 @@ constexpr const char *kDiscardedApplStampHost = "OSK";
 
 class AedDocumentHandler : public xercesc::DocumentHandler {
   public:
-    AedDocumentHandler(OstakFileInMem *fileInMem, bool dropDisabled) noexcept;
+    AedDocumentHandler(OstakFileInMem *fileInMem, bool dropDisabled, const OstakContext &context) noexcept;
     ~AedDocumentHandler() override;
 
     AedDocumentHandler(const AedDocumentHandler &) = delete;
@@ -122,6 +124,7 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
 
     OstakFileInMem *m_FileInMem;
     bool m_DropDisabled;
+    OstakContext m_Context; // held by value: the caller's may be a temporary
     bool m_SkipApplication = false;
     bool m_SkipRule = false;
     OstakElemAppl *m_CurrentApplication = nullptr;

@@ -24,7 +24,7 @@ void AedErrorHandler::fatalError(const xercesc::SAXParseException &exc) {
 
 void AedErrorHandler::report(int32_t level, const xercesc::SAXParseException &exc) noexcept {
     const XMLCh *message = exc.getMessage();
-    TqwiUcConverter text;
+    TqwiUcConverter text(m_IcuPath);
     if (message != nullptr) {
         // The parser's words are no user data: a character the process has no
         // byte for becomes '?' rather than emptying the message.

@@ -12,7 +12,9 @@ class OstakFileInMem;
 
 class AedErrorHandler : public xercesc::ErrorHandler {
   public:
-    explicit AedErrorHandler(OstakFileInMem *fileInMem) noexcept : m_FileInMem(fileInMem) {}
+    // The parser's texts are converted on the ICU path when `icuPath`.
+    AedErrorHandler(OstakFileInMem *fileInMem, bool icuPath) noexcept
+        : m_FileInMem(fileInMem), m_IcuPath(icuPath) {}
     ~AedErrorHandler() override = default;
 
     AedErrorHandler(const AedErrorHandler &) = delete;
@@ -31,6 +33,7 @@ class AedErrorHandler : public xercesc::ErrorHandler {
     void report(int32_t level, const xercesc::SAXParseException &exc) noexcept;
 
     OstakFileInMem *m_FileInMem;
+    bool m_IcuPath;
 };
 
 } // namespace ostak

@@ -1,8 +1,8 @@
 // Reading a rule file into its rule-file object.
 #include "2-core/ExportFrame.h"
 #include "2-core/MsgIssue.h"
+#include "2-core/OstakContext.h"
 #include "3-model/OstakFileInMem.h"
-#include "2-core/OstakGlobals.h"
 #include "5-format/AedDocumentHandler.h"
 #include "5-format/AedErrorHandler.h"
 #include "5-format/OstakFileInputSource.h"
@@ -15,10 +15,10 @@ namespace {
 constexpr const char *kLoadFunc = "OstakFileInMem::Load";
 
 // Runs the parse; what the parser throws past its error handler passes on.
-void Parse(OstakFileInMem &file, bool dropDisabled) {
+void Parse(OstakFileInMem &file, bool dropDisabled, const OstakContext &context) {
     OstakSaxParser parser;
-    AedDocumentHandler documentHandler(&file, dropDisabled);
-    AedErrorHandler errorHandler(&file);
+    AedDocumentHandler documentHandler(&file, dropDisabled, context);
+    AedErrorHandler errorHandler(&file, context.icuPath);
     parser.setDocumentHandler(&documentHandler);
     parser.setErrorHandler(&errorHandler);
     OstakFileInputSource source(file.GetFileFullPath());
@@ -37,20 +37,20 @@ void Parse(OstakFileInMem &file, bool dropDisabled) {
 
 } // namespace
 
-int32_t OstakFileInMem::Load(bool dropDisabled) noexcept {
+int32_t OstakFileInMem::Load(bool dropDisabled, const OstakContext &context) noexcept {
     const int32_t status = ObtainFileStat();
     if (status != OSTAK_OK) {
         return status;
     }
     SetLoadResult(OSTAK_OK);
-    if (!Globals().xmlLibraryStarted) {
+    if (!context.xmlLibraryStarted) {
         MsgFormatAndIssue(kMsgText, kLoadFunc, __LINE__, kLevelError,
                           {MsgArg::Str("OstakFileInMem::Load: the XML library is not started")});
         SetLoadResult(OSTAK_E_INVALID_DOCUMENT);
         return LoadResult();
     }
     try {
-        Parse(*this, dropDisabled);
+        Parse(*this, dropDisabled, context);
     } catch (...) {
         // A failure the error handler did not see: no memory gives 7, anything
         // else 23, each with its message.

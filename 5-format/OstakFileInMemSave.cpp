@@ -15,7 +15,6 @@
 #include "1-platform/OstakPath.h"
 #include "1-platform/Seams.h"
 #include "1-platform/basekit32.h"
-#include "4-transcode/TqwiUcConverter.h"
 #include "5-format/OstakFormatVocabulary.h"
 #include "5-format/OstakHeadEncoding.h"
 #include "5-format/OstakReplacingFile.h"
@@ -66,8 +65,9 @@ void IssueNotRegular(int32_t line, const char *action, const char *target, const
     }
 }
 
-BodyEncoding CurrentBodyEncoding() noexcept {
-    return TqwiUcConverter::IcuPathInForce() ? BodyEncoding::kUtf8 : BodyEncoding::kLatin1;
+// The body is UTF-8 when the model's text is converted through ICU, else ISO-8859-1.
+BodyEncoding BodyEncodingFor(bool icuPath) noexcept {
+    return icuPath ? BodyEncoding::kUtf8 : BodyEncoding::kLatin1;
 }
 
 const char *BoolText(uint8_t value) noexcept {
@@ -236,10 +236,10 @@ struct Written {
 };
 
 Written WriteDocument(const OstakFileInMem &file, std::FILE *head, const char *headPath, std::FILE *out,
-                      bool markedOnly, bool saved, const char *target) noexcept {
+                      bool markedOnly, bool saved, const char *target, bool icuPath) noexcept {
     try {
-        const BodyEncoding encoding = CurrentBodyEncoding();
-        OstakXMLFileWriter writer(out, encoding);
+        const BodyEncoding encoding = BodyEncodingFor(icuPath);
+        OstakXMLFileWriter writer(out, encoding, icuPath);
         if (!CopyHead(head, headPath, writer, encoding)) {
             return {false, OSTAK_E_WRITE};
         }
@@ -290,14 +290,16 @@ int32_t RemoveInstead(const char *target) noexcept {
     return OSTAK_E_REMOVE_FILE;
 }
 
-// The head file's path: the root directory (ending in a separator) and dat/OstakDtd.xml.
-void ComposeHeadPath(char *buffer, std::size_t size) noexcept {
-    std::snprintf(buffer, size, "%s%s", Globals().rootDir.text, kHeadFile);
+// The head file's path: the root directory (ending in a separator; none when
+// null) and dat/OstakDtd.xml.
+void ComposeHeadPath(const char *rootDir, char *buffer, std::size_t size) noexcept {
+    std::snprintf(buffer, size, "%s%s", rootDir != nullptr ? rootDir : "", kHeadFile);
 }
 
 } // namespace
 
-int32_t OstakFileInMem::Save(bool markedOnly, const char *path, int32_t pathLength, bool saved) noexcept {
+int32_t OstakFileInMem::Save(bool markedOnly, const char *path, int32_t pathLength, bool saved,
+                             const OstakContext &context) noexcept {
     const char *target = pathLength != 0 && path != nullptr ? path : GetFileFullPath();
     OstakFileLock lock;
     const int32_t locked = LockRuleFile(lock, target, Seams().lockWaitMilliseconds, kSaveFunc, true);
@@ -307,13 +309,13 @@ int32_t OstakFileInMem::Save(bool markedOnly, const char *path, int32_t pathLeng
     if (Applications().Empty() && Kind() != kKindScript) {
         return RemoveInstead(target);
     }
-    if (!Globals().xmlLibraryStarted) {
+    if (!context.xmlLibraryStarted) {
         IssueFailureText(__LINE__, "Writing \"%s\" failed: the XML library is not started", target);
         return OSTAK_E_WRITE;
     }
 
     char headPath[kPathBufferSize + 32];
-    ComposeHeadPath(headPath, sizeof headPath);
+    ComposeHeadPath(context.rootDir, headPath, sizeof headPath);
     HeadFile head;
     head.stream = std::fopen(headPath, "rb");
     if (head.stream == nullptr) {
@@ -331,8 +333,8 @@ int32_t OstakFileInMem::Save(bool markedOnly, const char *path, int32_t pathLeng
     }
     SetSaved(saved);
 
-    const Written written =
-        WriteDocument(*this, head.stream, headPath, output.Stream(), markedOnly, saved, target);
+    const Written written = WriteDocument(*this, head.stream, headPath, output.Stream(), markedOnly, saved,
+                                          target, context.icuPath);
     if (!written.complete) {
         return written.rc; // the new file goes, the target stays as it was
     }

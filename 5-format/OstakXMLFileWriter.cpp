@@ -19,10 +19,11 @@ const XMLCh *FormatterEncoding(BodyEncoding encoding) noexcept {
 
 } // namespace
 
-OstakXMLFileWriter::OstakXMLFileWriter(std::FILE *file, BodyEncoding encoding)
+OstakXMLFileWriter::OstakXMLFileWriter(std::FILE *file, BodyEncoding encoding, bool icuPath)
     : m_Target(file),
       m_Formatter(FormatterEncoding(encoding), &m_Target, xercesc::XMLFormatter::StdEscapes,
-                  xercesc::XMLFormatter::UnRep_Fail, xercesc::XMLPlatformUtils::fgMemoryManager) {}
+                  xercesc::XMLFormatter::UnRep_Fail, xercesc::XMLPlatformUtils::fgMemoryManager),
+      m_IcuPath(icuPath) {}
 
 void OstakXMLFileWriter::NoteUnwritable(const char *owner, uint32_t character) noexcept {
     if (m_UnwritableName == nullptr) {
@@ -33,7 +34,7 @@ void OstakXMLFileWriter::NoteUnwritable(const char *owner, uint32_t character) n
 
 void OstakXMLFileWriter::Format(const char *owner, const char *text,
                                 xercesc::XMLFormatter::EscapeFlags escapes) {
-    TqwiUcConverter converter;
+    TqwiUcConverter converter(m_IcuPath);
     converter.ToUc(text, static_cast<uint32_t>(std::strlen(text)));
     if (converter.OutOfMemory()) {
         m_OutOfMemory = true;

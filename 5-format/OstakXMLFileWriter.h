@@ -2,7 +2,8 @@
 // bytes, names and values through the Xerces formatter, which escapes them
 // and encodes them in the body's encoding.
 //
-// Every model string crosses into UTF-16 through its own converter. A value
+// Every model string crosses into UTF-16 through its own converter, all on the
+// one conversion path the writer was made with. A value
 // that cannot be converted, or that holds a character an XML document cannot
 // carry, is not written: the writer remembers the first such value, so that
 // the saver can refuse to replace the file with a damaged one.
@@ -19,8 +20,9 @@ namespace ostak {
 
 class OstakXMLFileWriter {
   public:
-    // Throws what the formatter's construction throws.
-    OstakXMLFileWriter(std::FILE *file, BodyEncoding encoding);
+    // Model strings are converted on the ICU path when `icuPath`. Throws what
+    // the formatter's construction throws.
+    OstakXMLFileWriter(std::FILE *file, BodyEncoding encoding, bool icuPath);
 
     OstakXMLFileWriter(const OstakXMLFileWriter &) = delete;
     OstakXMLFileWriter &operator=(const OstakXMLFileWriter &) = delete;
@@ -61,6 +63,7 @@ class OstakXMLFileWriter {
 
     OstakXMLFileWriterFormatTarget m_Target;
     xercesc::XMLFormatter m_Formatter;
+    bool m_IcuPath;
     uint16_t m_Depth = 0;
     bool m_OutOfMemory = false;
     const char *m_UnwritableName = nullptr;

@@ -26,7 +26,6 @@
 #include "6-merge/OstakApplyDifferences.h"
 
 #include "2-core/MsgIssue.h"
-#include "2-core/OstakGlobals.h"
 #include "6-merge/OstakApplCompare.h"
 #include "6-merge/OstakApplLookup.h"
 #include "6-merge/OstakMergeTypes.h"
@@ -37,15 +36,11 @@ namespace ostak {
 
 namespace {
 
-// Sets the application's stamp to the captured host name and the current time.
-int32_t StampNow(OstakElemAppl &appl) noexcept {
-    return appl.SetStamp(Globals().hostName.text, OstakElemAppl::CurrentTime());
-}
-
 class OstakApplyDifferences {
   public:
-    OstakApplyDifferences(OstakListAppl &source, OstakListAppl &target, const MergeContext &context) noexcept
-        : source_(source), target_(target), context_(context), lookup_(target) {}
+    OstakApplyDifferences(OstakListAppl &source, OstakListAppl &target, const MergeContext &context,
+                          const OstakContext &process) noexcept
+        : source_(source), target_(target), context_(context), process_(process), lookup_(target) {}
 
     int32_t Run() noexcept;
 
@@ -54,12 +49,19 @@ class OstakApplyDifferences {
     int32_t CarryNew(OstakElemAppl &appl) noexcept;
     int32_t CarryExisting(OstakElemAppl &appl, OstakElemAppl &namesake) noexcept;
     int32_t SettleStamps(OstakElemAppl &appl, OstakElemAppl &namesake, bool rulesWereEqual) noexcept;
+    // Sets the application's stamp to the process's host and the current time.
+    int32_t StampNow(OstakElemAppl &appl) const noexcept;
 
     OstakListAppl &source_;
     OstakListAppl &target_;
     const MergeContext &context_;
+    const OstakContext &process_;
     OstakApplLookup lookup_;
 };
+
+int32_t OstakApplyDifferences::StampNow(OstakElemAppl &appl) const noexcept {
+    return appl.SetStamp(process_.stampHost, OstakElemAppl::CurrentTime());
+}
 
 int32_t OstakApplyDifferences::Run() noexcept {
     if (context_.direction == kDirectionPlainToScript) {
@@ -96,7 +98,7 @@ int32_t OstakApplyDifferences::CarryNew(OstakElemAppl &appl) noexcept {
             return rc;
         }
     }
-    OstakElemAppl *clone = appl.Clone();
+    OstakElemAppl *clone = appl.Clone(process_);
     if (clone == nullptr) {
         return OSTAK_E_NO_MEMORY;
     }
@@ -174,19 +176,20 @@ int32_t OstakApplyDifferences::SettleStamps(OstakElemAppl &appl, OstakElemAppl &
 } // namespace
 
 int32_t ApplyDifferences(OstakFileInMem &source, OstakFileInMem &target, bool replace,
-                         ostak_merge_callback callback) noexcept {
+                         const OstakContext &process) noexcept {
     const int32_t direction = MergeDirection(source.Kind(), target.Kind());
     if (direction == kDirectionNone) {
         return OSTAK_E_INVALID_ARGUMENT;
     }
     OstakListAppl sourceBackup;
     OstakListAppl targetBackup;
-    if (sourceBackup.CopyFrom(&source.Applications()) != OSTAK_OK ||
-        targetBackup.CopyFrom(&target.Applications()) != OSTAK_OK) {
+    if (sourceBackup.CopyFrom(&source.Applications(), process) != OSTAK_OK ||
+        targetBackup.CopyFrom(&target.Applications(), process) != OSTAK_OK) {
         return OSTAK_E_NO_MEMORY;
     }
-    const MergeContext context = {source.Kind(), target.Kind(), direction, callback, replace};
-    const int32_t rc = OstakApplyDifferences(source.Applications(), target.Applications(), context).Run();
+    const MergeContext context = {source.Kind(), target.Kind(), direction, process.mergeCallback, replace};
+    const int32_t rc =
+        OstakApplyDifferences(source.Applications(), target.Applications(), context, process).Run();
     if (rc != OSTAK_OK) {
         source.Applications().MoveAllFrom(&sourceBackup);
         target.Applications().MoveAllFrom(&targetBackup);

@@ -9,11 +9,12 @@
 namespace ostak {
 
 // Applies the marked applications of `source` to `target` with the merge
-// callback `callback` (may be null; a rule merge then fails with 17). Returns
-// 0; 3 for a pair of kinds that has no direction (nothing changed) or for a
-// DiffMark other than 0 and 1 (after message -32550); 4, 5, 6, 7, 14, 15 or
-// 17 as the merge meets them. Every failure leaves both files as they were.
+// callback of `process` (may be null; a rule merge then fails with 17),
+// stamping with its host. Returns 0; 3 for a pair of kinds that has no
+// direction (nothing changed) or for a DiffMark other than 0 and 1 (after
+// message -32550); 4, 5, 6, 7, 14, 15 or 17 as the merge meets them. Every
+// failure leaves both files as they were.
 int32_t ApplyDifferences(OstakFileInMem &source, OstakFileInMem &target, bool replace,
-                         ostak_merge_callback callback) noexcept;
+                         const OstakContext &process) noexcept;
 
 } // namespace ostak

@@ -1,7 +1,6 @@
 #include "6-merge/OstakLoadSequence.h"
 
 #include "3-model/OstakFileInMem.h"
-#include "2-core/OstakGlobals.h"
 #include "6-merge/OstakScriptFileSync.h"
 #include "include/ostak.h"
 #include "1-platform/OstakFileLock.h"
@@ -19,18 +18,17 @@ bool MissingOrEmpty(int32_t rc) noexcept {
 
 } // namespace
 
-int32_t KeepScriptInStep(OstakFileInMem &script, int32_t scriptStatus) noexcept {
-    return SyncScriptWithInstallation(script, scriptStatus);
+int32_t KeepScriptInStep(OstakFileInMem &script, int32_t scriptStatus, const OstakContext &context) noexcept {
+    return SyncScriptWithInstallation(script, scriptStatus, context);
 }
 
-int32_t LoadRuleFile(OstakFileInMem &file) noexcept {
-    const OstakGlobals &globals = Globals();
-    if (globals.readOnlyMode) {
+int32_t LoadRuleFile(OstakFileInMem &file, const OstakContext &context) noexcept {
+    if (context.readOnlyMode) {
         // Without a script file at initialisation there is nothing to read.
-        if (!globals.xmlLibraryStarted) {
+        if (!context.xmlLibraryStarted) {
             return OSTAK_OK;
         }
-        const int32_t rc = file.Load(true);
+        const int32_t rc = file.Load(true, context);
         return MissingOrEmpty(rc) ? OSTAK_OK : rc;
     }
     // A script's rule file is read, kept in step and written back under one
@@ -43,7 +41,7 @@ int32_t LoadRuleFile(OstakFileInMem &file) noexcept {
             return locked;
         }
     }
-    const int32_t rc = file.Load(false);
+    const int32_t rc = file.Load(false, context);
     if (rc != OSTAK_OK && !MissingOrEmpty(rc)) {
         return rc;
     }
@@ -51,7 +49,7 @@ int32_t LoadRuleFile(OstakFileInMem &file) noexcept {
     case OstakFileInMem::kKindPlain:
         return OSTAK_OK;
     case OstakFileInMem::kKindScript:
-        return KeepScriptInStep(file, rc);
+        return KeepScriptInStep(file, rc, context);
     default:
         return rc;
     }

@@ -2,7 +2,6 @@
 
 #include "2-core/MsgIssue.h"
 #include "3-model/OstakFileInMem.h"
-#include "2-core/OstakGlobals.h"
 #include "include/ostak.h"
 #include "6-merge/OstakApplyDifferences.h"
 #include "3-model/OstakElemAppl.h"
@@ -40,21 +39,22 @@ bool MustTakeOver(const OstakFileInMem &script, int32_t scriptStatus,
 // Replaces the script's applications by copies of the installation's and
 // writes the script's file (Saved absent). A copy that fails leaves the
 // script's list as it was and nothing is written.
-int32_t TakeOver(OstakFileInMem &script, const OstakFileInMem &installation) noexcept {
+int32_t TakeOver(OstakFileInMem &script, const OstakFileInMem &installation,
+                 const OstakContext &context) noexcept {
     ClearIssueOnce();
-    const int32_t copied = script.Applications().CopyFrom(&installation.Applications());
+    const int32_t copied = script.Applications().CopyFrom(&installation.Applications(), context);
     if (copied != OSTAK_OK) {
         return IssueInner(copied);
     }
     script.SetInstallationVersion(installation.InstallationVersion());
-    if (IssueInner(script.Save(false, nullptr, 0, false)) != OSTAK_OK) {
+    if (IssueInner(script.Save(false, nullptr, 0, false, context)) != OSTAK_OK) {
         return OSTAK_E_TAKEOVER_SAVE;
     }
     return OSTAK_OK;
 }
 
-bool CallerWantsMerge() noexcept {
-    const ostak_conf_callback ask = Globals().confCallback;
+bool CallerWantsMerge(const OstakContext &context) noexcept {
+    const ostak_conf_callback ask = context.confCallback;
     if (ask == nullptr) {
         return false;
     }
@@ -69,13 +69,13 @@ bool CallerWantsMerge() noexcept {
 // Merges every installation application into the script and writes the
 // script's file with Saved="true". A cancel through the merge callback leaves
 // both as they were and counts as success.
-int32_t MergeIn(OstakFileInMem &script, OstakFileInMem &installation) noexcept {
+int32_t MergeIn(OstakFileInMem &script, OstakFileInMem &installation, const OstakContext &context) noexcept {
     for (OstakElemAppl *appl = installation.Applications().FirstAppl(); appl != nullptr;
          appl = appl->NextAppl()) {
         appl->SetDiffMark(OstakDiffApply);
     }
     ClearIssueOnce();
-    const int32_t merged = IssueInner(ApplyDifferences(installation, script, false, Globals().mergeCallback));
+    const int32_t merged = IssueInner(ApplyDifferences(installation, script, false, context));
     if (merged == OSTAK_E_CANCELLED) {
         return OSTAK_OK;
     }
@@ -84,7 +84,7 @@ int32_t MergeIn(OstakFileInMem &script, OstakFileInMem &installation) noexcept {
     }
     script.SetInstallationVersion(installation.InstallationVersion());
     ClearIssueOnce();
-    if (IssueInner(script.Save(false, nullptr, 0, true)) != OSTAK_OK) {
+    if (IssueInner(script.Save(false, nullptr, 0, true, context)) != OSTAK_OK) {
         return OSTAK_E_MERGE_SAVE;
     }
     return OSTAK_OK;
@@ -92,25 +92,26 @@ int32_t MergeIn(OstakFileInMem &script, OstakFileInMem &installation) noexcept {
 
 } // namespace
 
-int32_t SyncScriptWithInstallation(OstakFileInMem &script, int32_t scriptStatus) noexcept {
-    const PathBuffer &path = Globals().installationPath;
+int32_t SyncScriptWithInstallation(OstakFileInMem &script, int32_t scriptStatus,
+                                   const OstakContext &context) noexcept {
     ClearIssueOnce();
-    TemporaryFile installation(OstakFileInMem::Create(OstakFileInMem::kKindInstallation, path.text,
-                                                      static_cast<int32_t>(path.length)));
-    const int32_t loaded = installation == nullptr ? OSTAK_E_NO_MEMORY : installation->Load(false);
+    TemporaryFile installation(OstakFileInMem::Create(OstakFileInMem::kKindInstallation,
+                                                      context.installationPath,
+                                                      static_cast<int32_t>(context.installationPathLength)));
+    const int32_t loaded = installation == nullptr ? OSTAK_E_NO_MEMORY : installation->Load(false, context);
     if (IssueInner(loaded) != OSTAK_OK) {
         return OSTAK_E_INSTALLATION_LOAD;
     }
     if (MustTakeOver(script, scriptStatus, *installation)) {
-        const int32_t rc = TakeOver(script, *installation);
+        const int32_t rc = TakeOver(script, *installation, context);
         if (rc != OSTAK_OK) {
             return rc;
         }
     }
-    if (script.InstallationVersion() == installation->InstallationVersion() || !CallerWantsMerge()) {
+    if (script.InstallationVersion() == installation->InstallationVersion() || !CallerWantsMerge(context)) {
         return OSTAK_OK;
     }
-    return MergeIn(script, *installation);
+    return MergeIn(script, *installation, context);
 }
 
 } // namespace ostak

@@ -5,6 +5,8 @@
 // and the caller agrees.
 #pragma once
 
+#include "2-core/OstakContext.h"
+
 #include <cstdint>
 
 namespace ostak {
@@ -17,11 +19,13 @@ constexpr int32_t kConfAnswerMerge = 2;
 constexpr const char *kOldFormatVersion = "7.5";
 
 // Continues the load of `script` (kind 1), whose parse gave `scriptStatus`
-// (0, 22 or 24). Returns 0; 25, 29, 31 or 34 when loading the installation
+// (0, 22 or 24), with the installation file, configuration callback and the
+// rest of `context`. Returns 0; 25, 29, 31 or 34 when loading the installation
 // file, saving after a take-over, merging or saving after the merge failed;
 // or 7 when the installation list cannot be copied for a take-over (the
 // script's list and file stay as they were). The inner failure's message has
 // been issued once; the wrapped code is left to the export.
-int32_t SyncScriptWithInstallation(OstakFileInMem &script, int32_t scriptStatus) noexcept;
+int32_t SyncScriptWithInstallation(OstakFileInMem &script, int32_t scriptStatus,
+                                   const OstakContext &context) noexcept;
 
 } // namespace ostak

@@ -6,6 +6,7 @@
 // place or an unknown attribute identifier (3-model/OstakFields.h), does the
 // work in the model classes, and issues the message of a failure once.
 #include "2-core/ExportFrame.h"
+#include "2-core/OstakContext.h"
 #include "include/ostak.h"
 #include "3-model/OstakElemAppl.h"
 #include "3-model/OstakElemRule.h"
@@ -53,7 +54,7 @@ OSTAK_API int32_t xfeOstakListApplClone(OstakListApplHandle *mpListApplSource,
             return OSTAK_E_NO_MEMORY;
         }
         // A copy that lacks some applications is worth nothing to the caller.
-        if (copy->CopyFrom(FromHandle(mpListApplSource)) != OSTAK_OK) {
+        if (copy->CopyFrom(FromHandle(mpListApplSource), OstakContext::FromGlobals()) != OSTAK_OK) {
             delete copy;
             return OSTAK_E_NO_MEMORY;
         }
@@ -85,7 +86,7 @@ OSTAK_API int32_t xfeOstakElemApplAddEmpty(OstakListApplHandle *mpListAppl,
             return OSTAK_E_INVALID_ARGUMENT;
         }
         OstakElemAppl *appl = nullptr;
-        const int32_t rc = FromHandle(mpListAppl)->AddEmpty(&appl);
+        const int32_t rc = FromHandle(mpListAppl)->AddEmpty(&appl, OstakContext::FromGlobals());
         *mppElemAppl = ToHandle(appl);
         return rc;
     });

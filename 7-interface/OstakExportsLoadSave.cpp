@@ -1,6 +1,7 @@
 // Exports that load and save rule-file objects.
 #include "2-core/ExportFrame.h"
 #include "3-model/OstakFileInMem.h"
+#include "2-core/OstakContext.h"
 #include "2-core/OstakGlobals.h"
 #include "6-merge/OstakLoadSequence.h"
 #include "include/ostak.h"
@@ -14,7 +15,7 @@ OSTAK_API int32_t xfeOstakLoad(OstakFileInMemHandle *mpFileInMem) noexcept {
         if (mpFileInMem == nullptr) {
             return OSTAK_E_INVALID_ARGUMENT;
         }
-        return LoadRuleFile(*FromHandle(mpFileInMem));
+        return LoadRuleFile(*FromHandle(mpFileInMem), OstakContext::FromGlobals());
     });
 }
 
@@ -25,7 +26,8 @@ OSTAK_API int32_t xfeOstakSave(OstakFileInMemHandle *mpFileInMem, int32_t mbMark
             return OSTAK_E_INVALID_ARGUMENT;
         }
         const bool markedOnly = (mbMarkedOnly & 0xFF) != 0;
-        return FromHandle(mpFileInMem)->Save(markedOnly, mpszFileFullPathStr, mnFileFullPathLen, true);
+        return FromHandle(mpFileInMem)
+            ->Save(markedOnly, mpszFileFullPathStr, mnFileFullPathLen, true, OstakContext::FromGlobals());
     });
 }
 

@@ -1,6 +1,7 @@
 // Exports of marking and applying differences.
 #include "2-core/ExportFrame.h"
 #include "3-model/OstakFileInMem.h"
+#include "2-core/OstakContext.h"
 #include "2-core/OstakGlobals.h"
 #include "include/ostak.h"
 #include "6-merge/OstakApplyDifferences.h"
@@ -30,7 +31,7 @@ OSTAK_API int32_t xfeOstakHandleDifferencesInTargetBySourceMark(OstakFileInMemHa
             return OSTAK_E_INVALID_ARGUMENT;
         }
         return ApplyDifferences(*FromHandle(mpFileInMemSource), *FromHandle(mpFileInMemTarget),
-                                mbReplace != 0, Globals().mergeCallback);
+                                mbReplace != 0, OstakContext::FromGlobals());
     });
 }
 

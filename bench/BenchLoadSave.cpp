@@ -79,7 +79,7 @@ void BM_LoadSorted(benchmark::State &state) {
     for (auto _ : state) {
         ostak::OstakFileInMem *file =
             ostak::OstakFileInMem::Create(0, path.c_str(), static_cast<int32_t>(path.size()));
-        if (file->Load(false) != 0) {
+        if (file->Load(false, ostak::OstakContext::FromGlobals()) != 0) {
             state.SkipWithError("load failed");
         }
         delete file;
@@ -97,9 +97,10 @@ void BM_SaveAndReload(benchmark::State &state) {
     const std::string copy = path + ".copy";
     ostak::OstakFileInMem *file =
         ostak::OstakFileInMem::Create(0, path.c_str(), static_cast<int32_t>(path.size()));
-    file->Load(false);
+    file->Load(false, ostak::OstakContext::FromGlobals());
     for (auto _ : state) {
-        if (file->Save(false, copy.c_str(), static_cast<int32_t>(copy.size()), false) != 0) {
+        if (file->Save(false, copy.c_str(), static_cast<int32_t>(copy.size()), false,
+                       ostak::OstakContext::FromGlobals()) != 0) {
             state.SkipWithError("save failed");
         }
     }

@@ -4,6 +4,7 @@
 // document. A document that loads cleanly must save (or be refused with a
 // message and nothing written) and load back to the same model; nothing
 // crashes or leaks.
+#include "2-core/OstakContext.h"
 #include "3-model/OstakFileInMem.h"
 #include "fuzz/FuzzModel.h"
 #include "fuzz/FuzzSupport.h"
@@ -41,7 +42,7 @@ void InitOnce() {
         xfeOstakGlobalInit(0, CountingLog, NoMerge, NoConf, root, static_cast<uint32_t>(std::strlen(root)),
                            dir.c_str(), static_cast<uint32_t>(dir.size()), "script.xml", 10, 1);
     Check(rc == 0, "initialisation");
-    Check(ostak::TqwiUcConverter::IcuPathInForce(), "the converter switch puts the ICU path in force");
+    Check(ostak::OstakContext::FromGlobals().icuPath, "the converter switch puts the ICU path in force");
     done = true;
 }
 
@@ -53,7 +54,7 @@ void RunOne(const uint8_t *data, size_t size) {
     std::unique_ptr<OstakFileInMem> file(
         OstakFileInMem::Create(0, input.c_str(), static_cast<int32_t>(input.size())));
     Check(file != nullptr, "creating the object");
-    const int32_t rc = file->Load(false);
+    const int32_t rc = file->Load(false, ostak::OstakContext::FromGlobals());
     Trace("load", rc);
     Check(NamesInOrder(*file, rc == 0), "applications and rules in name order");
     if (rc == 0 && !file->Applications().Empty()) {

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         std::unique_ptr<OstakFileInMem> file(
             OstakFileInMem::Create(0, input.c_str(), static_cast<int32_t>(input.size())));
         Check(file != nullptr, "creating the object");
-        const int32_t rc = file->Load(false);
+        const int32_t rc = file->Load(false, ostak::OstakContext::FromGlobals());
         Check(NamesInOrder(*file, rc == 0), "applications and rules in name order");
         if (rc == 0 && !file->Applications().Empty()) {
             CheckSaveAndReload(*file, saved, false);

@@ -127,7 +127,7 @@ std::unique_ptr<OstakFileInMem> LoadPart(int32_t kind, const std::string &path, 
     std::unique_ptr<OstakFileInMem> file(
         OstakFileInMem::Create(kind, path.c_str(), static_cast<int32_t>(path.size())));
     Check(file != nullptr, "creating an object");
-    const int32_t rc = file->Load(false);
+    const int32_t rc = file->Load(false, ostak::OstakContext::FromGlobals());
     Trace("load", rc);
     Check(NamesInOrder(*file, rc == 0), "a loaded file is in name order");
     return file;

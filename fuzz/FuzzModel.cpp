@@ -104,7 +104,7 @@ bool NamesInOrder(const OstakFileInMem &file, bool strict) {
 int32_t LoadSnapshot(int32_t kind, const std::string &path, FileSnap *snap) {
     FilePtr file(OstakFileInMem::Create(kind, path.c_str(), static_cast<int32_t>(path.size())));
     Check(file != nullptr, "creating an object to load into");
-    const int32_t rc = file->Load(false);
+    const int32_t rc = file->Load(false, ostak::OstakContext::FromGlobals());
     *snap = Snapshot(*file);
     return rc;
 }
@@ -112,7 +112,8 @@ int32_t LoadSnapshot(int32_t kind, const std::string &path, FileSnap *snap) {
 int32_t CheckSaveAndReload(OstakFileInMem &file, const std::string &path, bool saved) {
     std::remove(path.c_str());
     const bool emptyRemoves = file.Applications().Empty() && file.Kind() != OstakFileInMem::kKindScript;
-    const int32_t rc = file.Save(false, path.c_str(), static_cast<int32_t>(path.size()), saved);
+    const int32_t rc = file.Save(false, path.c_str(), static_cast<int32_t>(path.size()), saved,
+                                 ostak::OstakContext::FromGlobals());
     Trace("save", rc);
     if (emptyRemoves) {
         Check(rc == 0, "an emptied file is removed");

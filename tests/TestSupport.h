@@ -2,6 +2,7 @@
 // and a fixture that leaves the process as it found it.
 #pragma once
 
+#include "2-core/OstakContext.h"
 #include "2-core/OstakGlobals.h"
 #include "include/ostak.h"
 #include "1-platform/Alloc.h"
@@ -47,6 +48,12 @@ class TempDir {
   private:
     std::string path_;
 };
+
+// The context that an export would hand down now: the process state as the
+// test has set it (host name, mode, converter switch, callbacks, paths).
+inline ostak::OstakContext TestContext() {
+    return ostak::OstakContext::FromGlobals();
+}
 
 // Initialises in full mode over the source root with the script file
 // `dir`/`name`; returns the result.

@@ -253,7 +253,7 @@ TEST_F(LoadSaveHostile, AContentModelNestedTooDeeplyIsRefusedBeforeTheValidatorR
 TEST_F(LoadSaveHostile, APathWithBytesBeyondAsciiIsReadAsItIs) {
     const std::string name = "r\xE9gles.xml"; // not valid UTF-8, as a Latin-1 code page writes it
     OstakFileInMem &file = Make(0, dir_.Write(name, Doc("<AED><Application Name=\"A\"/></AED>")));
-    EXPECT_EQ(file.Load(false), OSTAK_OK);
+    EXPECT_EQ(file.Load(false, TestContext()), OSTAK_OK);
     EXPECT_NE(file.Applications().FindAppl("A"), nullptr);
 }
 

@@ -48,16 +48,16 @@ using Names = std::vector<std::string>;
 TEST_F(LoadSaveLoad, MissingAndEmptyFilesReturnTheirStatusWithoutParsing) {
     OstakFileInMem &missing = Make(0, dir_.File("absent.xml"));
     AppendAppl(missing, ApplSnap{"kept", 1, "h", 5, {}});
-    EXPECT_EQ(missing.Load(false), OSTAK_E_FILE_MISSING);
+    EXPECT_EQ(missing.Load(false, TestContext()), OSTAK_E_FILE_MISSING);
     EXPECT_EQ(missing.LoadResult(), -1) << "nothing parsed";
     EXPECT_EQ(ApplNames(missing), Names{"kept"});
 
     OstakFileInMem &empty = Make(0, dir_.Write("empty.xml", ""));
-    EXPECT_EQ(empty.Load(false), OSTAK_E_FILE_EMPTY);
+    EXPECT_EQ(empty.Load(false, TestContext()), OSTAK_E_FILE_EMPTY);
     EXPECT_TRUE(empty.Applications().Empty());
 
     OstakFileInMem &folder = Make(0, dir_.path());
-    EXPECT_EQ(folder.Load(false), OSTAK_E_NOT_REGULAR_FILE);
+    EXPECT_EQ(folder.Load(false, TestContext()), OSTAK_E_NOT_REGULAR_FILE);
     EXPECT_TRUE(Log().empty()) << "no parser message, no trace line";
 }
 
@@ -328,7 +328,7 @@ TEST_F(LoadSaveLoad, LoadingAddsToWhatTheListHolds) {
     OstakFileInMem &file = Make(0, dir_.Write("rules.xml", Doc("<AED><Application Name=\"b\"/></AED>")));
     AppendAppl(file, ApplSnap{"a", 1, "h", 1, {}});
     AppendAppl(file, ApplSnap{"c", 1, "h", 1, {}});
-    EXPECT_EQ(file.Load(false), OSTAK_OK);
+    EXPECT_EQ(file.Load(false, TestContext()), OSTAK_OK);
     EXPECT_EQ(ApplNames(file), (Names{"a", "b", "c"}));
 }
 
@@ -388,7 +388,7 @@ TEST_F(LoadSaveLoad, AParserWarningLeavesTheResultAlone) {
 TEST_F(LoadSaveLoad, TheErrorHandlerReportsEachKindAtItsLevel) {
     OstakFileInMem &file = Make(0, "/some/rules.xml");
     file.SetLoadResult(OSTAK_OK);
-    AedErrorHandler handler(&file);
+    AedErrorHandler handler(&file, TestContext().icuPath);
     const xercesc::SAXParseException exception(u"bad thing", u"", u"", 12, 34);
     handler.warning(exception);
     EXPECT_EQ(file.LoadResult(), OSTAK_OK);
@@ -496,7 +496,7 @@ TEST_F(LoadSaveLoad, EveryAllocationThatFailsIsReportedOnceAndLeavesNothingBehin
     const uint64_t before = AllocationAttempts();
     {
         OstakFileInMem &clean = Make(0, path);
-        ASSERT_EQ(clean.Load(false), OSTAK_OK);
+        ASSERT_EQ(clean.Load(false, TestContext()), OSTAK_OK);
     }
     const uint64_t allocations = AllocationAttempts() - before;
     ASSERT_GT(allocations, 10u);
@@ -504,7 +504,7 @@ TEST_F(LoadSaveLoad, EveryAllocationThatFailsIsReportedOnceAndLeavesNothingBehin
         OstakFileInMem &file = Make(0, path);
         Log().clear();
         Seams().failAllocationAt = at;
-        const int32_t rc = file.Load(false);
+        const int32_t rc = file.Load(false, TestContext());
         Seams().failAllocationAt = 0;
         if (CountMessages(kMsgNoMemory) == 0) {
             EXPECT_EQ(rc, OSTAK_OK) << "allocation " << at << " was not needed by the load";
@@ -547,7 +547,7 @@ TEST_F(LoadSaveLoad, WithoutTheXmlLibraryNothingIsParsed) {
     OstakFileInMem &file = Make(0, path);
     Globals().logCallback = RecordLog;
     Log().clear();
-    EXPECT_EQ(file.Load(false), OSTAK_E_INVALID_DOCUMENT);
+    EXPECT_EQ(file.Load(false, TestContext()), OSTAK_E_INVALID_DOCUMENT);
     EXPECT_TRUE(file.Applications().Empty());
     const LogRecord *message = OnlyMessage(kMsgText);
     ASSERT_NE(message, nullptr);

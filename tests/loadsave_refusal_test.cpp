@@ -237,7 +237,7 @@ TEST_F(LoadSaveRefusal, AParserMessageKeepsItsWordsWhenItNamesACharacterBeyondFF
     EXPECT_NE(messages[0].text.find("'Bog?us'"), std::string::npos) << messages[0].text;
 
     OstakFileInMem &file = Make(0, "/some/rules.xml");
-    AedErrorHandler handler(&file);
+    AedErrorHandler handler(&file, TestContext().icuPath);
     Log().clear();
     handler.warning(xercesc::SAXParseException(u"bad \u20AC and \U0001F600 \u00E9", u"", u"", 1, 2));
     ASSERT_EQ(Log().size(), 1u);

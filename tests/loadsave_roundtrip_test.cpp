@@ -115,9 +115,9 @@ class LoadSaveRoundTrip : public LoadSaveTest, public ::testing::WithParamInterf
         const std::string path = dir_.File("round" + std::to_string(round) + ".xml");
         OstakFileInMem &saved = Make(OstakFileInMem::kKindScript, path);
         Fill(saved, model);
-        EXPECT_EQ(saved.Save(false, nullptr, 0, true), OSTAK_OK);
+        EXPECT_EQ(saved.Save(false, nullptr, 0, true, TestContext()), OSTAK_OK);
         OstakFileInMem &loaded = Make(OstakFileInMem::kKindScript, path);
-        EXPECT_EQ(loaded.Load(false), OSTAK_OK) << ReadFile(path);
+        EXPECT_EQ(loaded.Load(false, TestContext()), OSTAK_OK) << ReadFile(path);
         EXPECT_TRUE(MessagesBeyondTrace().empty());
         Log().clear();
         return Snap(loaded);

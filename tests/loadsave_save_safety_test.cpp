@@ -97,7 +97,8 @@ TEST_F(LoadSaveSafety, OnlyARegularFileIsWrittenOrRemoved) {
                                            : TwoApplications(OstakFileInMem::kKindScript, target);
             const std::set<std::string> before = Entries();
             Log().clear();
-            EXPECT_EQ(file.Save(false, nullptr, 0, true), removal ? OSTAK_E_REMOVE_FILE : OSTAK_E_WRITE);
+            EXPECT_EQ(file.Save(false, nullptr, 0, true, TestContext()),
+                      removal ? OSTAK_E_REMOVE_FILE : OSTAK_E_WRITE);
 
             const std::string action = removal ? "Removing file" : "Writing";
             const std::string what = c.throughLink ? "it leads to \"" + thing + "\", " + c.typeName
@@ -135,7 +136,7 @@ TEST_F(LoadSaveSafety, ASaveKilledHalfwayLeavesTheFormerFileAndTheNextSaveSweeps
         Seams().saveMidBody = [] { raise(SIGKILL); };
         const pid_t child = fork();
         if (child == 0) {
-            file.Save(false, nullptr, 0, true);
+            file.Save(false, nullptr, 0, true, TestContext());
             _exit(0); // not reached: the seam kills the process
         }
         ASSERT_GT(child, 0);
@@ -163,7 +164,7 @@ TEST_F(LoadSaveSafety, ASaveKilledHalfwayLeavesTheFormerFileAndTheNextSaveSweeps
 
         Seams().lockWaitMilliseconds = 0; // the dead process's lock file is free to take
         Log().clear();
-        ASSERT_EQ(file.Save(false, nullptr, 0, true), OSTAK_OK);
+        ASSERT_EQ(file.Save(false, nullptr, 0, true, TestContext()), OSTAK_OK);
         EXPECT_TRUE(Log().empty());
         EXPECT_EQ(Entries(), (std::set<std::string>{"rules.xml", living}));
         EXPECT_NE(ReadFile(path).find("Name=\"Beta\""), std::string::npos);

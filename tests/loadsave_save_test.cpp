@@ -110,7 +110,7 @@ class LoadSaveSave : public LoadSaveTest {
 
 TEST_F(LoadSaveSave, TheBodyIsWrittenInTheExactLayout) {
     OstakFileInMem &file = LayoutFile();
-    EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_OK);
+    EXPECT_EQ(file.Save(false, nullptr, 0, true, TestContext()), OSTAK_OK);
     EXPECT_EQ(ReadFile(dir_.File("script.xml")), Head() + kLayoutBody);
     EXPECT_TRUE(file.Saved());
     EXPECT_TRUE(Log().empty());
@@ -122,19 +122,19 @@ TEST_F(LoadSaveSave, SavedIsWrittenOnlyForAScriptFileOnRequest) {
         std::string(kLayoutBody).replace(std::string(kLayoutBody).find(" Saved=\"true\""), 13, "");
     OstakFileInMem &script = LayoutFile();
     script.SetSaved(true);
-    EXPECT_EQ(script.Save(false, nullptr, 0, false), OSTAK_OK);
+    EXPECT_EQ(script.Save(false, nullptr, 0, false, TestContext()), OSTAK_OK);
     EXPECT_EQ(ReadFile(dir_.File("script.xml")), Head() + plainBody) << "never Saved=\"false\"";
     EXPECT_FALSE(script.Saved());
 
     OstakFileInMem &plain = LayoutFile(OstakFileInMem::kKindPlain);
-    EXPECT_EQ(plain.Save(false, nullptr, 0, true), OSTAK_OK);
+    EXPECT_EQ(plain.Save(false, nullptr, 0, true, TestContext()), OSTAK_OK);
     EXPECT_EQ(ReadFile(dir_.File("script.xml")), Head() + plainBody);
     EXPECT_TRUE(plain.Saved()) << "the flag is set all the same";
 }
 
 TEST_F(LoadSaveSave, AnEmptyScriptFileIsTwoLinesWithoutAZeroVersion) {
     OstakFileInMem &file = Make(OstakFileInMem::kKindScript, dir_.File("script.xml"));
-    EXPECT_EQ(file.Save(false, nullptr, 0, false), OSTAK_OK);
+    EXPECT_EQ(file.Save(false, nullptr, 0, false, TestContext()), OSTAK_OK);
     EXPECT_EQ(ReadFile(dir_.File("script.xml")), Head() + "<AED TqVersion=\"7.6\">\r\n</AED>\r\n");
 }
 
@@ -156,11 +156,11 @@ TEST_F(LoadSaveSave, EachRuleFlagTravelsUnderItsOwnName) {
         const FileSnap model{"", 0, false, {ApplSnap{"A", 0, "h", 1, {rule}}}};
         OstakFileInMem &file = Make(OstakFileInMem::kKindPlain, dir_.File("flags.xml"));
         Fill(file, model);
-        ASSERT_EQ(file.Save(false, nullptr, 0, false), OSTAK_OK);
+        ASSERT_EQ(file.Save(false, nullptr, 0, false, TestContext()), OSTAK_OK);
         const std::string ruleTag = std::string("<Rule Name=\"r\" ") + c.attributes + " Level=\"error\">";
         EXPECT_NE(ReadFile(dir_.File("flags.xml")).find(ruleTag), std::string::npos);
         OstakFileInMem &loaded = Make(OstakFileInMem::kKindPlain, dir_.File("flags.xml"));
-        ASSERT_EQ(loaded.Load(false), OSTAK_OK);
+        ASSERT_EQ(loaded.Load(false, TestContext()), OSTAK_OK);
         EXPECT_EQ(Snap(loaded).appls, model.appls);
     }
 }
@@ -169,7 +169,7 @@ TEST_F(LoadSaveSave, TypeAndLevelOutOfRangeAreWrittenAsStdAndErrorWithAWarning) 
     OstakFileInMem &file = Make(OstakFileInMem::kKindScript, dir_.File("script.xml"));
     Fill(file,
          FileSnap{"", 0, false, {ApplSnap{"A", 0, "h", 1, {RuleSnap{"r", "t", "", "", 7, 5, 1, 1, 0}}}}});
-    EXPECT_EQ(file.Save(false, nullptr, 0, false), OSTAK_OK);
+    EXPECT_EQ(file.Save(false, nullptr, 0, false, TestContext()), OSTAK_OK);
     EXPECT_EQ(ReadFile(dir_.File("script.xml")),
               Head() + "<AED TqVersion=\"7.6\">\r\n"
                        "\t<Application Name=\"A\" Enabled=\"false\" StampTime=\"1\" StampHost=\"h\">\r\n"
@@ -197,7 +197,7 @@ TEST_F(LoadSaveSave, MarkedOnlyWritesTheApplicationsMarkedOne) {
     file.Applications().FindAppl("a")->SetDiffMark(0);
     file.Applications().FindAppl("b")->SetDiffMark(1);
     file.Applications().FindAppl("c")->SetDiffMark(1003);
-    EXPECT_EQ(file.Save(true, nullptr, 0, true), OSTAK_E_WRITE);
+    EXPECT_EQ(file.Save(true, nullptr, 0, true, TestContext()), OSTAK_E_WRITE);
     EXPECT_EQ(ReadFile(dir_.File("script.xml")),
               Head() + "<AED TqVersion=\"7.6\" Saved=\"true\">\r\n"
                        "\t<Application Name=\"b\" Enabled=\"true\" StampTime=\"1\" StampHost=\"h\">\r\n"
@@ -210,17 +210,18 @@ TEST_F(LoadSaveSave, MarkedOnlyWritesTheApplicationsMarkedOne) {
     EXPECT_EQ(message->text, "Difference mark 1003 of application \"c\" is neither 0 nor 1");
 
     Log().clear();
-    EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_OK) << "without the flag every mark is written";
+    EXPECT_EQ(file.Save(false, nullptr, 0, true, TestContext()), OSTAK_OK)
+        << "without the flag every mark is written";
     EXPECT_NE(ReadFile(dir_.File("script.xml")).find("Name=\"a\""), std::string::npos);
 }
 
 TEST_F(LoadSaveSave, AGivenPathIsUsedOnlyWithALength) {
     OstakFileInMem &file = LayoutFile();
     const std::string other = dir_.File("other.xml");
-    EXPECT_EQ(file.Save(false, other.c_str(), 0, true), OSTAK_OK);
+    EXPECT_EQ(file.Save(false, other.c_str(), 0, true, TestContext()), OSTAK_OK);
     EXPECT_TRUE(FileExists(dir_.File("script.xml")));
     EXPECT_FALSE(FileExists(other));
-    EXPECT_EQ(file.Save(false, other.c_str(), 1, true), OSTAK_OK);
+    EXPECT_EQ(file.Save(false, other.c_str(), 1, true, TestContext()), OSTAK_OK);
     EXPECT_EQ(ReadFile(other), Head() + kLayoutBody);
 }
 
@@ -228,10 +229,11 @@ TEST_F(LoadSaveSave, AnEmptyObjectOtherThanAScriptRemovesItsFile) {
     for (int32_t kind : {0, 2, 3}) {
         const std::string path = dir_.Write("gone.xml", "old");
         OstakFileInMem &file = Make(kind, path);
-        EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_OK) << kind;
+        EXPECT_EQ(file.Save(false, nullptr, 0, true, TestContext()), OSTAK_OK) << kind;
         EXPECT_FALSE(FileExists(path)) << kind;
         EXPECT_FALSE(file.Saved()) << "the saved flag is not touched";
-        EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_OK) << "no file to remove counts as success";
+        EXPECT_EQ(file.Save(false, nullptr, 0, true, TestContext()), OSTAK_OK)
+            << "no file to remove counts as success";
     }
     EXPECT_TRUE(Log().empty());
 }
@@ -240,9 +242,9 @@ TEST_F(LoadSaveSave, ARemovalThatFailsGives39) {
     const std::string path = dir_.Write("kept.xml", "old");
     OstakFileInMem &file = Make(0, path);
     Seams().removeFile.Set(static_cast<int32_t>(kOsFileNotFound));
-    EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_OK);
+    EXPECT_EQ(file.Save(false, nullptr, 0, true, TestContext()), OSTAK_OK);
     Seams().removeFile.Set(5);
-    EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_E_REMOVE_FILE);
+    EXPECT_EQ(file.Save(false, nullptr, 0, true, TestContext()), OSTAK_E_REMOVE_FILE);
     EXPECT_EQ(ReadFile(path), "old");
     const LogRecord *message =
         ExpectMessage(kMsgRemoveFailed, "OstakFileInMem::Save", kLevelError, kSaveSource, "kMsgRemoveFailed");
@@ -254,7 +256,7 @@ TEST_F(LoadSaveSave, WithoutTheHeadFileTheTargetIsNotTouched) {
     const std::string headPath = UseRootWithoutHead();
     const std::string path = dir_.Write("script.xml", "former content");
     OstakFileInMem &file = LayoutFile();
-    EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_E_WRITE);
+    EXPECT_EQ(file.Save(false, nullptr, 0, true, TestContext()), OSTAK_E_WRITE);
     EXPECT_EQ(ReadFile(path), "former content");
     EXPECT_FALSE(file.Saved());
     const LogRecord *message =
@@ -266,14 +268,15 @@ TEST_F(LoadSaveSave, WithoutTheHeadFileTheTargetIsNotTouched) {
     // Removing an emptied file needs no head.
     OstakFileInMem &empty = Make(0, path);
     Log().clear();
-    EXPECT_EQ(empty.Save(false, nullptr, 0, true), OSTAK_OK);
+    EXPECT_EQ(empty.Save(false, nullptr, 0, true, TestContext()), OSTAK_OK);
     EXPECT_FALSE(FileExists(path));
 }
 
 TEST_F(LoadSaveSave, ATargetThatCannotBeCreatedGives37) {
     const std::string target = dir_.path() + "/no/such/folder/rules.xml";
     OstakFileInMem &file = LayoutFile();
-    EXPECT_EQ(file.Save(false, target.c_str(), static_cast<int32_t>(target.size()), true), OSTAK_E_WRITE);
+    EXPECT_EQ(file.Save(false, target.c_str(), static_cast<int32_t>(target.size()), true, TestContext()),
+              OSTAK_E_WRITE);
     EXPECT_FALSE(file.Saved()) << "the flag changes only once both files are open";
     const LogRecord *message =
         ExpectMessage(kMsgOutputOpen, "OstakFileInMem::Save", kLevelError, kSaveSource, "kMsgOutputOpen");
@@ -299,7 +302,7 @@ TEST_F(LoadSaveSave, AFailureWhileFinishingTheFileKeepsTheFormerContent) {
         ResetSeams();
         Seams().*c.seam = c.error;
         Log().clear();
-        EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_E_WRITE) << c.step;
+        EXPECT_EQ(file.Save(false, nullptr, 0, true, TestContext()), OSTAK_E_WRITE) << c.step;
         ResetSeams();
         EXPECT_EQ(ReadFile(path), "former content") << c.step;
         EXPECT_EQ(OtherEntries({"script.xml"}), std::vector<std::string>{}) << c.step << ": new file removed";
@@ -317,7 +320,7 @@ TEST_F(LoadSaveSave, AValueAnXmlDocumentCannotCarryFailsTheSave) {
     const std::string path = dir_.Write("script.xml", "former content");
     OstakFileInMem &file = Make(OstakFileInMem::kKindScript, path);
     Fill(file, FileSnap{"", 0, false, {ApplSnap{"A", 0, "h", 1, {TextRule("r", "bell\x07")}}}});
-    EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_E_WRITE);
+    EXPECT_EQ(file.Save(false, nullptr, 0, true, TestContext()), OSTAK_E_WRITE);
     EXPECT_EQ(ReadFile(path), "former content");
     const LogRecord *message =
         ExpectMessage(kMsgText, "OstakFileInMem::Save", kLevelError, kSaveSource, "IssueFailureText");
@@ -333,7 +336,7 @@ TEST_F(LoadSaveSave, RunningOutOfMemoryWhileConvertingGives7AndKeepsTheFile) {
     OstakFileInMem &file = LayoutFile();
     Seams().failAllocationAt = 1;
     Seams().failAllocationsAfter = true;
-    const int32_t rc = file.Save(false, nullptr, 0, true);
+    const int32_t rc = file.Save(false, nullptr, 0, true, TestContext());
     ResetSeams();
     EXPECT_EQ(rc, OSTAK_E_NO_MEMORY);
     EXPECT_EQ(ReadFile(path), "former content");
@@ -348,7 +351,7 @@ TEST_F(LoadSaveSave, ASymbolicLinkIsWrittenThroughAndModesAreKept) {
     ASSERT_EQ(symlink("real/rules.xml", link.c_str()), 0);
     OstakFileInMem &file = Make(OstakFileInMem::kKindScript, link);
     Fill(file, LayoutModel());
-    EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_OK);
+    EXPECT_EQ(file.Save(false, nullptr, 0, true, TestContext()), OSTAK_OK);
     struct stat status;
     ASSERT_EQ(lstat(link.c_str(), &status), 0);
     EXPECT_TRUE(S_ISLNK(status.st_mode)) << "the link stays a link";
@@ -360,7 +363,7 @@ TEST_F(LoadSaveSave, ASymbolicLinkIsWrittenThroughAndModesAreKept) {
 TEST_F(LoadSaveSave, ANewFileGetsTheModeThatCreatingItWouldGive) {
     const mode_t mask = umask(027);
     OstakFileInMem &file = LayoutFile();
-    EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_OK);
+    EXPECT_EQ(file.Save(false, nullptr, 0, true, TestContext()), OSTAK_OK);
     umask(mask);
     struct stat status;
     ASSERT_EQ(stat(dir_.File("script.xml").c_str(), &status), 0);
@@ -376,7 +379,7 @@ TEST_F(LoadSaveSave, WithoutTheXmlLibraryNothingIsWritten) {
     OstakFileInMem &file = Make(0, path);
     Fill(file, FileSnap{"", 0, false, {ApplSnap{"A", 0, "", 0, {}}}});
     Log().clear();
-    EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_E_WRITE);
+    EXPECT_EQ(file.Save(false, nullptr, 0, true, TestContext()), OSTAK_E_WRITE);
     EXPECT_EQ(ReadFile(path), "former content");
     ExpectMessage(kMsgText, "OstakFileInMem::Save", kLevelError, kSaveSource, "IssueFailureText");
 }
@@ -384,7 +387,7 @@ TEST_F(LoadSaveSave, WithoutTheXmlLibraryNothingIsWritten) {
 TEST_F(LoadSaveSave, OnTheIcuPathTheBodyIsUtf8AndTheLabelSaysSo) {
     UseIcuPath();
     OstakFileInMem &file = LayoutFile();
-    EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_OK);
+    EXPECT_EQ(file.Save(false, nullptr, 0, true, TestContext()), OSTAK_OK);
     std::string head = Head();
     const std::string latin = "encoding=\"ISO-8859-1\"";
     head.replace(head.find(latin), latin.size(), "encoding=\"UTF-8\"");
@@ -400,7 +403,7 @@ TEST_F(LoadSaveSave, OnTheIcuPathAConversionThatFailsKeepsTheFormerFile) {
     const std::string path = dir_.Write("script.xml", "former content");
     OstakFileInMem &file = LayoutFile();
     Log().clear();
-    EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_E_WRITE);
+    EXPECT_EQ(file.Save(false, nullptr, 0, true, TestContext()), OSTAK_E_WRITE);
     EXPECT_EQ(ReadFile(path), "former content");
     ASSERT_FALSE(Log().empty());
     const LogRecord &last = Log().back();
@@ -420,18 +423,18 @@ TEST_F(LoadSaveSave, TabsAndLineBreaksInAStampHostComeBack) {
         SCOPED_TRACE(host);
         const std::string path = dir_.File("stamp.xml");
         OstakFileInMem &file = Make(OstakFileInMem::kKindPlain, path);
-        OstakElemAppl *appl = OstakElemAppl::Create();
+        OstakElemAppl *appl = OstakElemAppl::Create(TestContext());
         ASSERT_NE(appl, nullptr);
         ASSERT_EQ(appl->SetName("A"), 0);
         ASSERT_EQ(appl->SetStamp(host.c_str(), 7), 0);
         ASSERT_EQ(file.Applications().InsertInOrder(appl), 0);
-        ASSERT_EQ(file.Save(false, nullptr, 0, false), 0);
+        ASSERT_EQ(file.Save(false, nullptr, 0, false, TestContext()), 0);
         const std::string written = ReadFile(path);
         const std::size_t value = written.find("StampHost=\"") + 11;
         const std::string raw = written.substr(value, written.find('"', value) - value);
         EXPECT_EQ(raw.find_first_of("\t\r\n"), std::string::npos) << raw;
         OstakFileInMem &again = Make(OstakFileInMem::kKindPlain, path);
-        ASSERT_EQ(again.Load(false), 0);
+        ASSERT_EQ(again.Load(false, TestContext()), 0);
         ASSERT_NE(again.Applications().FirstAppl(), nullptr);
         EXPECT_EQ(std::string(again.Applications().FirstAppl()->StampHost()), host);
     }

@@ -229,7 +229,7 @@ inline ostak::OstakElemRule *MakeRule(const RuleSnap &desc) {
 // Appends an application at the end of the list (the list's order is the
 // order of the specs, as a save writes it).
 inline ostak::OstakElemAppl *AppendAppl(ostak::OstakFileInMem &file, const ApplSnap &desc) {
-    ostak::OstakElemAppl *appl = ostak::OstakElemAppl::Create();
+    ostak::OstakElemAppl *appl = ostak::OstakElemAppl::Create(ostak_test::TestContext());
     EXPECT_NE(appl, nullptr);
     EXPECT_EQ(appl->SetName(desc.name.c_str()), 0) << desc.name;
     appl->SetEnabled(static_cast<uint8_t>(desc.enabled));
@@ -293,7 +293,7 @@ class LoadSaveTest : public ostak_test::OstakTest {
                                     int32_t *rc = nullptr, int32_t kind = 0) {
         ostak::OstakFileInMem &file = Make(kind, dir_.Write("rules.xml", content));
         ostak_test::Log().clear();
-        const int32_t result = file.Load(dropDisabled);
+        const int32_t result = file.Load(dropDisabled, ostak_test::TestContext());
         if (rc != nullptr) {
             *rc = result;
         }

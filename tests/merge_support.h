@@ -159,7 +159,7 @@ inline ostak::OstakElemRule *MakeRule(const RuleSpec &desc) {
 }
 
 inline ostak::OstakElemAppl *MakeAppl(const ApplSpec &desc) {
-    ostak::OstakElemAppl *appl = ostak::OstakElemAppl::Create();
+    ostak::OstakElemAppl *appl = ostak::OstakElemAppl::Create(ostak_test::TestContext());
     EXPECT_NE(appl, nullptr);
     EXPECT_EQ(appl->SetName(desc.name.c_str()), 0);
     EXPECT_EQ(appl->SetStamp(desc.host.c_str(), desc.time), 0);

@@ -33,13 +33,13 @@ TEST_F(ModelList, AddEmptyLinksNewElementsAtTheHead) {
     OstakListAppl list;
     OstakElemAppl *made[3] = {};
     for (OstakElemAppl *&appl : made) {
-        ASSERT_EQ(list.AddEmpty(&appl), 0);
+        ASSERT_EQ(list.AddEmpty(&appl, ostak_test::TestContext()), 0);
     }
     EXPECT_EQ(Names(list), (NameList{"", "", ""}));
     EXPECT_EQ(list.First(), made[2]);
     EXPECT_EQ(made[2]->Next(), made[1]);
     EXPECT_EQ(made[1]->Next(), made[0]);
-    EXPECT_EQ(list.AddEmpty(nullptr), OSTAK_E_INTERNAL_ARGUMENT);
+    EXPECT_EQ(list.AddEmpty(nullptr, ostak_test::TestContext()), OSTAK_E_INTERNAL_ARGUMENT);
 
     OstakListRule rules;
     OstakElemRule *rule = nullptr;
@@ -51,12 +51,12 @@ TEST_F(ModelList, AddEmptyLinksNewElementsAtTheHead) {
 TEST_F(ModelList, AddEmptyWithoutMemoryLeavesTheListAsItWas) {
     OstakListAppl list;
     OstakElemAppl *first = nullptr;
-    ASSERT_EQ(list.AddEmpty(&first), 0);
+    ASSERT_EQ(list.AddEmpty(&first, ostak_test::TestContext()), 0);
     for (uint64_t n = 1; n <= 3; ++n) {
         const int64_t live = LiveAllocations();
         OstakElemAppl *appl = first;
         Seams().failAllocationAt = n;
-        EXPECT_EQ(list.AddEmpty(&appl), OSTAK_E_NO_MEMORY) << "allocation " << n;
+        EXPECT_EQ(list.AddEmpty(&appl, ostak_test::TestContext()), OSTAK_E_NO_MEMORY) << "allocation " << n;
         Seams().failAllocationAt = 0;
         EXPECT_EQ(appl, nullptr);
         EXPECT_EQ(list.First(), first);
@@ -286,7 +286,7 @@ TEST_F(ModelList, BuildingByAppendingKeepsTheTail) {
 
 void FillApplications(OstakListAppl &list, const NameList &applNames) {
     for (const std::string &name : applNames) {
-        OstakElemAppl *appl = OstakElemAppl::Create();
+        OstakElemAppl *appl = OstakElemAppl::Create(ostak_test::TestContext());
         ASSERT_NE(appl, nullptr);
         ASSERT_EQ(appl->SetName(name.c_str()), 0);
         InsertRules(*appl->Rules(), {name + "1", name + "2", name + "3"});
@@ -299,7 +299,7 @@ TEST_F(ModelList, CopyMakesDeepCopiesInOrder) {
     FillApplications(source, {"A", "B"});
     OstakListAppl target;
     FillApplications(target, {"X", "Y", "Z"});
-    ASSERT_EQ(target.CopyFrom(&source), 0);
+    ASSERT_EQ(target.CopyFrom(&source, ostak_test::TestContext()), 0);
     EXPECT_EQ(Names(target), (NameList{"A", "B"}));
     for (OstakElemAppl *mine = source.FirstAppl(), *copy = target.FirstAppl(); mine != nullptr;
          mine = mine->NextAppl(), copy = copy->NextAppl()) {
@@ -311,7 +311,7 @@ TEST_F(ModelList, CopyMakesDeepCopiesInOrder) {
     ASSERT_EQ(target.FirstAppl()->Rules()->FirstRule()->SetText("changed"), 0);
     EXPECT_STREQ(source.FirstAppl()->Name(), "A");
     EXPECT_STREQ(source.FirstAppl()->Rules()->FirstRule()->Text(), "text");
-    EXPECT_EQ(target.CopyFrom(nullptr), OSTAK_E_INTERNAL_ARGUMENT);
+    EXPECT_EQ(target.CopyFrom(nullptr, ostak_test::TestContext()), OSTAK_E_INTERNAL_ARGUMENT);
 }
 
 TEST_F(ModelList, CopyWithoutMemoryLeavesTheTargetAsItWas) {
@@ -323,7 +323,7 @@ TEST_F(ModelList, CopyWithoutMemoryLeavesTheTargetAsItWas) {
     for (uint64_t n = 1;; ++n) {
         const int64_t live = LiveAllocations();
         Seams().failAllocationAt = n;
-        const int32_t rc = target.CopyFrom(&source);
+        const int32_t rc = target.CopyFrom(&source, ostak_test::TestContext());
         Seams().failAllocationAt = 0;
         if (rc == 0) {
             break;

@@ -23,7 +23,7 @@ RulePtr MakeRule() {
 }
 
 ApplPtr MakeAppl() {
-    ApplPtr appl(OstakElemAppl::Create());
+    ApplPtr appl(OstakElemAppl::Create(ostak_test::TestContext()));
     EXPECT_NE(appl, nullptr);
     return appl;
 }
@@ -336,15 +336,15 @@ TEST_F(ModelRecords, NewApplicationWithoutMemoryIsNull) {
     // The record, its rule list and its stamp's host name: each can fail.
     for (uint64_t n = 1; n <= 3; ++n) {
         Seams().failAllocationAt = n;
-        EXPECT_EQ(OstakElemAppl::Create(), nullptr) << "allocation " << n;
+        EXPECT_EQ(OstakElemAppl::Create(ostak_test::TestContext()), nullptr) << "allocation " << n;
     }
     Seams().failAllocationAt = 4;
-    ApplPtr appl(OstakElemAppl::Create());
+    ApplPtr appl(OstakElemAppl::Create(ostak_test::TestContext()));
     EXPECT_NE(appl, nullptr);
 }
 
 ApplPtr ApplicationWithRules() {
-    ApplPtr appl(OstakElemAppl::Create());
+    ApplPtr appl(OstakElemAppl::Create(ostak_test::TestContext()));
     EXPECT_EQ(appl->SetName("App"), 0);
     EXPECT_EQ(appl->SetStamp("otherhost", 123456), 0);
     appl->SetDiffMark(1003);
@@ -355,7 +355,7 @@ ApplPtr ApplicationWithRules() {
 
 TEST_F(ModelRecords, ApplicationCloneCarriesStampMarkFlagAndRules) {
     ApplPtr appl = ApplicationWithRules();
-    ApplPtr copy(appl->Clone());
+    ApplPtr copy(appl->Clone(ostak_test::TestContext()));
     ASSERT_NE(copy, nullptr);
     EXPECT_STREQ(copy->Name(), "App");
     EXPECT_STREQ(copy->StampHost(), "otherhost") << "the copy keeps the stamp of what it copies";
@@ -380,7 +380,7 @@ TEST_F(ModelRecords, ApplicationCloneWithoutMemoryLeavesNothing) {
     for (;; ++n) {
         const int64_t live = LiveAllocations();
         Seams().failAllocationAt = n;
-        ApplPtr copy(appl->Clone());
+        ApplPtr copy(appl->Clone(ostak_test::TestContext()));
         Seams().failAllocationAt = 0;
         if (copy != nullptr) {
             EXPECT_EQ(Names(*copy->Rules()), (NameList{"R1", "R2", "R3"}));

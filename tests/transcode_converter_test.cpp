@@ -37,7 +37,7 @@ TEST_F(TranscodePlainTest, BytesBecomeUnitsOfTheSameValue) {
         {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
     };
     for (const Case &c : cases) {
-        TqwiUcConverter converter;
+        TqwiUcConverter converter(TestContext().icuPath);
         converter.ToUc(c.bytes.data(), static_cast<uint32_t>(c.bytes.size()));
         EXPECT_TRUE(converter.UcValid());
         EXPECT_FALSE(converter.MbValid());
@@ -59,7 +59,7 @@ TEST_F(TranscodePlainTest, UnitsUpToFFBecomeBytesOfTheSameValue) {
         {std::u16string(u"x\0y", 3), std::string("x\0y", 3)},
     };
     for (const Case &c : cases) {
-        TqwiUcConverter converter;
+        TqwiUcConverter converter(TestContext().icuPath);
         converter.ToMb(c.units.data(), static_cast<uint32_t>(c.units.size()));
         EXPECT_TRUE(converter.MbValid());
         EXPECT_FALSE(converter.UcValid());
@@ -88,7 +88,7 @@ TEST_F(TranscodePlainTest, ACharacterBeyondFFFailsTheConversionAndIsNamed) {
         {u"\xDE00\xD83D", 0xDE00, 0},
     };
     for (const Case &c : cases) {
-        TqwiUcConverter converter;
+        TqwiUcConverter converter(TestContext().icuPath);
         converter.ToMb(c.units.data(), static_cast<uint32_t>(c.units.size()));
         EXPECT_FALSE(converter.MbValid());
         EXPECT_FALSE(converter.OutOfMemory());
@@ -117,7 +117,7 @@ TEST_F(TranscodePlainTest, SubstitutingGivesAQuestionMarkForEachCharacterBeyondF
         {u"", ""},
     };
     for (const Case &c : cases) {
-        TqwiUcConverter converter;
+        TqwiUcConverter converter(TestContext().icuPath);
         converter.ToMbSubstituting(c.units.data(), static_cast<uint32_t>(c.units.size()));
         EXPECT_TRUE(converter.MbValid());
         EXPECT_EQ(converter.Unrepresentable(), -1);
@@ -127,7 +127,7 @@ TEST_F(TranscodePlainTest, SubstitutingGivesAQuestionMarkForEachCharacterBeyondF
 }
 
 TEST_F(TranscodePlainTest, EachGetterConvertsFromTheOtherFormAndKeepsBoth) {
-    TqwiUcConverter converter;
+    TqwiUcConverter converter(TestContext().icuPath);
     converter.ToMb(u"caf\u00E9", 4);
     const char *narrow = converter.GetMb();
     EXPECT_EQ(Wide(converter), u"caf\u00E9");
@@ -143,8 +143,8 @@ TEST_F(TranscodePlainTest, EachGetterConvertsFromTheOtherFormAndKeepsBoth) {
 }
 
 TEST_F(TranscodePlainTest, NothingConvertedReadsAsEmptyTextTheObjectDoesNotOwn) {
-    TqwiUcConverter first;
-    TqwiUcConverter second;
+    TqwiUcConverter first(TestContext().icuPath);
+    TqwiUcConverter second(TestContext().icuPath);
     EXPECT_STREQ(first.GetMb(), "");
     EXPECT_EQ(first.GetUc()[0], u'\0');
     EXPECT_EQ(first.GetMb(), second.GetMb());
@@ -153,7 +153,7 @@ TEST_F(TranscodePlainTest, NothingConvertedReadsAsEmptyTextTheObjectDoesNotOwn) 
 }
 
 TEST_F(TranscodePlainTest, BuffersAreReusedAndOnlyGrow) {
-    TqwiUcConverter converter;
+    TqwiUcConverter converter(TestContext().icuPath);
     converter.ToUc("0123456789", 10);
     const uint64_t attempts = AllocationAttempts();
     const int64_t live = LiveAllocations();
@@ -174,7 +174,7 @@ TEST_F(TranscodePlainTest, BuffersAreReusedAndOnlyGrow) {
 }
 
 TEST_F(TranscodePlainTest, NoMemoryLeavesTheSideEmptyAndIsToldApart) {
-    TqwiUcConverter converter;
+    TqwiUcConverter converter(TestContext().icuPath);
     Seams().failAllocationAt = 1;
     converter.ToUc("abc", 3);
     EXPECT_FALSE(converter.UcValid());
@@ -203,11 +203,11 @@ TEST_F(TranscodePlainTest, NoMemoryLeavesTheSideEmptyAndIsToldApart) {
 
 TEST_F(TranscodePlainTest, ChoiceOfPathFollowsTheSwitchAndTheCodeSet) {
     ASSERT_EQ(xeOsCharsetType(), 0);
-    EXPECT_FALSE(TqwiUcConverter::IcuPathInForce());
+    EXPECT_FALSE(TestContext().icuPath);
     Globals().converterSwitch = true;
-    EXPECT_TRUE(TqwiUcConverter::IcuPathInForce());
+    EXPECT_TRUE(TestContext().icuPath);
     {
-        TqwiUcConverter converter;
+        TqwiUcConverter converter(TestContext().icuPath);
         ASSERT_TRUE(converter.HasIcuConverter());
         converter.ToMb(u"\u20AC", 1);
         EXPECT_EQ(Narrow(converter), "\xE2\x82\xAC") << "through ICU's default converter";
@@ -220,27 +220,35 @@ TEST_F(TranscodePlainTest, ChoiceOfPathFollowsTheSwitchAndTheCodeSet) {
     ScopedCtype utf8("C.UTF-8");
     ASSERT_TRUE(utf8.ok()) << "this machine has no C.UTF-8 locale";
     EXPECT_NE(xeOsCharsetType(), 0);
-    EXPECT_TRUE(TqwiUcConverter::IcuPathInForce());
-    TqwiUcConverter converter;
+    EXPECT_TRUE(TestContext().icuPath);
+    TqwiUcConverter converter(TestContext().icuPath);
     EXPECT_TRUE(converter.HasIcuConverter());
     converter.ToUc("\xC3\xA9", 2);
     EXPECT_EQ(Wide(converter), u"\u00E9");
     EXPECT_TRUE(Log().empty());
 }
 
-TEST_F(TranscodePlainTest, PathIsChosenAgainByEachConversion) {
-    TqwiUcConverter plain;
-    ASSERT_FALSE(plain.HasIcuConverter());
+TEST_F(TranscodePlainTest, EveryConversionTakesThePathTheConverterWasMadeWith) {
+    // A change of the process state after the converter was made moves it to neither path.
+    TqwiUcConverter plain(false);
     Globals().converterSwitch = true;
-    plain.ToUc("abc", 3);
-    EXPECT_FALSE(plain.UcValid()) << "the ICU path without a converter yields nothing";
-    EXPECT_EQ(plain.GetUc()[0], u'\0');
+    EXPECT_FALSE(plain.IcuPath());
+    EXPECT_FALSE(plain.HasIcuConverter());
+    plain.ToUc("\xC3\xA9", 2);
+    EXPECT_EQ(Wide(plain), u"\u00C3\u00A9") << "byte for byte";
+    plain.ToMb(u"\u20AC", 1);
+    EXPECT_FALSE(plain.MbValid());
+    EXPECT_EQ(plain.Unrepresentable(), 0x20AC);
 
-    TqwiUcConverter icu;
-    ASSERT_TRUE(icu.HasIcuConverter());
+    TqwiUcConverter icu(true);
     Globals().converterSwitch = false;
+    EXPECT_TRUE(icu.IcuPath());
+    ASSERT_TRUE(icu.HasIcuConverter());
     icu.ToUc("\xC3\xA9", 2);
-    EXPECT_EQ(Wide(icu), u"\u00C3\u00A9") << "byte for byte again";
+    EXPECT_EQ(Wide(icu), u"\u00E9") << "through ICU still";
+    icu.ToMb(u"\u20AC", 1);
+    EXPECT_EQ(Narrow(icu), "\xE2\x82\xAC");
+    EXPECT_TRUE(Log().empty());
 }
 
 } // namespace

@@ -33,11 +33,11 @@ class TranscodeIcuLoadTest : public TranscodeTest {
 
 TEST_F(TranscodeIcuLoadTest, LoadsTheDetectedLibraryOnFirstNeedAndBindsAllTwelve) {
     ASSERT_FALSE(IcuTableLoaded());
-    TqwiUcConverter converter;
+    TqwiUcConverter converter(TestContext().icuPath);
     EXPECT_TRUE(Log().empty());
     EXPECT_EQ(Seams().loadLibraryCalls, 1);
     ASSERT_TRUE(IcuTableLoaded());
-    TqwiUcConverter second;
+    TqwiUcConverter second(TestContext().icuPath);
     EXPECT_EQ(Seams().loadLibraryCalls, 1) << "a loaded table is not loaded again";
     EXPECT_TRUE(second.HasIcuConverter());
 
@@ -68,7 +68,7 @@ TEST_F(TranscodeIcuLoadTest, ThreadsWaitingOnTheLoaderLockFillTheTableOnce) {
         LoaderLockGuard hold;
         for (int i = 0; i < kThreads; ++i) {
             threads.emplace_back([&opened, i] {
-                TqwiUcConverter converter;
+                TqwiUcConverter converter(TestContext().icuPath);
                 opened[i] = converter.HasIcuConverter();
             });
         }
@@ -91,7 +91,7 @@ TEST_F(TranscodeIcuLoadTest, LibraryThatCannotBeLoadedIsReportedByEveryConstruct
         "os_load_library(" OSTAK_ICU_LIBRARY_NAME ") failed in TqwiUcConverter::UcConverterInitDynam";
     for (int round = 1; round <= 2; ++round) {
         Log().clear();
-        TqwiUcConverter converter;
+        TqwiUcConverter converter(TestContext().icuPath);
         ExpectOnlyMessage(kMsgText, text, kLoadFunc, 442, kLevelError);
         EXPECT_FALSE(converter.HasIcuConverter());
         EXPECT_EQ(Seams().loadLibraryCalls, round) << "a failed load is tried again";
@@ -120,7 +120,7 @@ TEST_F(TranscodeIcuLoadTest, EachMissingEntryPointIsReportedAndLeavesTheTableEmp
                       "TqwiUcConverter::UcConverterInitDynam",
                       library, name);
         {
-            TqwiUcConverter converter;
+            TqwiUcConverter converter(TestContext().icuPath);
             ExpectOnlyMessage(kMsgText, text, kSetupFunc, 410, kLevelError);
             EXPECT_FALSE(converter.HasIcuConverter());
             converter.ToUc("x", 1);
@@ -131,14 +131,14 @@ TEST_F(TranscodeIcuLoadTest, EachMissingEntryPointIsReportedAndLeavesTheTableEmp
     }
     Seams().procAddressMissing.clear();
     Log().clear();
-    TqwiUcConverter converter;
+    TqwiUcConverter converter(TestContext().icuPath);
     EXPECT_TRUE(converter.HasIcuConverter()) << "the next constructor tries again";
     EXPECT_TRUE(Log().empty());
 }
 
 TEST_F(TranscodeIcuLoadTest, PlainPathNeitherLoadsNorOpens) {
     Globals().converterSwitch = false;
-    TqwiUcConverter converter;
+    TqwiUcConverter converter(TestContext().icuPath);
     EXPECT_EQ(Seams().loadLibraryCalls, 0);
     EXPECT_FALSE(IcuTableLoaded());
     EXPECT_FALSE(converter.HasIcuConverter());
@@ -167,7 +167,7 @@ TEST_F(TranscodeIcuOpenTest, GivesBothCallbacksTheIndexOfTheConverterName) {
         SCOPED_TRACE(c.name != nullptr ? c.name : "(no name)");
         FakeIcu().name = c.name;
         {
-            TqwiUcConverter converter;
+            TqwiUcConverter converter(TestContext().icuPath);
             EXPECT_TRUE(converter.HasIcuConverter());
             EXPECT_EQ(FakeIcu().toAction, &ToUnicodeSubstitutionCallback);
             EXPECT_EQ(FakeIcu().fromAction, &FromUnicodeSubstitutionCallback);
@@ -229,7 +229,7 @@ TEST_F(TranscodeIcuOpenTest, EachFailureOfOpeningIsIssuedWithTheFirstFailingFunc
         c.arrange(FakeIcu());
         Log().clear();
         {
-            TqwiUcConverter converter;
+            TqwiUcConverter converter(TestContext().icuPath);
             ExpectOnlyMessage(kMsgText, c.text, kConstructFunc, 253, kLevelError);
             EXPECT_EQ(converter.HasIcuConverter(), c.keepsConverter);
             converter.ToUc("ab", 2);
@@ -242,7 +242,7 @@ TEST_F(TranscodeIcuOpenTest, EachFailureOfOpeningIsIssuedWithTheFirstFailingFunc
 TEST_F(TranscodeIcuOpenTest, RoomIsReckonedFromTheCharacterSizesWithOneUnitForTheZero) {
     FakeIcu().minCharSize = 2;
     FakeIcu().maxCharSize = 3;
-    TqwiUcConverter converter;
+    TqwiUcConverter converter(TestContext().icuPath);
     converter.ToUc("1234567", 7);
     EXPECT_EQ(FakeIcu().toUnicodeRoom, 7 / 2 + 1 - 1);
     EXPECT_EQ(FakeIcu().flushSeen, 1);
@@ -255,7 +255,7 @@ TEST_F(TranscodeIcuOpenTest, RoomIsReckonedFromTheCharacterSizesWithOneUnitForTh
 }
 
 TEST_F(TranscodeIcuOpenTest, FailedConversionIsIssuedAndLeavesItsSideEmpty) {
-    TqwiUcConverter converter;
+    TqwiUcConverter converter(TestContext().icuPath);
     converter.ToUc("keep", 4);
     const char16_t *oldWide = converter.GetUc();
     FakeIcu().toUnicodeError = 15;
@@ -286,7 +286,7 @@ TEST_F(TranscodeIcuOpenTest, FailedConversionIsIssuedAndLeavesItsSideEmpty) {
 }
 
 TEST_F(TranscodeIcuOpenTest, GetMbIssuesTheFailureOfItsOwnConversion) {
-    TqwiUcConverter converter;
+    TqwiUcConverter converter(TestContext().icuPath);
     converter.ToUc("abc", 3);
     FakeIcu().fromUnicodeError = 10;
     EXPECT_STREQ(converter.GetMb(), "");
@@ -300,7 +300,7 @@ TEST_F(TranscodeIcuOpenTest, GetMbIssuesTheFailureOfItsOwnConversion) {
 TEST_F(TranscodeTest, IcuConverterThatCannotBeOpenedIsIssuedWithIcusErrorName) {
     Globals().converterSwitch = true;
     SetConverterNameForTests("ibm-943_P14A-2000");
-    TqwiUcConverter converter;
+    TqwiUcConverter converter(TestContext().icuPath);
     ExpectOnlyMessage(kMsgText,
                       "ucnv_open failed (4=U_FILE_ACCESS_ERROR) in TqwiUcConverter::ConstructUcConverter",
                       kConstructFunc, 253, kLevelError);

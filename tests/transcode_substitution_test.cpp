@@ -137,7 +137,7 @@ class TranscodeIcuPathTest : public TranscodeTest {
         Globals().converterSwitch = true;
     }
     static std::u16string ToUc(const std::string &bytes) {
-        TqwiUcConverter converter;
+        TqwiUcConverter converter(TestContext().icuPath);
         EXPECT_TRUE(converter.HasIcuConverter());
         converter.ToUc(bytes.data(), static_cast<uint32_t>(bytes.size()));
         EXPECT_TRUE(converter.UcValid());
@@ -145,7 +145,7 @@ class TranscodeIcuPathTest : public TranscodeTest {
         return std::u16string(units, converter.UcLength());
     }
     static std::string ToMb(const std::u16string &units) {
-        TqwiUcConverter converter;
+        TqwiUcConverter converter(TestContext().icuPath);
         EXPECT_TRUE(converter.HasIcuConverter());
         converter.ToMb(units.data(), static_cast<uint32_t>(units.size()));
         EXPECT_TRUE(converter.MbValid());
@@ -188,7 +188,7 @@ TEST_F(TranscodeIcuPathTest, UsAsciiConverterUsesItsOwnRules) {
 }
 
 TEST_F(TranscodeIcuPathTest, NoMemoryOnTheIcuPathIsToldApartWithoutMessage) {
-    TqwiUcConverter converter;
+    TqwiUcConverter converter(TestContext().icuPath);
     ASSERT_TRUE(converter.HasIcuConverter());
     Seams().failAllocationAt = 1;
     converter.ToUc("abc", 3);

@@ -34,7 +34,7 @@ class XmlDocumentHandler : public LoadSaveTest {};
 TEST_F(XmlDocumentHandler, WithoutALocatorMessagesCarryNoPosition) {
     OstakFileInMem &file = Make(0, "/x/rules.xml");
     file.SetLoadResult(OSTAK_OK);
-    AedDocumentHandler handler(&file, false);
+    AedDocumentHandler handler(&file, false, TestContext());
     Attributes none(Attributes::List{});
     handler.startElement(u"AED", none);
     Attributes appl(Attributes::List{{u"Name", u"A"}});
@@ -71,7 +71,7 @@ TEST_F(XmlDocumentHandler, WithoutALocatorMessagesCarryNoPosition) {
 TEST_F(XmlDocumentHandler, TextCutShortByTheEndOfTheParseIsKept) {
     OstakFileInMem &file = Make(0, "/x/rules.xml");
     file.SetLoadResult(OSTAK_OK);
-    AedDocumentHandler handler(&file, false);
+    AedDocumentHandler handler(&file, false, TestContext());
     Attributes none(Attributes::List{});
     handler.startElement(u"AED", none);
     handler.startElement(u"Application", none);
@@ -88,7 +88,7 @@ TEST_F(XmlDocumentHandler, TextCutShortByTheEndOfTheParseIsKept) {
 TEST_F(XmlDocumentHandler, RefusedCharactersWithoutALocatorAreNamedOnceAndLeftOut) {
     OstakFileInMem &file = Make(0, "/x/rules.xml");
     file.SetLoadResult(OSTAK_OK);
-    AedDocumentHandler handler(&file, false);
+    AedDocumentHandler handler(&file, false, TestContext());
     Attributes none(Attributes::List{});
     handler.startElement(u"AED", none);
     Attributes appl(Attributes::List{{u"Name", u"A"}});
@@ -126,7 +126,7 @@ TEST_F(XmlDocumentHandler, RefusedCharactersWithoutALocatorAreNamedOnceAndLeftOu
 TEST_F(XmlDocumentHandler, ARootOtherThanAedLeavesTheWholeDocumentOut) {
     OstakFileInMem &file = Make(0, "/x/rules.xml");
     file.SetLoadResult(OSTAK_OK);
-    AedDocumentHandler handler(&file, false);
+    AedDocumentHandler handler(&file, false, TestContext());
     Attributes appl(Attributes::List{{u"Name", u"A"}});
     handler.startElement(u"Application", appl);
     handler.startElement(u"Rule", appl);
@@ -145,7 +145,7 @@ TEST_F(XmlDocumentHandler, ARootOtherThanAedLeavesTheWholeDocumentOut) {
     // A root whose name is refused: that one message, and nothing is taken.
     OstakFileInMem &other = Make(0, "/x/other.xml");
     other.SetLoadResult(OSTAK_OK);
-    AedDocumentHandler second(&other, false);
+    AedDocumentHandler second(&other, false, TestContext());
     Log().clear();
     second.startElement(u"AED\u20AC", appl);
     second.startElement(u"Application", appl);
