@@ -24,27 +24,6 @@ using namespace ostak_fuzz;
 
 constexpr const char *kConverters[] = {nullptr, "US-ASCII", "ISO-8859-1", "UTF-8", "Shift_JIS"};
 
-uint32_t NoMerge(int32_t, int32_t, int32_t, void *, void *, void *, void *, const char *) {
-    return 0;
-}
-int32_t NoConf(int32_t) {
-    return 0;
-}
-
-void InitOnce() {
-    static bool done = false;
-    if (done) {
-        return;
-    }
-    const char *root = OSTAK_SOURCE_DIR;
-    const std::string &dir = WorkDir();
-    const int32_t rc =
-        xfeOstakGlobalInit(0, CountingLog, NoMerge, NoConf, root, static_cast<uint32_t>(std::strlen(root)),
-                           dir.c_str(), static_cast<uint32_t>(dir.size()), "script.xml", 10, 1);
-    Check(rc == 0, "initialisation");
-    Check(ostak::OstakContext::FromGlobals().icuPath, "the converter switch puts the ICU path in force");
-    done = true;
-}
 
 void RunOne(const uint8_t *data, size_t size) {
     const std::string input = WorkDir() + "/input.xml";
@@ -65,7 +44,8 @@ void RunOne(const uint8_t *data, size_t size) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    InitOnce();
+    InitLibraryOnce(nullptr, true);
+    Check(ostak::OstakContext::FromGlobals().icuPath, "the converter switch puts the ICU path in force");
     const int64_t liveBefore = ostak::LiveAllocations();
     ostak::SetConverterNameForTests(size > 0 ? kConverters[data[0] % 5] : nullptr);
     RunOne(data, size);

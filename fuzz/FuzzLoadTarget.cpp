@@ -17,31 +17,11 @@ namespace {
 using ostak::OstakFileInMem;
 using namespace ostak_fuzz;
 
-uint32_t NoMerge(int32_t, int32_t, int32_t, void *, void *, void *, void *, const char *) {
-    return 0;
-}
-int32_t NoConf(int32_t) {
-    return 0;
-}
-
-void InitOnce() {
-    static bool done = false;
-    if (done) {
-        return;
-    }
-    const char *root = OSTAK_SOURCE_DIR;
-    const std::string &dir = WorkDir();
-    const int32_t rc =
-        xfeOstakGlobalInit(0, CountingLog, NoMerge, NoConf, root, static_cast<uint32_t>(std::strlen(root)),
-                           dir.c_str(), static_cast<uint32_t>(dir.size()), "script.xml", 10, 0);
-    Check(rc == 0, "initialisation");
-    done = true;
-}
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    InitOnce();
+    InitLibraryOnce(nullptr, false);
     const int64_t liveBefore = ostak::LiveAllocations();
     const std::string input = WorkDir() + "/input.xml";
     const std::string saved = WorkDir() + "/saved.xml";

@@ -104,23 +104,6 @@ uint32_t ScriptedMerge(int32_t event, int32_t sourceKind, int32_t targetKind, vo
     return MergeAnswerFrom(event, g_round.answers);
 }
 
-int32_t NoConf(int32_t) {
-    return 0;
-}
-
-void InitOnce() {
-    static bool done = false;
-    if (done) {
-        return;
-    }
-    const char *root = OSTAK_SOURCE_DIR;
-    const std::string &dir = WorkDir();
-    const int32_t rc = xfeOstakGlobalInit(0, CountingLog, ScriptedMerge, NoConf, root,
-                                          static_cast<uint32_t>(std::strlen(root)), dir.c_str(),
-                                          static_cast<uint32_t>(dir.size()), "script.xml", 10, 0);
-    Check(rc == 0, "initialisation");
-    done = true;
-}
 
 std::unique_ptr<OstakFileInMem> LoadPart(int32_t kind, const std::string &path, const std::string &bytes) {
     Check(WriteFile(path, bytes), "writing an input file");
@@ -304,7 +287,7 @@ void RunOne(const std::vector<std::string> &parts) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    InitOnce();
+    InitLibraryOnce(ScriptedMerge, false);
     const int64_t liveBefore = ostak::LiveAllocations();
     RunOne(Split(data, size, kPartSeparator));
     Check(ostak::LiveAllocations() == liveBefore, "no library allocation left behind");

@@ -3,6 +3,7 @@
 #include "include/ostak.h"
 
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -136,6 +137,34 @@ int LoggedProblems() {
 
 void ResetLoggedProblems() {
     g_problems = 0;
+}
+
+namespace {
+
+uint32_t CancelEveryQuestion(int32_t, int32_t, int32_t, void *, void *, void *, void *, const char *) {
+    return 0;
+}
+
+int32_t AnswerNo(int32_t) {
+    return 0;
+}
+
+} // namespace
+
+void InitLibraryOnce(uint32_t (*merge)(int32_t, int32_t, int32_t, void *, void *, void *, void *, const char *),
+                     bool converterSwitch) {
+    static bool done = false;
+    if (done) {
+        return;
+    }
+    const char *root = OSTAK_SOURCE_DIR;
+    const std::string &dir = WorkDir();
+    const int32_t rc = xfeOstakGlobalInit(0, CountingLog, merge != nullptr ? merge : CancelEveryQuestion, AnswerNo,
+                                          root, static_cast<uint32_t>(std::strlen(root)), dir.c_str(),
+                                          static_cast<uint32_t>(dir.size()), "script.xml", 10,
+                                          converterSwitch ? 1 : 0);
+    Check(rc == 0, "initialisation");
+    done = true;
 }
 
 } // namespace ostak_fuzz

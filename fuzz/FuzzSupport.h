@@ -10,6 +10,12 @@
 
 namespace ostak_fuzz {
 
+// Initialises the library once per process in full mode over the source
+// tree's dat/, with the counting log, `merge` as the merge callback (null: one
+// that answers cancel) and a configuration callback that answers no.
+void InitLibraryOnce(uint32_t (*merge)(int32_t, int32_t, int32_t, void *, void *, void *, void *, const char *),
+                     bool converterSwitch);
+
 // Aborts with the oracle's complaint unless `condition` holds.
 void Check(bool condition, const char *what);
 
