@@ -1,22 +1,17 @@
 // The rule-file object and the exports that create, inspect and destroy it.
 #include "3-model/OstakFileInMem.h"
 #include "7-interface/OstakHandles.h"
-#include "tests/model_support.h"
+#include "tests/support/Fixtures.h"
 
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
 
 using namespace ostak;
 using namespace ostak_test;
-using namespace model_test;
 
 namespace {
-
-struct DeleteFile {
-    void operator()(OstakFileInMem *file) const { delete file; }
-};
-using FilePtr = std::unique_ptr<OstakFileInMem, DeleteFile>;
 
 class FileInMem : public InitialisedTest {
   protected:
@@ -221,7 +216,7 @@ TEST_F(FileInMem, DestroyWorksAfterTermination) {
     EXPECT_EQ(file_, nullptr);
 }
 
-class FileInMemNotInitialised : public NotInitialisedTest {};
+class FileInMemNotInitialised : public CatalogueTest {};
 
 TEST_F(FileInMemNotInitialised, CreateAndGetRefuseWith38) {
     OstakFileInMemHandle *file = reinterpret_cast<OstakFileInMemHandle *>(this);

@@ -1,7 +1,7 @@
 // Global initialisation and termination through the exports: arguments,
 // composed paths, the host name, the script file's status, every failure
 // with its one message, and the clean-up.
-#include "tests/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include "2-core/OstakGlobalInit.h"
 

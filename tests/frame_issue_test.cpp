@@ -1,6 +1,6 @@
 // Issuing messages: by result code, through the catalogue and its fallback,
 // the issue-once flag, the file status check and the export firewall.
-#include "tests/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include "2-core/ExportFrame.h"
 #include "2-core/MsgIssue.h"
@@ -17,20 +17,7 @@ using namespace ostak_test;
 
 namespace {
 
-class FrameIssueTest : public OstakTest {
-  protected:
-    void SetUp() override {
-        OstakTest::SetUp();
-        resource_ = SourceRoot() + "/dat/Ostak_res";
-        ASSERT_EQ(AddResourceFile(resource_.c_str()), 0);
-        Globals().logCallback = RecordLog;
-    }
-    void TearDown() override {
-        RemoveResourceFile(resource_.c_str());
-        OstakTest::TearDown();
-    }
-    std::string resource_;
-};
+class FrameIssueTest : public CatalogueTest {};
 
 TEST_F(FrameIssueTest, EachCodeIssuesItsCatalogueNumber) {
     struct Case {

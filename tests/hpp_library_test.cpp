@@ -1,6 +1,6 @@
 // The C++ layer's initialisation guard, its error type and the log callback:
 // used the way a caller uses them.
-#include "tests/hpp_support.h"
+#include "tests/support/HppSupport.h"
 
 #include <stdexcept>
 

@@ -1,6 +1,6 @@
 // The C++ layer's lock: RuleFile::lock and unlock, and the FileLock guard.
-#include "tests/hpp_support.h"
-#include "tests/lock_support.h"
+#include "tests/support/HppSupport.h"
+#include "tests/support/LockHolder.h"
 
 #include <chrono>
 #include <filesystem>
@@ -14,7 +14,7 @@ class HppLock : public HppTest {};
 
 TEST_F(HppLock, TheGuardHoldsTheLockForItsScopeAndThrowsWhenAnotherProcessHoldsIt) {
     ostak::Library library(FullOptions());
-    const std::string lockFile = lock_test::LockFileOf(dir_.path(), "rules.xml");
+    const std::string lockFile = ostak_test::LockFileOf(dir_.path(), "rules.xml");
     ostak::RuleFile file(ostak::FileKind::Plain, dir_.File("rules.xml"));
     Fill(file, {{"Alpha", {{"r"}}}});
     {
@@ -25,7 +25,7 @@ TEST_F(HppLock, TheGuardHoldsTheLockForItsScopeAndThrowsWhenAnotherProcessHoldsI
     EXPECT_FALSE(std::filesystem::exists(lockFile));
     EXPECT_TRUE(heard_.empty());
 
-    lock_test::HeldByAnotherProcess holder(lockFile);
+    ostak_test::HeldByAnotherProcess holder(lockFile);
     ASSERT_TRUE(holder.locked());
     try {
         ostak::FileLock guard(file, 30ms);

@@ -1,21 +1,12 @@
 // The C++ layer's marking, applying with a std::function merge callback, and
 // the configuration callback of loading a script's rule file.
-#include "tests/hpp_support.h"
+#include "tests/support/HppSupport.h"
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 using namespace hpp_test;
 
 namespace {
-
-std::string ReadAll(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 class HppMerge : public HppTest {};
 
@@ -114,8 +105,8 @@ class HppScriptLoad : public HppTest {
         dir_.Write("script.xml", Doc(5, true, "old"));
     }
     static std::string Doc(int version, bool saved, const std::string &text) {
-        return ReadAll(ostak_test::SourceRoot() + "/dat/OstakDtd.xml") + "<AED TqVersion=\"7.6\" " +
-               "FileVersionInstallation=\"" + std::to_string(version) + "\"" +
+        return ostak_test::ReadFile(ostak_test::SourceRoot() + "/dat/OstakDtd.xml") +
+               "<AED TqVersion=\"7.6\" " + "FileVersionInstallation=\"" + std::to_string(version) + "\"" +
                (saved ? " Saved=\"true\"" : "") +
                ">\r\n\t<Application Name=\"Mail\" Enabled=\"true\" StampTime=\"5\" StampHost=\"h\">\r\n" +
                "\t\t<Rule Name=\"R1\" FailIfNotFound=\"false\" MatchCase=\"true\" UseText=\"true\" " +
@@ -137,12 +128,12 @@ class HppScriptLoad : public HppTest {
 
 TEST_F(HppScriptLoad, ConfirmFalseLeavesTheScriptsFileAlone) {
     ostak::Library library(Options(false));
-    const std::string before = ReadAll(dir_.File("script.xml"));
+    const std::string before = ostak_test::ReadFile(dir_.File("script.xml"));
     ostak::RuleFile script(ostak::FileKind::Script, dir_.File("script.xml"));
     script.load();
     EXPECT_EQ(confirmAsked_, std::vector<int32_t>{0});
     EXPECT_EQ(Describe(script), "Mail:R1=old,;");
-    EXPECT_EQ(ReadAll(dir_.File("script.xml")), before);
+    EXPECT_EQ(ostak_test::ReadFile(dir_.File("script.xml")), before);
 }
 
 TEST_F(HppScriptLoad, ConfirmTrueMergesWithTheMergeCallbackAndSaves) {
@@ -153,7 +144,7 @@ TEST_F(HppScriptLoad, ConfirmTrueMergesWithTheMergeCallbackAndSaves) {
     EXPECT_EQ(questions_, std::vector<ostak::MergeEvent>{ostak::MergeEvent::RuleConflict});
     EXPECT_EQ(Describe(script), "Mail:R1=new,;");
     EXPECT_TRUE(script.saved());
-    const std::string written = ReadAll(dir_.File("script.xml"));
+    const std::string written = ostak_test::ReadFile(dir_.File("script.xml"));
     EXPECT_NE(written.find("FileVersionInstallation=\"6\" Saved=\"true\""), std::string::npos);
 }
 

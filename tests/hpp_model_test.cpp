@@ -1,6 +1,6 @@
 // The C++ layer's rule files, lists, applications and rules: ownership,
 // ranges, typed getters and setters, finalising, copies and failures.
-#include "tests/hpp_support.h"
+#include "tests/support/HppSupport.h"
 
 #include <filesystem>
 #include <type_traits>

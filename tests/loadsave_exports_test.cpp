@@ -1,12 +1,11 @@
 // The load and save exports: their argument checks, what each mode and file
 // kind makes of a missing or empty file, and one message per failure.
-#include "tests/loadsave_support.h"
+#include "tests/support/Fixtures.h"
 
 #include <filesystem>
 
 using namespace ostak;
 using namespace ostak_test;
-using namespace loadsave_test;
 
 namespace {
 
@@ -30,27 +29,24 @@ class LoadSaveExports : public OstakTest {
 
     OstakFileInMem &Object(OstakFileInMemHandle *handle) { return *FromHandle(handle); }
 
-    // Asserts that the call's log holds exactly one message, that of `number`
-    // as issuing by result code sends it.
-    void ExpectOnlyCodeMessage(int32_t number) {
-        ASSERT_EQ(Log().size(), 1u);
-        EXPECT_EQ(Log()[0].number, number);
-        EXPECT_EQ(Log()[0].func, "xfeOstakIssueMsgByRc");
-        EXPECT_EQ(Log()[0].line, kLineIssueByRcCatalogue);
-        EXPECT_EQ(Log()[0].level, kLevelError);
-    }
-
     TempDir dir_;
     std::vector<OstakFileInMemHandle *> handles_;
 };
 
 TEST_F(LoadSaveExports, BeforeInitialisationBothRefuseWith38) {
     Globals().logCallback = RecordLog; // a callback left registered, the catalogue gone
+    const auto expectFallbackOnce = [] {
+        ASSERT_EQ(Log().size(), 1u);
+        EXPECT_EQ(Log()[0].number, kMsgNotInitialised);
+        EXPECT_EQ(Log()[0].func, "xfeOstakIssueMsgByRc");
+        EXPECT_EQ(Log()[0].line, kLineIssueByRcCatalogue);
+        EXPECT_EQ(Log()[0].level, kLevelError);
+    };
     EXPECT_EQ(xfeOstakLoad(nullptr), OSTAK_E_NOT_INITIALISED);
-    ExpectOnlyCodeMessage(-32551);
+    expectFallbackOnce();
     Log().clear();
     EXPECT_EQ(xfeOstakSave(nullptr, 0, nullptr, 0), OSTAK_E_NOT_INITIALISED);
-    ExpectOnlyCodeMessage(-32551);
+    expectFallbackOnce();
 }
 
 TEST_F(LoadSaveExports, InvalidArgumentsGive3) {
@@ -71,7 +67,7 @@ TEST_F(LoadSaveExports, InvalidArgumentsGive3) {
     EXPECT_FALSE(FileExists(dir_.File("rules.xml")));
     Log().clear();
     EXPECT_EQ(xfeOstakSave(file, 0, nullptr, 5), OSTAK_E_INVALID_ARGUMENT);
-    ExpectOnlyCodeMessage(-32594);
+    ExpectIssuedOnce(-32594);
     Log().clear();
     EXPECT_EQ(xfeOstakSave(file, 0, nullptr, 0), OSTAK_OK)
         << "a null path of length 0 means the object's own";
@@ -103,7 +99,7 @@ TEST_F(LoadSaveExports, AMissingOrEmptyFileMeansWhatItsKindSays) {
         if (c.message == 0) {
             EXPECT_TRUE(Log().empty());
         } else {
-            ExpectOnlyCodeMessage(c.message);
+            ExpectIssuedOnce(c.message);
         }
     }
 }
@@ -192,7 +188,7 @@ TEST_F(LoadSaveExports, AThrowPastTheParserIsCaughtInTheLoad) {
 TEST_F(LoadSaveExports, SaveWritesWithTheSavedFlagAndTheLowByteOfMarkedOnly) {
     ASSERT_EQ(InitOver(SourceRoot(), dir_.path(), false, false), 0);
     OstakFileInMemHandle *file = Create(1, dir_.File("rules.xml"));
-    Fill(Object(file), FileSnap{"", 0, false, {ApplSnap{"a", 1, "h", 1, {}}}});
+    Fill(Object(file), FileSpec{"", 0, false, {ApplSpec{"a", {}, 0, 1, "h", 1}}});
     Object(file).Applications().FirstAppl()->SetDiffMark(0);
     EXPECT_EQ(xfeOstakSave(file, 0x100, nullptr, 0), OSTAK_OK);
     uint8_t saved = 0;

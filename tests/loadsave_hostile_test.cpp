@@ -1,6 +1,6 @@
 // Loading documents that come from a hostile source: entity expansion bombs,
 // external entities naming local files, external subsets on the network.
-#include "tests/loadsave_support.h"
+#include "tests/support/Fixtures.h"
 
 #include <arpa/inet.h>
 #include <atomic>
@@ -14,7 +14,6 @@
 
 using namespace ostak;
 using namespace ostak_test;
-using namespace loadsave_test;
 
 namespace {
 

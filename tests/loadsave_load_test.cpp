@@ -1,6 +1,6 @@
 // Loading rule files: the document handler's rules for every element,
 // attribute and piece of text, the parser's reports, and the load result.
-#include "tests/loadsave_support.h"
+#include "tests/support/Fixtures.h"
 
 #include "4-transcode/TqwiUcConverter.h"
 #include "5-format/AedDocumentHandler.h"
@@ -12,42 +12,18 @@
 
 using namespace ostak;
 using namespace ostak_test;
-using namespace loadsave_test;
 
 namespace {
 
 constexpr const char *kHandlerSource = "5-format/AedDocumentHandler.cpp";
 
-class LoadSaveLoad : public LoadSaveTest {
-  protected:
-    // Loads a document made of the shipped head and `body`.
-    OstakFileInMem &Load(const std::string &body, int32_t expectedRc, bool dropDisabled = false) {
-        int32_t rc = -1;
-        OstakFileInMem &file = LoadText(Doc(body), dropDisabled, &rc);
-        EXPECT_EQ(rc, expectedRc) << body;
-        EXPECT_EQ(file.LoadResult(), expectedRc);
-        return file;
-    }
-
-    std::vector<std::string> ApplNames(const OstakFileInMem &file) {
-        std::vector<std::string> names;
-        for (const OstakElemAppl *a = file.Applications().FirstAppl(); a != nullptr; a = a->NextAppl()) {
-            names.push_back(a->Name());
-        }
-        return names;
-    }
-
-    const OstakElemRule *FirstRule(const OstakFileInMem &file) {
-        const OstakElemAppl *appl = file.Applications().FirstAppl();
-        return appl != nullptr ? appl->Rules()->FirstRule() : nullptr;
-    }
-};
+using LoadSaveLoad = LoadSaveTest;
 
 using Names = std::vector<std::string>;
 
 TEST_F(LoadSaveLoad, MissingAndEmptyFilesReturnTheirStatusWithoutParsing) {
     OstakFileInMem &missing = Make(0, dir_.File("absent.xml"));
-    AppendAppl(missing, ApplSnap{"kept", 1, "h", 5, {}});
+    AppendAppl(missing, ApplSpec{"kept", {}, 0, 1, "h", 5});
     EXPECT_EQ(missing.Load(false), OSTAK_E_FILE_MISSING);
     EXPECT_EQ(missing.LoadResult(), -1) << "nothing parsed";
     EXPECT_EQ(ApplNames(missing), Names{"kept"});
@@ -326,8 +302,8 @@ TEST_F(LoadSaveLoad, TheDiscardRuleTakesNameTimeAndHostTogether) {
 
 TEST_F(LoadSaveLoad, LoadingAddsToWhatTheListHolds) {
     OstakFileInMem &file = Make(0, dir_.Write("rules.xml", Doc("<AED><Application Name=\"b\"/></AED>")));
-    AppendAppl(file, ApplSnap{"a", 1, "h", 1, {}});
-    AppendAppl(file, ApplSnap{"c", 1, "h", 1, {}});
+    AppendAppl(file, ApplSpec{"a", {}, 0, 1, "h", 1});
+    AppendAppl(file, ApplSpec{"c", {}, 0, 1, "h", 1});
     EXPECT_EQ(file.Load(false), OSTAK_OK);
     EXPECT_EQ(ApplNames(file), (Names{"a", "b", "c"}));
 }

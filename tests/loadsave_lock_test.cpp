@@ -2,8 +2,8 @@
 // rule file, by the caller through the lock exports, shared within one
 // process, and what another process's hold, a stale lock file and a lock file
 // that cannot be made come to.
-#include "tests/lock_support.h"
-#include "tests/sync_support.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/LockHolder.h"
 
 #include "6-merge/OstakScriptFileSync.h"
 #include "1-platform/OstakFileLock.h"
@@ -17,18 +17,11 @@
 #include <unistd.h>
 
 using namespace ostak;
-using namespace merge_test;
-using namespace sync_test;
-using lock_test::HeldByAnotherProcess;
-using lock_test::LockFileOf;
+using namespace ostak_test;
+using ostak_test::HeldByAnotherProcess;
+using ostak_test::LockFileOf;
 
 namespace {
-
-RuleSpec R(const char *name, const char *text = "text") {
-    RuleSpec desc{name};
-    desc.text = text;
-    return desc;
-}
 
 const std::vector<ApplSpec> kInstallAppls = {{"Editor", {R("Rule_1", "open")}, 0, 1, "inst", 500},
                                              {"Mail", {R("Rule_1", "send")}, 0, 1, "inst", 500}};
@@ -54,17 +47,9 @@ class LoadSaveLock : public SyncTest {
 
     std::string ScriptLock() const { return LockFileOf(scripts_.path(), "script.xml"); }
 
-    std::set<std::string> ScriptFolder() const {
-        std::set<std::string> names;
-        for (const auto &entry : std::filesystem::directory_iterator(scripts_.path())) {
-            names.insert(entry.path().filename().string());
-        }
-        return names;
-    }
-
     // Asserts that the log holds one message beyond the trace lines: -32548 from `func`.
     void ExpectLockedMessage(const char *func, const std::string &path, pid_t holder, uint32_t waited) {
-        const std::vector<ostak_test::LogRecord> messages = Messages();
+        const std::vector<ostak_test::LogRecord> messages = MessagesBeyondTrace();
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].number, kMsgLocked);
         EXPECT_EQ(messages[0].func, func);
@@ -83,10 +68,10 @@ TEST_F(LoadSaveLock, TheExportsCheckInitialisationAndTheirArgument) {
     EXPECT_EQ(xfeOstakFileInMemUnlock(nullptr), OSTAK_E_NOT_INITIALISED);
     Init();
     EXPECT_EQ(xfeOstakFileInMemLock(nullptr, 0), OSTAK_E_INVALID_ARGUMENT);
-    ExpectOnlyCodeMessage(-32594);
+    ExpectIssuedOnce(-32594);
     ostak_test::Log().clear();
     EXPECT_EQ(xfeOstakFileInMemUnlock(nullptr), OSTAK_E_INVALID_ARGUMENT);
-    ExpectOnlyCodeMessage(-32594);
+    ExpectIssuedOnce(-32594);
 }
 
 // The caller's lock counts once per object; the library's own save and load
@@ -102,26 +87,26 @@ TEST_F(LoadSaveLock, ACallersLockIsTakenAgainAtOnceByTheLibrarysOwnSaveAndLoad) 
     EXPECT_EQ(OstakFileLock::ProcessHolders(ScriptPath().c_str()), 1u);
 
     EXPECT_EQ(xfeOstakLoad(script), 0) << "takes the installation file over and saves";
-    EXPECT_TRUE(Exists(ScriptPath()));
+    EXPECT_TRUE(FileExists(ScriptPath()));
     EXPECT_EQ(xfeOstakSave(script, 0, nullptr, 0), 0);
     const std::string link = scripts_.File("link.xml");
     ASSERT_EQ(symlink("script.xml", link.c_str()), 0);
     OstakFileInMemHandle *linked = Create(0, link);
     ASSERT_EQ(xfeOstakFileInMemLock(linked, 0), 0);
     EXPECT_EQ(OstakFileLock::ProcessHolders(ScriptPath().c_str()), 2u) << "one lock for both names";
-    EXPECT_TRUE(Messages().empty());
-    EXPECT_EQ(ScriptFolder(), (std::set<std::string>{"script.xml", "link.xml", ".script.xml.lock"}));
+    EXPECT_TRUE(MessagesBeyondTrace().empty());
+    EXPECT_EQ(scripts_.Entries(), (std::set<std::string>{"script.xml", "link.xml", ".script.xml.lock"}));
 
     EXPECT_EQ(xfeOstakFileInMemUnlock(linked), 0);
     EXPECT_EQ(xfeOstakFileInMemUnlock(script), 0);
     EXPECT_EQ(xfeOstakFileInMemUnlock(script), 0) << "holding none";
     EXPECT_EQ(OstakFileLock::ProcessHolders(ScriptPath().c_str()), 0u);
-    EXPECT_EQ(ScriptFolder(), (std::set<std::string>{"script.xml", "link.xml"}));
+    EXPECT_EQ(scripts_.Entries(), (std::set<std::string>{"script.xml", "link.xml"}));
 
     ASSERT_EQ(xfeOstakFileInMemLock(script, 0), 0);
     ASSERT_EQ(xfeOstakFileInMemDestroy(&handles_[0]), 0);
     EXPECT_EQ(OstakFileLock::ProcessHolders(ScriptPath().c_str()), 0u) << "destroying lets the lock go";
-    EXPECT_FALSE(Exists(ScriptLock()));
+    EXPECT_FALSE(FileExists(ScriptLock()));
 }
 
 // While another process holds the lock, saves, the load of a script's rule
@@ -158,7 +143,7 @@ TEST_F(LoadSaveLock, AnotherProcesssLockStopsSavesAndScriptLoads) {
         SCOPED_TRACE(c.what);
         OstakFileInMemHandle *file = Create(c.kind, ScriptPath());
         if (c.filled) {
-            loadsave_test::AppendAppl(*FromHandle(file), loadsave_test::ApplSnap{"New", 1, "h", 1, {}});
+            AppendAppl(*FromHandle(file), ApplSpec{"New", {}, 0, 1, "h", 1});
         }
         ostak_test::Log().clear();
         const auto start = std::chrono::steady_clock::now();
@@ -170,7 +155,7 @@ TEST_F(LoadSaveLock, AnotherProcesssLockStopsSavesAndScriptLoads) {
             EXPECT_GE(waited, std::chrono::milliseconds(c.waited));
             EXPECT_EQ(FromHandle(file)->Applications().Empty(), !c.filled) << "nothing read";
         } else {
-            EXPECT_TRUE(Messages().empty());
+            EXPECT_TRUE(MessagesBeyondTrace().empty());
             EXPECT_FALSE(FromHandle(file)->Applications().Empty());
         }
     }
@@ -178,7 +163,7 @@ TEST_F(LoadSaveLock, AnotherProcesssLockStopsSavesAndScriptLoads) {
     OstakFileInMemHandle *script = Create(1, ScriptPath());
     EXPECT_EQ(xfeOstakLoad(script), 0);
     EXPECT_NE(ReadFile(ScriptPath()), scriptDoc) << "taken over now";
-    EXPECT_EQ(ScriptFolder(), std::set<std::string>{"script.xml"});
+    EXPECT_EQ(scripts_.Entries(), std::set<std::string>{"script.xml"});
 }
 
 // The load of a script's rule file holds the lock from before the parse to
@@ -200,7 +185,7 @@ TEST_F(LoadSaveLock, AScriptsFileStaysLockedFromTheParseToTheLastSave) {
     EXPECT_EQ(holdersWhenAsked, 1u);
     EXPECT_NE(ReadFile(ScriptPath()).find("Saved=\"true\""), std::string::npos) << "merged and saved";
     EXPECT_EQ(OstakFileLock::ProcessHolders(ScriptPath().c_str()), 0u);
-    EXPECT_EQ(ScriptFolder(), std::set<std::string>{"script.xml"});
+    EXPECT_EQ(scripts_.Entries(), std::set<std::string>{"script.xml"});
 }
 
 // A folder that cannot be written needs no lock: the load goes on. Any other
@@ -225,22 +210,22 @@ TEST_F(LoadSaveLock, WhereTheLockFileCannotBeMadeOnlyAnUnwritableFolderGoesOnWit
         EXPECT_EQ(xfeOstakFileInMemLock(script, 0), c.notNeeded ? OSTAK_OK : OSTAK_E_WRITE);
         EXPECT_FALSE(FromHandle(script)->LockHeld());
         if (c.notNeeded) {
-            EXPECT_TRUE(Messages().empty());
+            EXPECT_TRUE(MessagesBeyondTrace().empty());
         } else {
-            ExpectOnlyInnerMessage(kMsgText, "xfeOstakFileInMemLock", kLevelError, "3-model/OstakFileInMem.cpp",
-                                   "kMsgText");
-            EXPECT_EQ(Messages()[0].text, failure);
+            ExpectOnlyMessageAt(kMsgText, "xfeOstakFileInMemLock", kLevelError, "3-model/OstakFileInMem.cpp",
+                                "kMsgText");
+            EXPECT_EQ(MessagesBeyondTrace()[0].text, failure);
         }
 
         ostak_test::Log().clear();
         EXPECT_EQ(xfeOstakLoad(script), c.notNeeded ? OSTAK_OK : OSTAK_E_TAKEOVER_SAVE);
-        EXPECT_EQ(Exists(ScriptPath()), c.notNeeded);
+        EXPECT_EQ(FileExists(ScriptPath()), c.notNeeded);
         if (c.notNeeded) {
-            EXPECT_TRUE(Messages().empty());
+            EXPECT_TRUE(MessagesBeyondTrace().empty());
         } else {
-            ExpectOnlyInnerMessage(kMsgText, "OstakFileInMem::Save", kLevelError, "3-model/OstakFileInMem.cpp",
-                                   "kMsgText");
-            EXPECT_EQ(Messages()[0].text, failure);
+            ExpectOnlyMessageAt(kMsgText, "OstakFileInMem::Save", kLevelError, "3-model/OstakFileInMem.cpp",
+                                "kMsgText");
+            EXPECT_EQ(MessagesBeyondTrace()[0].text, failure);
         }
     }
 }
@@ -253,13 +238,13 @@ TEST_F(LoadSaveLock, AStaleLockFileIsTakenAndRemovedAndAnythingElseThereStopsThe
     WriteScript(DocXml(kScriptAppls, 0));
     const std::string path = ScriptPath();
     OstakFileInMemHandle *file = Create(0, path);
-    loadsave_test::AppendAppl(*FromHandle(file), loadsave_test::ApplSnap{"New", 1, "h", 1, {}});
+    AppendAppl(*FromHandle(file), ApplSpec{"New", {}, 0, 1, "h", 1});
 
     std::filesystem::create_directory(ScriptLock());
     ostak_test::Log().clear();
     EXPECT_EQ(xfeOstakSave(file, 0, nullptr, 0), OSTAK_E_WRITE);
-    ExpectOnlyInnerMessage(kMsgText, "OstakFileInMem::Save", kLevelError, "3-model/OstakFileInMem.cpp",
-                           "kMsgText");
+    ExpectOnlyMessageAt(kMsgText, "OstakFileInMem::Save", kLevelError, "3-model/OstakFileInMem.cpp",
+                        "kMsgText");
     EXPECT_EQ(ReadFile(path), DocXml(kScriptAppls, 0));
     EXPECT_TRUE(std::filesystem::is_directory(ScriptLock()));
     std::filesystem::remove(ScriptLock());
@@ -267,9 +252,9 @@ TEST_F(LoadSaveLock, AStaleLockFileIsTakenAndRemovedAndAnythingElseThereStopsThe
     scripts_.Write(".script.xml.lock", "999999\n");
     ostak_test::Log().clear();
     EXPECT_EQ(xfeOstakSave(file, 0, nullptr, 0), OSTAK_OK);
-    EXPECT_TRUE(Messages().empty());
+    EXPECT_TRUE(MessagesBeyondTrace().empty());
     EXPECT_NE(ReadFile(path).find("Name=\"New\""), std::string::npos);
-    EXPECT_EQ(ScriptFolder(), std::set<std::string>{"script.xml"});
+    EXPECT_EQ(scripts_.Entries(), std::set<std::string>{"script.xml"});
 }
 
 // Adds one application per round to the file at `path`, each round a whole
@@ -336,7 +321,7 @@ TEST_F(LoadSaveLock, ProcessesChangingOneFileInTurnLoseNoChange) {
         names.insert(appl->Name());
     }
     EXPECT_EQ(names, expected);
-    EXPECT_EQ(ScriptFolder(), std::set<std::string>{"shared.xml"});
+    EXPECT_EQ(scripts_.Entries(), std::set<std::string>{"shared.xml"});
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // the process's 8-bit text has no place for, characters a rule file cannot
 // carry, and documents whose root is not AED. Each refusal gives result 23
 // and one message, and what is refused stays out of the model.
-#include "tests/loadsave_support.h"
+#include "tests/support/Fixtures.h"
 
 #include "5-format/AedErrorHandler.h"
 
@@ -10,7 +10,6 @@
 
 using namespace ostak;
 using namespace ostak_test;
-using namespace loadsave_test;
 
 namespace {
 

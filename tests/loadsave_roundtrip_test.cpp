@@ -1,6 +1,6 @@
 // Saving random models and loading them back gives the same model, on the
 // plain path (ISO-8859-1 body) and on the ICU path (UTF-8 body).
-#include "tests/loadsave_support.h"
+#include "tests/support/Fixtures.h"
 
 #include "3-model/OstakElem.h"
 #include "4-transcode/TqwiUcConverter.h"
@@ -10,7 +10,6 @@
 
 using namespace ostak;
 using namespace ostak_test;
-using namespace loadsave_test;
 
 namespace {
 
@@ -57,8 +56,8 @@ class Generator {
         return text;
     }
 
-    RuleSnap Rule(const std::string &name) {
-        RuleSnap rule;
+    RuleSpec Rule(const std::string &name) {
+        RuleSpec rule;
         rule.name = name;
         rule.text = Text();
         rule.prefix = Below(2) == 0 ? "" : Text();
@@ -71,13 +70,13 @@ class Generator {
         return rule;
     }
 
-    FileSnap File() {
-        FileSnap file;
+    FileSpec File() {
+        FileSpec file;
         file.version = "7.6";
         file.saved = true;
         file.installationVersion = Below(3) == 0 ? 0 : static_cast<int32_t>(random_());
         for (const std::string &applName : Names(Below(7))) {
-            ApplSnap appl;
+            ApplSpec appl;
             appl.name = applName;
             appl.enabled = Below(2);
             appl.host = Text();
@@ -110,25 +109,27 @@ class LoadSaveRoundTrip : public LoadSaveTest, public ::testing::WithParamInterf
         LoadSaveTest::TearDown();
     }
 
-    // Saves `model` and loads it into a new object; expects both to succeed quietly.
-    FileSnap SaveAndLoad(const FileSnap &model, int round) {
+    // Fills an object with `model`, saves it and loads it into a new object;
+    // expects both to succeed quietly and the loaded object to equal the filled one.
+    void ExpectRoundTrip(const FileSpec &model, int round) {
+        SCOPED_TRACE("round " + std::to_string(round));
         const std::string path = dir_.File("round" + std::to_string(round) + ".xml");
         OstakFileInMem &saved = Make(OstakFileInMem::kKindScript, path);
         Fill(saved, model);
+        const FileSnap filled = Snap(saved);
         EXPECT_EQ(saved.Save(false, nullptr, 0, true), OSTAK_OK);
         OstakFileInMem &loaded = Make(OstakFileInMem::kKindScript, path);
         EXPECT_EQ(loaded.Load(false), OSTAK_OK) << ReadFile(path);
         EXPECT_TRUE(MessagesBeyondTrace().empty());
         Log().clear();
-        return Snap(loaded);
+        EXPECT_EQ(Snap(loaded), filled);
     }
 };
 
 TEST_P(LoadSaveRoundTrip, RandomModelsComeBackEqual) {
     Generator generator(GetParam() ? 20240601u : 19991231u);
     for (int round = 0; round < 40; ++round) {
-        const FileSnap model = generator.File();
-        EXPECT_EQ(SaveAndLoad(model, round), model) << "round " << round;
+        ExpectRoundTrip(generator.File(), round);
         files_.clear();
     }
 }
@@ -138,16 +139,16 @@ TEST_P(LoadSaveRoundTrip, EveryNameCharacterAndEveryHighByteComesBack) {
     for (int byte = 0x80; byte <= 0xFF; ++byte) {
         highBytes += static_cast<char>(byte);
     }
-    FileSnap model;
+    FileSpec model;
     model.version = "7.6";
     model.saved = true;
     model.installationVersion = -1;
-    model.appls.push_back(ApplSnap{"", 1, " " + highBytes + " ", INT32_MIN, {TextRule("", " & < > \" ' ")}});
-    RuleSnap rule = TextRule(kNameCharacters, " " + highBytes + " ");
+    model.appls.push_back(ApplSpec{"", {R("", " & < > \" ' ")}, 0, 1, " " + highBytes + " ", INT32_MIN});
+    RuleSpec rule = R(kNameCharacters, " " + highBytes + " ");
     rule.prefix = highBytes;
     rule.suffix = "  ";
-    model.appls.push_back(ApplSnap{kNameCharacters, 0, "&amp;", INT32_MAX, {rule}});
-    EXPECT_EQ(SaveAndLoad(model, 0), model);
+    model.appls.push_back(ApplSpec{kNameCharacters, {rule}, 0, 0, "&amp;", INT32_MAX});
+    ExpectRoundTrip(model, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(LoadSave, LoadSaveRoundTrip, ::testing::Values(false, true),

@@ -1,6 +1,6 @@
 // Saving never harms what is not a rule file, and a save that is killed
 // leaves the former file and nothing else: no temporary for long.
-#include "tests/loadsave_support.h"
+#include "tests/support/Fixtures.h"
 
 #include <csignal>
 #include <cstring>
@@ -14,7 +14,6 @@
 
 using namespace ostak;
 using namespace ostak_test;
-using namespace loadsave_test;
 
 namespace {
 
@@ -22,22 +21,14 @@ constexpr const char *kSaveSource = "5-format/OstakFileInMemSave.cpp";
 
 class LoadSaveSafety : public LoadSaveTest {
   protected:
-    std::set<std::string> Entries() const {
-        std::set<std::string> names;
-        for (const auto &entry : std::filesystem::directory_iterator(dir_.path())) {
-            names.insert(entry.path().filename().string());
-        }
-        return names;
-    }
-
     // A rule file object holding two applications.
     OstakFileInMem &TwoApplications(int32_t kind, const std::string &path) {
         OstakFileInMem &file = Make(kind, path);
-        Fill(file, FileSnap{"",
+        Fill(file, FileSpec{"",
                             3,
                             false,
-                            {ApplSnap{"Alpha", 1, "h", 1, {TextRule("r1", "one")}},
-                             ApplSnap{"Beta", 1, "h", 2, {TextRule("r2", "two")}}}});
+                            {ApplSpec{"Alpha", {R("r1", "one")}, 0, 1, "h", 1},
+                             ApplSpec{"Beta", {R("r2", "two")}, 0, 1, "h", 2}}});
         return file;
     }
 };
@@ -95,7 +86,7 @@ TEST_F(LoadSaveSafety, OnlyARegularFileIsWrittenOrRemoved) {
             }
             OstakFileInMem &file = removal ? Make(OstakFileInMem::kKindPlain, target)
                                            : TwoApplications(OstakFileInMem::kKindScript, target);
-            const std::set<std::string> before = Entries();
+            const std::set<std::string> before = dir_.Entries();
             Log().clear();
             EXPECT_EQ(file.Save(false, nullptr, 0, true), removal ? OSTAK_E_REMOVE_FILE : OSTAK_E_WRITE);
 
@@ -111,7 +102,7 @@ TEST_F(LoadSaveSafety, OnlyARegularFileIsWrittenOrRemoved) {
             if (c.throughLink) {
                 EXPECT_EQ(TypeOf(target), static_cast<mode_t>(S_IFLNK));
             }
-            EXPECT_EQ(Entries(), before) << "no temporary, no lock file left";
+            EXPECT_EQ(dir_.Entries(), before) << "no temporary, no lock file left";
             EXPECT_FALSE(file.Saved());
             std::filesystem::remove_all(thing);
             std::filesystem::remove(target);
@@ -148,7 +139,7 @@ TEST_F(LoadSaveSafety, ASaveKilledHalfwayLeavesTheFormerFileAndTheNextSaveSweeps
         std::set<std::string> expected = {"rules.xml", ".rules.xml.lock", living};
         const std::string leftover = ".ostak-" + std::to_string(child) + "-";
         std::string leftName;
-        for (const std::string &name : Entries()) {
+        for (const std::string &name : dir_.Entries()) {
             if (name.rfind(leftover, 0) == 0) {
                 leftName = name;
                 EXPECT_NE(ReadFile(dir_.File(name)).find("Name=\"Alpha\""), std::string::npos)
@@ -159,13 +150,13 @@ TEST_F(LoadSaveSafety, ASaveKilledHalfwayLeavesTheFormerFileAndTheNextSaveSweeps
         if (!unnamed) {
             expected.insert(leftName);
         }
-        EXPECT_EQ(Entries(), expected);
+        EXPECT_EQ(dir_.Entries(), expected);
 
         Seams().lockWaitMilliseconds = 0; // the dead process's lock file is free to take
         Log().clear();
         ASSERT_EQ(file.Save(false, nullptr, 0, true), OSTAK_OK);
         EXPECT_TRUE(Log().empty());
-        EXPECT_EQ(Entries(), (std::set<std::string>{"rules.xml", living}));
+        EXPECT_EQ(dir_.Entries(), (std::set<std::string>{"rules.xml", living}));
         EXPECT_NE(ReadFile(path).find("Name=\"Beta\""), std::string::npos);
         std::filesystem::remove(dir_.File(living));
         ResetSeams();

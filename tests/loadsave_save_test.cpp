@@ -1,7 +1,7 @@
 // Saving rule files: the exact layout of the body, the head and its encoding
 // label, removal of an emptied file, and every failure of the saver, none of
 // which may cost the former file its content.
-#include "tests/loadsave_support.h"
+#include "tests/support/Fixtures.h"
 
 #include "4-transcode/TqwiUcConverter.h"
 
@@ -14,26 +14,26 @@
 
 using namespace ostak;
 using namespace ostak_test;
-using namespace loadsave_test;
 
 namespace {
 
 constexpr const char *kSaveSource = "5-format/OstakFileInMemSave.cpp";
 
 // The model of the layout test, in list order.
-FileSnap LayoutModel() {
-    FileSnap model;
+FileSpec LayoutModel() {
+    FileSpec model;
     model.installationVersion = 6;
-    model.appls.push_back(ApplSnap{"Alpha",
+    model.appls.push_back(ApplSpec{"Alpha",
+                                   {RuleSpec{"r1", "", "pre", "suf", 1, 0, 0, 0, 1},
+                                    RuleSpec{"r2", " a & b < c > d \" e ' ", "", "", 0, 1, 1, 1, 0},
+                                    RuleSpec{"r3", "", "", "", 1, 0, 1, 1, 0}},
+                                   0,
                                    1,
                                    "h&<\"'>",
-                                   1234,
-                                   {RuleSnap{"r1", "", "pre", "suf", 1, 0, 0, 0, 1},
-                                    RuleSnap{"r2", " a & b < c > d \" e ' ", "", "", 0, 1, 1, 1, 0},
-                                    RuleSnap{"r3", "", "", "", 1, 0, 1, 1, 0}}});
-    model.appls.push_back(ApplSnap{"Beta", 0, "", 0, {}});
+                                   1234});
+    model.appls.push_back(ApplSpec{"Beta", {}, 0, 0, "", 0});
     model.appls.push_back(
-        ApplSnap{"Gamma", 2, "x", -2, {RuleSnap{"r", "\xE9\x80\xFF", "", "", 1, 0, 1, 1, 0}}});
+        ApplSpec{"Gamma", {RuleSpec{"r", "\xE9\x80\xFF", "", "", 1, 0, 1, 1, 0}}, 0, 2, "x", -2});
     return model;
 }
 
@@ -74,18 +74,6 @@ class LoadSaveSave : public LoadSaveTest {
         return file;
     }
 
-    // Names in the folder other than the ones given.
-    std::vector<std::string> OtherEntries(const std::vector<std::string> &known) {
-        std::vector<std::string> others;
-        for (const auto &entry : std::filesystem::directory_iterator(dir_.path())) {
-            const std::string name = entry.path().filename().string();
-            if (std::find(known.begin(), known.end(), name) == known.end()) {
-                others.push_back(name);
-            }
-        }
-        return others;
-    }
-
     // Restarts the library with the converter switch on, ICU converting
     // through ISO-8859-1 (so that every byte has a character).
     void UseIcuPath() {
@@ -114,7 +102,7 @@ TEST_F(LoadSaveSave, TheBodyIsWrittenInTheExactLayout) {
     EXPECT_EQ(ReadFile(dir_.File("script.xml")), Head() + kLayoutBody);
     EXPECT_TRUE(file.Saved());
     EXPECT_TRUE(Log().empty());
-    EXPECT_EQ(OtherEntries({"script.xml"}), std::vector<std::string>{}) << "no new file left behind";
+    EXPECT_EQ(dir_.Entries(), std::set<std::string>{"script.xml"}) << "no new file left behind";
 }
 
 TEST_F(LoadSaveSave, SavedIsWrittenOnlyForAScriptFileOnRequest) {
@@ -141,7 +129,7 @@ TEST_F(LoadSaveSave, AnEmptyScriptFileIsTwoLinesWithoutAZeroVersion) {
 TEST_F(LoadSaveSave, TypeAndLevelOutOfRangeAreWrittenAsStdAndErrorWithAWarning) {
     OstakFileInMem &file = Make(OstakFileInMem::kKindScript, dir_.File("script.xml"));
     Fill(file,
-         FileSnap{"", 0, false, {ApplSnap{"A", 0, "h", 1, {RuleSnap{"r", "t", "", "", 7, 5, 1, 1, 0}}}}});
+         FileSpec{"", 0, false, {ApplSpec{"A", {RuleSpec{"r", "t", "", "", 7, 5, 1, 1, 0}}, 0, 0, "h", 1}}});
     EXPECT_EQ(file.Save(false, nullptr, 0, false), OSTAK_OK);
     EXPECT_EQ(ReadFile(dir_.File("script.xml")),
               Head() + "<AED TqVersion=\"7.6\">\r\n"
@@ -162,11 +150,11 @@ TEST_F(LoadSaveSave, TypeAndLevelOutOfRangeAreWrittenAsStdAndErrorWithAWarning) 
 
 TEST_F(LoadSaveSave, MarkedOnlyWritesTheApplicationsMarkedOne) {
     OstakFileInMem &file = Make(OstakFileInMem::kKindScript, dir_.File("script.xml"));
-    Fill(file, FileSnap{"",
+    Fill(file, FileSpec{"",
                         0,
                         false,
-                        {ApplSnap{"a", 1, "h", 1, {TextRule("r", "t")}}, ApplSnap{"b", 1, "h", 1, {}},
-                         ApplSnap{"c", 1, "h", 1, {}}}});
+                        {ApplSpec{"a", {R("r", "t")}, 0, 1, "h", 1}, ApplSpec{"b", {}, 0, 1, "h", 1},
+                         ApplSpec{"c", {}, 0, 1, "h", 1}}});
     file.Applications().FindAppl("a")->SetDiffMark(0);
     file.Applications().FindAppl("b")->SetDiffMark(1);
     file.Applications().FindAppl("c")->SetDiffMark(1003);
@@ -275,7 +263,7 @@ TEST_F(LoadSaveSave, AFailureWhileFinishingTheFileKeepsTheFormerContent) {
         EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_E_WRITE) << c.step;
         ResetSeams();
         EXPECT_EQ(ReadFile(path), "former content") << c.step;
-        EXPECT_EQ(OtherEntries({"script.xml"}), std::vector<std::string>{}) << c.step << ": new file removed";
+        EXPECT_EQ(dir_.Entries(), std::set<std::string>{"script.xml"}) << c.step << ": new file removed";
         EXPECT_TRUE(file.Saved()) << c.step << ": both files were open";
         const LogRecord *message =
             ExpectMessage(kMsgText, "OstakFileInMem::Save", kLevelError, kSaveSource, "IssueFailureText");
@@ -289,7 +277,7 @@ TEST_F(LoadSaveSave, AFailureWhileFinishingTheFileKeepsTheFormerContent) {
 TEST_F(LoadSaveSave, AValueAnXmlDocumentCannotCarryFailsTheSave) {
     const std::string path = dir_.Write("script.xml", "former content");
     OstakFileInMem &file = Make(OstakFileInMem::kKindScript, path);
-    Fill(file, FileSnap{"", 0, false, {ApplSnap{"A", 0, "h", 1, {TextRule("r", "bell\x07")}}}});
+    Fill(file, FileSpec{"", 0, false, {ApplSpec{"A", {R("r", "bell\x07")}, 0, 0, "h", 1}}});
     EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_E_WRITE);
     EXPECT_EQ(ReadFile(path), "former content");
     const LogRecord *message =
@@ -298,7 +286,7 @@ TEST_F(LoadSaveSave, AValueAnXmlDocumentCannotCarryFailsTheSave) {
     EXPECT_NE(message->text.find("\"Text\" of application \"A\" holds the character U+0007"),
               std::string::npos)
         << message->text;
-    EXPECT_EQ(OtherEntries({"script.xml"}), std::vector<std::string>{});
+    EXPECT_EQ(dir_.Entries(), std::set<std::string>{"script.xml"});
 }
 
 TEST_F(LoadSaveSave, RunningOutOfMemoryWhileConvertingGives7AndKeepsTheFile) {
@@ -347,7 +335,7 @@ TEST_F(LoadSaveSave, WithoutTheXmlLibraryNothingIsWritten) {
     ASSERT_FALSE(Globals().xmlLibraryStarted);
     const std::string path = dir_.Write("rules.xml", "former content");
     OstakFileInMem &file = Make(0, path);
-    Fill(file, FileSnap{"", 0, false, {ApplSnap{"A", 0, "", 0, {}}}});
+    Fill(file, FileSpec{"", 0, false, {ApplSpec{"A", {}, 0, 0, "", 0}}});
     Log().clear();
     EXPECT_EQ(file.Save(false, nullptr, 0, true), OSTAK_E_WRITE);
     EXPECT_EQ(ReadFile(path), "former content");

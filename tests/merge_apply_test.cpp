@@ -1,12 +1,12 @@
 // Applying differences through the export: the direction table, the decision
 // table, stamps and Enabled by direction, the replace flag, the merge callback
 // as the export calls it, and each failure with its one message.
-#include "tests/merge_support.h"
+#include "tests/support/Fixtures.h"
 
 #include "6-merge/OstakMergeTypes.h"
 
 using namespace ostak;
-using namespace merge_test;
+using namespace ostak_test;
 
 namespace {
 
@@ -38,7 +38,7 @@ int32_t KindOfDirectionTarget(int32_t direction) {
     return kinds[direction];
 }
 
-const ApplSnap &Find(const FileSnap &file, const std::string &name) {
+const ApplSnap &Find(const ListSnap &file, const std::string &name) {
     for (const ApplSnap &appl : file) {
         if (appl.name == name) {
             return appl;
@@ -54,8 +54,8 @@ TEST_F(MergeApply, OnlyTheFivePairsOfTheDirectionTableAreAccepted) {
         for (int32_t targetKind = 0; targetKind < 4; ++targetKind) {
             FilePtr source = MakeFile(sourceKind, {{"New", {{"r"}}, OstakDiffApply}});
             FilePtr target = MakeFile(targetKind, {{"Old", {{"r"}}, 0, 1}});
-            const FileSnap sourceBefore = Snapshot(*source);
-            const FileSnap targetBefore = Snapshot(*target);
+            const ListSnap sourceBefore = Snap(source->Applications());
+            const ListSnap targetBefore = Snap(target->Applications());
             ostak_test::Log().clear();
             const int32_t direction = MergeDirection(sourceKind, targetKind);
             const bool accepted = (sourceKind == 0 && targetKind == 1) ||
@@ -71,12 +71,12 @@ TEST_F(MergeApply, OnlyTheFivePairsOfTheDirectionTableAreAccepted) {
             Seams().failAllocationAt = 0;
             if (accepted) {
                 EXPECT_EQ(rc, 0) << sourceKind << " into " << targetKind;
-                EXPECT_EQ(ApplNames(Snapshot(*target)), (std::vector<std::string>{"New", "Old"}));
+                EXPECT_EQ(ApplNames(Snap(target->Applications())), (std::vector<std::string>{"New", "Old"}));
             } else {
                 EXPECT_EQ(rc, OSTAK_E_INVALID_ARGUMENT) << sourceKind << " into " << targetKind;
-                ExpectCodeMessageOnce(-32594);
-                EXPECT_EQ(Snapshot(*source), sourceBefore);
-                EXPECT_EQ(Snapshot(*target), targetBefore);
+                ExpectIssuedOnce(-32594);
+                EXPECT_EQ(Snap(source->Applications()), sourceBefore);
+                EXPECT_EQ(Snap(target->Applications()), targetBefore);
                 EXPECT_EQ(LiveAllocations(), live);
             }
         }
@@ -91,10 +91,10 @@ TEST_F(MergeApply, OnlyTheFivePairsOfTheDirectionTableAreAccepted) {
 TEST_F(MergeApply, NullHandles) {
     FilePtr file = MakeFile(0, {});
     EXPECT_EQ(xfeOstakHandleDifferencesInTargetBySourceMark(nullptr, H(file), 0), OSTAK_E_INVALID_ARGUMENT);
-    ExpectCodeMessageOnce(-32594);
+    ExpectIssuedOnce(-32594);
     ostak_test::Log().clear();
     EXPECT_EQ(xfeOstakHandleDifferencesInTargetBySourceMark(H(file), nullptr, 1), OSTAK_E_INVALID_ARGUMENT);
-    ExpectCodeMessageOnce(-32594);
+    ExpectIssuedOnce(-32594);
 }
 
 TEST_F(MergeApply, ANewApplicationByDirection) {
@@ -120,10 +120,10 @@ TEST_F(MergeApply, ANewApplicationByDirection) {
                          {{"Mid", {{"r1"}, {"r2"}}, OstakDiffApply, sourceEnabled, "srchost", 77}});
             FilePtr target = MakeFile(KindOfDirectionTarget(c.direction),
                                       {{"Alpha", {}, 0, 0, "t", 1}, {"Zulu", {}, 0, 1, "t", 2}});
-            FileSnap expectedSource = Snapshot(*source);
+            ListSnap expectedSource = Snap(source->Applications());
             ASSERT_EQ(Apply(source, target), 0) << "direction " << c.direction;
-            const FileSnap sourceAfter = Snapshot(*source);
-            const FileSnap targetAfter = Snapshot(*target);
+            const ListSnap sourceAfter = Snap(source->Applications());
+            const ListSnap targetAfter = Snap(target->Applications());
             EXPECT_EQ(ApplNames(targetAfter), (std::vector<std::string>{"Alpha", "Mid", "Zulu"}));
             const ApplSnap &copy = Find(targetAfter, "Mid");
             EXPECT_EQ(copy.enabled, c.enabled == kAsSource ? sourceEnabled : c.enabled);
@@ -154,7 +154,7 @@ TEST_F(MergeApply, DirectionZeroDisablesTargetApplicationsWithoutMarkedNamesake)
     FilePtr target =
         MakeFile(1, {{"Both", {{"r"}}, 0, 0}, {"Skipped", {{"r"}}, 0, 1}, {"TargetOnly", {}, 0, 1}});
     ASSERT_EQ(Apply(source, target), 0);
-    const FileSnap after = Snapshot(*target);
+    const ListSnap after = Snap(target->Applications());
     EXPECT_EQ(Find(after, "Both").enabled, 1) << "takes the source's Enabled";
     EXPECT_EQ(Find(after, "Skipped").enabled, 0);
     EXPECT_EQ(Find(after, "TargetOnly").enabled, 0);
@@ -165,11 +165,11 @@ TEST_F(MergeApply, UnmarkedApplicationsAreLeftAlone) {
         FilePtr source = MakeFile(KindOfDirectionSource(direction),
                                   {{"Both", {{"a"}}, OstakDiffSkip}, {"New", {{"r"}}, OstakDiffSkip}});
         FilePtr target = MakeFile(KindOfDirectionTarget(direction), {{"Both", {{"b"}}}});
-        const FileSnap sourceBefore = Snapshot(*source);
-        const FileSnap targetBefore = Snapshot(*target);
+        const ListSnap sourceBefore = Snap(source->Applications());
+        const ListSnap targetBefore = Snap(target->Applications());
         ASSERT_EQ(Apply(source, target), 0);
-        EXPECT_EQ(Snapshot(*source), sourceBefore);
-        EXPECT_EQ(Snapshot(*target), targetBefore);
+        EXPECT_EQ(Snap(source->Applications()), sourceBefore);
+        EXPECT_EQ(Snap(target->Applications()), targetBefore);
         EXPECT_TRUE(ScriptedMerge::Calls().empty());
     }
 }
@@ -180,12 +180,12 @@ TEST_F(MergeApply, EqualRulesByDirection) {
                                   {{"App", {{"a"}, {"b"}}, OstakDiffApply, 1, "srchost", 50}});
         FilePtr target =
             MakeFile(KindOfDirectionTarget(direction), {{"App", {{"a"}, {"b"}}, 0, 0, "tgthost", 60}});
-        FileSnap source0 = Snapshot(*source);
-        FileSnap target0 = Snapshot(*target);
+        ListSnap source0 = Snap(source->Applications());
+        ListSnap target0 = Snap(target->Applications());
         OstakElemRule *targetRule = Rule(Appl(*target, "App"), "a");
         ASSERT_EQ(Apply(source, target), 0);
-        const ApplSnap s = Snapshot(*source)[0];
-        const ApplSnap t = Snapshot(*target)[0];
+        const ApplSnap s = Snap(source->Applications())[0];
+        const ApplSnap t = Snap(target->Applications())[0];
         EXPECT_TRUE(ScriptedMerge::Calls().empty()) << "direction " << direction;
         EXPECT_EQ(s.rules, source0[0].rules);
         EXPECT_EQ(t.rules, target0[0].rules);
@@ -222,11 +222,11 @@ TEST_F(MergeApply, DirectionZeroWithEqualStampsReplacesWithoutAsking) {
     changed.text = "changed";
     FilePtr source = MakeFile(0, {{"App", {changed, {"c"}}, OstakDiffApply, 1, "h", 5}});
     FilePtr target = MakeFile(1, {{"App", {{"a"}, {"b"}}, 0, 0, "h", 5}});
-    const FileSnap source0 = Snapshot(*source);
+    const ListSnap source0 = Snap(source->Applications());
     ASSERT_EQ(Apply(source, target), 0);
     EXPECT_TRUE(ScriptedMerge::Calls().empty());
-    const ApplSnap s = Snapshot(*source)[0];
-    const ApplSnap t = Snapshot(*target)[0];
+    const ApplSnap s = Snap(source->Applications())[0];
+    const ApplSnap t = Snap(target->Applications())[0];
     EXPECT_EQ(s.rules, source0[0].rules) << "the source keeps its rules";
     EXPECT_EQ(t.rules, source0[0].rules) << "the target's become copies of them";
     ExpectStampedNow(s);
@@ -242,12 +242,12 @@ TEST_F(MergeApply, ReplaceFlagCopiesTheSourceRulesWithoutAnyCallback) {
                                   {{"App", {{"a"}, {"x"}}, OstakDiffApply, 1, "s", 1}, {"Same", {{"r"}}, 1}});
         FilePtr target = MakeFile(KindOfDirectionTarget(direction),
                                   {{"App", {{"b"}, {"x", "other"}}, 0, 1, "t", 2}, {"Same", {{"r"}}}});
-        const FileSnap source0 = Snapshot(*source);
+        const ListSnap source0 = Snap(source->Applications());
         // Any byte other than 0 sets the flag.
         ASSERT_EQ(Apply(source, target, direction % 2 == 0 ? 1 : 0x80), 0);
         EXPECT_TRUE(ScriptedMerge::Calls().empty()) << "direction " << direction;
-        EXPECT_EQ(Snapshot(*target)[0].rules, source0[0].rules) << "direction " << direction;
-        EXPECT_EQ(Snapshot(*source)[0].rules, source0[0].rules);
+        EXPECT_EQ(Snap(target->Applications())[0].rules, source0[0].rules) << "direction " << direction;
+        EXPECT_EQ(Snap(source->Applications())[0].rules, source0[0].rules);
     }
 }
 
@@ -263,12 +263,12 @@ TEST_F(MergeApply, OnlyARuleMergeNeedsTheMergeCallback) {
                                       {"Stamps", {{"a"}}, OstakDiffApply, 1, "h", 5}});
         FilePtr target = MakeFile(
             1, {{"Differs", {{"c"}}, 0, 1, "t", 6}, {"Equal", {{"r"}}}, {"Stamps", {{"x"}}, 0, 1, "h", 5}});
-        const FileSnap target0 = Snapshot(*target);
+        const ListSnap target0 = Snap(target->Applications());
         ostak_test::Log().clear();
         EXPECT_EQ(Apply(source, target, replace), 0) << "replace " << int(replace);
         EXPECT_TRUE(ostak_test::Log().empty());
-        const FileSnap s = Snapshot(*source);
-        const FileSnap t = Snapshot(*target);
+        const ListSnap s = Snap(source->Applications());
+        const ListSnap t = Snap(target->Applications());
         EXPECT_EQ(ApplNames(t), (std::vector<std::string>{"Differs", "Equal", "New", "Stamps"}));
         EXPECT_EQ(t[0].rules, replace != 0 ? s[0].rules : target0[0].rules);
         EXPECT_EQ(t[3].rules, s[3].rules);
@@ -304,8 +304,8 @@ TEST_F(MergeApply, MergedRulesBecomeTheRulesOfBothSides) {
     EXPECT_EQ(calls[1].applName, "App");
     EXPECT_EQ(calls[1].rule2Name, "c");
 
-    const ApplSnap sAfter = Snapshot(*source)[0];
-    const ApplSnap tAfter = Snapshot(*target)[0];
+    const ApplSnap sAfter = Snap(source->Applications())[0];
+    const ApplSnap tAfter = Snap(target->Applications())[0];
     EXPECT_EQ(RuleNames(sAfter), (std::vector<std::string>{"a", "b", "c", "c_1"}));
     EXPECT_EQ(sAfter.rules, tAfter.rules);
     EXPECT_EQ(Appl(*source, "App"), s) << "application handles stay valid";
@@ -322,8 +322,8 @@ TEST_F(MergeApply, StampsAfterAMergeByDirection) {
             MakeFile(KindOfDirectionSource(direction), {{"App", {{"a"}}, OstakDiffApply, 1, "s", 1}});
         FilePtr target = MakeFile(KindOfDirectionTarget(direction), {{"App", {{"b"}}, 0, 0, "t", 2}});
         ASSERT_EQ(Apply(source, target), 0);
-        const ApplSnap s = Snapshot(*source)[0];
-        const ApplSnap t = Snapshot(*target)[0];
+        const ApplSnap s = Snap(source->Applications())[0];
+        const ApplSnap t = Snap(target->Applications())[0];
         switch (direction) {
         case kDirectionPlainToScript:
             ExpectStampedNow(s);
@@ -357,8 +357,8 @@ TEST_F(MergeApply, StampsAfterAMergeByDirection) {
 TEST_F(MergeApply, MarkOutOfRangeIsRefusedWithItsOwnMessage) {
     FilePtr source = MakeFile(0, {{"A", {{"r"}}, OstakDiffApply}, {"B", {}, OstakDiffChanged}});
     FilePtr target = MakeFile(1, {{"Z", {}, 0, 1}});
-    const FileSnap source0 = Snapshot(*source);
-    const FileSnap target0 = Snapshot(*target);
+    const ListSnap source0 = Snap(source->Applications());
+    const ListSnap target0 = Snap(target->Applications());
     const int64_t live = LiveAllocations();
     EXPECT_EQ(Apply(source, target), OSTAK_E_INVALID_ARGUMENT);
     EXPECT_EQ(LiveAllocations(), live) << "backups and the copy of A are gone";
@@ -370,8 +370,8 @@ TEST_F(MergeApply, MarkOutOfRangeIsRefusedWithItsOwnMessage) {
     EXPECT_EQ(log[0].level, 6);
     EXPECT_NE(log[0].text.find("1004"), std::string::npos) << log[0].text;
     EXPECT_NE(log[0].text.find("\"B\""), std::string::npos) << log[0].text;
-    EXPECT_EQ(Snapshot(*source), source0) << "A's stamp is back";
-    EXPECT_EQ(Snapshot(*target), target0) << "A's copy is gone and Z enabled again";
+    EXPECT_EQ(Snap(source->Applications()), source0) << "A's stamp is back";
+    EXPECT_EQ(Snap(target->Applications()), target0) << "A's copy is gone and Z enabled again";
 }
 
 TEST_F(MergeApply, FailuresOfTheMergeWithTheirMessages) {
@@ -394,17 +394,17 @@ TEST_F(MergeApply, FailuresOfTheMergeWithTheirMessages) {
     for (const Case &c : cases) {
         FilePtr source = MakeFile(0, {{"A", {{"a1"}, {"a2"}}, OstakDiffApply}, {"B", {}, OstakDiffApply}});
         FilePtr target = MakeFile(1, {{"A", {{"x"}}, 0, 1, "t", 5}});
-        const FileSnap source0 = Snapshot(*source);
-        const FileSnap target0 = Snapshot(*target);
+        const ListSnap source0 = Snap(source->Applications());
+        const ListSnap target0 = Snap(target->Applications());
         ScriptedMerge::Reset(c.answer);
         Globals().mergeCallback = c.noCallback ? nullptr : ScriptedMerge::Callback;
         ostak_test::Log().clear();
         const int64_t live = LiveAllocations();
         EXPECT_EQ(Apply(source, target), c.rc) << c.what;
         EXPECT_EQ(LiveAllocations(), live) << c.what;
-        ExpectCodeMessageOnce(c.number);
-        EXPECT_EQ(Snapshot(*source), source0) << c.what;
-        EXPECT_EQ(Snapshot(*target), target0) << c.what;
+        ExpectIssuedOnce(c.number);
+        EXPECT_EQ(Snap(source->Applications()), source0) << c.what;
+        EXPECT_EQ(Snap(target->Applications()), target0) << c.what;
     }
 }
 
@@ -414,29 +414,29 @@ TEST_F(MergeApply, ANameTakenInTheMergedListFailsWithFive) {
     FilePtr target = MakeFile(1, {{"A", {{"x", "t"}}, 0, 1, "t", 5}});
     OstakElemAppl *appl = Appl(*source, "A");
     ASSERT_EQ(Rule(appl, "w")->SetName("x"), 0);
-    const FileSnap source0 = Snapshot(*source);
-    const FileSnap target0 = Snapshot(*target);
+    const ListSnap source0 = Snap(source->Applications());
+    const ListSnap target0 = Snap(target->Applications());
     const int64_t live = LiveAllocations();
     EXPECT_EQ(Apply(source, target), OSTAK_E_DUPLICATE_NAME);
     EXPECT_EQ(LiveAllocations(), live);
-    ExpectCodeMessageOnce(-32592);
-    EXPECT_EQ(Snapshot(*source), source0);
-    EXPECT_EQ(Snapshot(*target), target0);
+    ExpectIssuedOnce(-32592);
+    EXPECT_EQ(Snap(source->Applications()), source0);
+    EXPECT_EQ(Snap(target->Applications()), target0);
 }
 
 TEST_F(MergeApply, NoMemoryForTheBackups) {
     FilePtr source = MakeFile(0, {{"A", {{"r"}}, OstakDiffApply}});
     FilePtr target = MakeFile(1, {{"B", {}, 0, 1}});
-    const FileSnap source0 = Snapshot(*source);
-    const FileSnap target0 = Snapshot(*target);
+    const ListSnap source0 = Snap(source->Applications());
+    const ListSnap target0 = Snap(target->Applications());
     const int64_t live = LiveAllocations();
     Seams().failAllocationAt = 1;
     EXPECT_EQ(Apply(source, target), OSTAK_E_NO_MEMORY);
     Seams().failAllocationAt = 0;
     EXPECT_EQ(LiveAllocations(), live);
-    ExpectCodeMessageOnce(-32590);
-    EXPECT_EQ(Snapshot(*source), source0);
-    EXPECT_EQ(Snapshot(*target), target0);
+    ExpectIssuedOnce(-32590);
+    EXPECT_EQ(Snap(source->Applications()), source0);
+    EXPECT_EQ(Snap(target->Applications()), target0);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Marking differences: the four marks, the order of the tests, the stamp test
 // by kinds, the lookup by name, and the export's refusals.
-#include "tests/merge_support.h"
+#include "tests/support/Fixtures.h"
 
 #include "6-merge/OstakApplLookup.h"
 #include "6-merge/OstakMarkDifferences.h"
@@ -9,7 +9,7 @@
 #include <random>
 
 using namespace ostak;
-using namespace merge_test;
+using namespace ostak_test;
 
 namespace {
 
@@ -20,9 +20,9 @@ int32_t MarkOf(int32_t sourceKind, const ApplSpec &source, int32_t otherKind,
                const std::vector<ApplSpec> &other) {
     FilePtr from = MakeFile(sourceKind, {source});
     FilePtr against = MakeFile(otherKind, other);
-    const FileSnap otherBefore = Snapshot(*against);
+    const ListSnap otherBefore = Snap(against->Applications());
     EXPECT_EQ(xfeOstakMarkDifferencesInSource(H(from), H(against)), 0);
-    EXPECT_EQ(Snapshot(*against), otherBefore) << "the other file is only read";
+    EXPECT_EQ(Snap(against->Applications()), otherBefore) << "the other file is only read";
     return from->Applications().FirstAppl()->DiffMark();
 }
 
@@ -94,7 +94,7 @@ TEST_F(MergeMark, EveryApplicationIsMarkedAndOldMarksOverwritten) {
         MakeFile(0, {{"A", {{"r"}}, 1}, {"B", {{"r"}}, 1003}, {"C", {{"r"}}, 0}, {"D", {{"r"}}, 7}});
     FilePtr other =
         MakeFile(1, {{"B", {{"r"}}}, {"C", {{"x"}}, 0, 1, "oldhost", 1000}, {"D", {{"x"}}, 0, 1, "h", 1}});
-    FileSnap expected = Snapshot(*source);
+    ListSnap expected = Snap(source->Applications());
     expected[0].mark = OstakDiffAbsent;
     expected[1].mark = OstakDiffSameRules;
     expected[2].mark = OstakDiffSameStamp;
@@ -102,7 +102,7 @@ TEST_F(MergeMark, EveryApplicationIsMarkedAndOldMarksOverwritten) {
     const uint64_t attempts = AllocationAttempts();
     ASSERT_EQ(xfeOstakMarkDifferencesInSource(H(source), H(other)), 0);
     EXPECT_EQ(AllocationAttempts(), attempts) << "marking allocates nothing, so it cannot fail";
-    EXPECT_EQ(Snapshot(*source), expected) << "only the marks change";
+    EXPECT_EQ(Snap(source->Applications()), expected) << "only the marks change";
     EXPECT_TRUE(ostak_test::Log().empty());
 }
 
@@ -110,7 +110,7 @@ TEST_F(MergeMark, EmptySourceMarksNothing) {
     FilePtr source = MakeFile(0, {});
     FilePtr other = MakeFile(1, {{"A", {}}});
     EXPECT_EQ(xfeOstakMarkDifferencesInSource(H(source), H(other)), 0);
-    EXPECT_TRUE(Snapshot(*source).empty());
+    EXPECT_TRUE(Snap(source->Applications()).empty());
 }
 
 TEST_F(MergeMark, LookupFollowsFindByNameInAnUnsortedOther) {
@@ -126,13 +126,13 @@ TEST_F(MergeMark, LookupFollowsFindByNameInAnUnsortedOther) {
 
 TEST_F(MergeMark, Refusals) {
     FilePtr source = MakeFile(0, {{"A", {}, 1}});
-    const FileSnap before = Snapshot(*source);
+    const ListSnap before = Snap(source->Applications());
     EXPECT_EQ(xfeOstakMarkDifferencesInSource(nullptr, H(source)), OSTAK_E_INVALID_ARGUMENT);
-    ExpectCodeMessageOnce(-32594);
+    ExpectIssuedOnce(-32594);
     ostak_test::Log().clear();
     EXPECT_EQ(xfeOstakMarkDifferencesInSource(H(source), nullptr), OSTAK_E_INVALID_ARGUMENT);
-    ExpectCodeMessageOnce(-32594);
-    EXPECT_EQ(Snapshot(*source), before);
+    ExpectIssuedOnce(-32594);
+    EXPECT_EQ(Snap(source->Applications()), before);
 }
 
 TEST_F(MergeMark, RefusedBeforeInitialisation) {
@@ -144,12 +144,12 @@ TEST_F(MergeMark, RefusedBeforeInitialisation) {
     ASSERT_EQ(ostak::AddResourceFile(resource.c_str()), 0);
     ostak_test::Log().clear();
     EXPECT_EQ(xfeOstakMarkDifferencesInSource(H(source), H(other)), OSTAK_E_NOT_INITIALISED);
-    ExpectCodeMessageOnce(-32551);
+    ExpectIssuedOnce(-32551);
     EXPECT_EQ(Appl(*source, "A")->DiffMark(), 1);
     ostak_test::Log().clear();
     EXPECT_EQ(xfeOstakHandleDifferencesInTargetBySourceMark(H(source), H(other), 0), OSTAK_E_NOT_INITIALISED);
-    ExpectCodeMessageOnce(-32551);
-    EXPECT_TRUE(Snapshot(*other).empty());
+    ExpectIssuedOnce(-32551);
+    EXPECT_TRUE(Snap(other->Applications()).empty());
     ostak::RemoveResourceFile(resource.c_str());
 }
 

@@ -4,12 +4,12 @@
 // every N until the call succeeds. After each failure both files must hold
 // exactly what they held before (complete snapshots), one message must have
 // been issued, and nothing may be left allocated.
-#include "tests/merge_support.h"
+#include "tests/support/Fixtures.h"
 
 #include "6-merge/OstakMergeTypes.h"
 
 using namespace ostak;
-using namespace merge_test;
+using namespace ostak_test;
 
 namespace {
 
@@ -21,12 +21,6 @@ struct Scenario {
 
 std::ostream &operator<<(std::ostream &out, const Scenario &s) {
     return out << s.sourceKind << " into " << s.targetKind << (s.replace ? " replacing" : "");
-}
-
-RuleSpec R(const char *name, const char *text = "text") {
-    RuleSpec desc{name};
-    desc.text = text;
-    return desc;
 }
 
 // Every kind of step: a rule merge with events 4, 5 and 6 and a copy under a
@@ -55,7 +49,7 @@ FilePtr MakeTarget(int32_t kind) {
 }
 
 // A snapshot in which stamps of this host carry no time, so that runs a second apart compare equal.
-FileSnap WithoutNow(FileSnap snap) {
+ListSnap WithoutNow(ListSnap snap) {
     for (ApplSnap &appl : snap) {
         if (appl.host == kHost) {
             appl.time = 0;
@@ -68,7 +62,7 @@ class MergeRollback : public MergeExportTest, public ::testing::WithParamInterfa
   protected:
     // Runs the scenario with the current answers; checks the outcome of a failure.
     int32_t RunOnce(int32_t expectedFailure, int32_t expectedMessage, const std::string &what,
-                    FileSnap *sourceAfter = nullptr, FileSnap *targetAfter = nullptr,
+                    ListSnap *sourceAfter = nullptr, ListSnap *targetAfter = nullptr,
                     uint64_t failAllocation = 0) {
         const Scenario &s = GetParam();
         const int64_t liveBefore = LiveAllocations();
@@ -76,8 +70,8 @@ class MergeRollback : public MergeExportTest, public ::testing::WithParamInterfa
         {
             FilePtr source = MakeSource(s.sourceKind);
             FilePtr target = MakeTarget(s.targetKind);
-            const FileSnap source0 = Snapshot(*source);
-            const FileSnap target0 = Snapshot(*target);
+            const ListSnap source0 = Snap(source->Applications());
+            const ListSnap target0 = Snap(target->Applications());
             const int64_t liveFiles = LiveAllocations();
             ostak_test::Log().clear();
             Seams().failAllocationAt = failAllocation;
@@ -85,15 +79,15 @@ class MergeRollback : public MergeExportTest, public ::testing::WithParamInterfa
             Seams().failAllocationAt = 0;
             if (rc != 0) {
                 EXPECT_EQ(rc, expectedFailure) << what;
-                ExpectCodeMessageOnce(expectedMessage);
-                EXPECT_EQ(Snapshot(*source), source0) << what;
-                EXPECT_EQ(Snapshot(*target), target0) << what;
+                ExpectIssuedOnce(expectedMessage);
+                EXPECT_EQ(Snap(source->Applications()), source0) << what;
+                EXPECT_EQ(Snap(target->Applications()), target0) << what;
                 EXPECT_EQ(LiveAllocations(), liveFiles) << what << ": the call left memory behind";
             } else {
                 EXPECT_TRUE(ostak_test::Log().empty()) << what;
                 if (sourceAfter != nullptr) {
-                    *sourceAfter = WithoutNow(Snapshot(*source));
-                    *targetAfter = WithoutNow(Snapshot(*target));
+                    *sourceAfter = WithoutNow(Snap(source->Applications()));
+                    *targetAfter = WithoutNow(Snap(target->Applications()));
                 }
             }
         }
@@ -132,15 +126,15 @@ TEST_P(MergeRollback, AnswerOutOfRangeAtEveryDecisionPoint) {
 
 TEST_P(MergeRollback, FailTheNthAllocationUntilTheCallSucceeds) {
     ScriptedMerge::Reset(AnswerKeepAll);
-    FileSnap expectedSource;
-    FileSnap expectedTarget;
+    ListSnap expectedSource;
+    ListSnap expectedTarget;
     ASSERT_EQ(RunOnce(0, 0, "no failure", &expectedSource, &expectedTarget), 0);
     uint64_t n = 1;
     for (;; ++n) {
         ASSERT_LT(n, 2000u) << "the call never succeeded";
         ScriptedMerge::Reset(AnswerKeepAll);
-        FileSnap sourceAfter;
-        FileSnap targetAfter;
+        ListSnap sourceAfter;
+        ListSnap targetAfter;
         const std::string what = "allocation " + std::to_string(n) + " failing";
         const int32_t rc = RunOnce(OSTAK_E_NO_MEMORY, -32590, what, &sourceAfter, &targetAfter, n);
         if (rc == 0) {
@@ -164,7 +158,7 @@ class MergeRollbackScenario : public MergeExportTest {};
 TEST_F(MergeRollbackScenario, OutcomeInDirectionZero) {
     FilePtr source = MakeSource(0);
     FilePtr target = MakeTarget(1);
-    const FileSnap source0 = Snapshot(*source);
+    const ListSnap source0 = Snap(source->Applications());
     ScriptedMerge::Reset(AnswerKeepAll);
     ASSERT_EQ(xfeOstakHandleDifferencesInTargetBySourceMark(H(source), H(target), 0), 0);
     std::vector<std::pair<int32_t, std::string>> calls;
@@ -176,8 +170,8 @@ TEST_F(MergeRollbackScenario, OutcomeInDirectionZero) {
         {4, "Kappa/k2:"}, {5, "Kappa/k3:"}};
     EXPECT_EQ(calls, expectedCalls);
 
-    const FileSnap s = Snapshot(*source);
-    const FileSnap t = Snapshot(*target);
+    const ListSnap s = Snap(source->Applications());
+    const ListSnap t = Snap(target->Applications());
     auto texts = [](const ApplSnap &appl) {
         std::vector<std::string> out;
         for (const RuleSnap &r : appl.rules) {

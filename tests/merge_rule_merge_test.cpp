@@ -2,14 +2,16 @@
 // step, the events and their arguments, every answer to every event, the
 // directions that keep target rules without asking, the sorted places of
 // copies kept under a proposed name, and the failures.
-#include "tests/merge_support.h"
+#include "tests/support/Fixtures.h"
 
 #include "6-merge/OstakMergeTypes.h"
 #include "6-merge/OstakProposedName.h"
 #include "6-merge/OstakRuleMerge.h"
 
+#include <cstring>
+
 using namespace ostak;
-using namespace merge_test;
+using namespace ostak_test;
 
 namespace {
 
@@ -35,20 +37,20 @@ class MergeRuleMerge : public ostak_test::OstakTest {
                   ostak_merge_callback callback = ScriptedMerge::Callback) {
         source_.reset(MakeAppl(source));
         target_.reset(MakeAppl(target));
-        sourceBefore_ = SnapAppl(*source_);
-        targetBefore_ = SnapAppl(*target_);
+        sourceBefore_ = Snap(*source_);
+        targetBefore_ = Snap(*target_);
         const MergeContext context{0, 1, direction, callback, false};
         const int32_t rc = OstakRuleMerge(context, source_.get(), target_.get()).Run(merged_);
-        EXPECT_EQ(SnapAppl(*source_), sourceBefore_) << "the merge changes neither application";
-        EXPECT_EQ(SnapAppl(*target_), targetBefore_) << "the merge changes neither application";
-        ExpectLinksAgree(merged_);
+        EXPECT_EQ(Snap(*source_), sourceBefore_) << "the merge changes neither application";
+        EXPECT_EQ(Snap(*target_), targetBefore_) << "the merge changes neither application";
+        Names(merged_);
         return rc;
     }
 
     std::vector<RuleSnap> Merged() const {
         std::vector<RuleSnap> rules;
         for (const OstakElemRule *r = merged_.FirstRule(); r != nullptr; r = r->NextRule()) {
-            rules.push_back(SnapRule(*r));
+            rules.push_back(Snap(*r));
         }
         return rules;
     }
@@ -59,8 +61,8 @@ class MergeRuleMerge : public ostak_test::OstakTest {
         }
         return names;
     }
-    RuleSnap SourceRule(const char *name) const { return SnapRule(*Rule(source_.get(), name)); }
-    RuleSnap TargetRule(const char *name) const { return SnapRule(*Rule(target_.get(), name)); }
+    RuleSnap SourceRule(const char *name) const { return Snap(*Rule(source_.get(), name)); }
+    RuleSnap TargetRule(const char *name) const { return Snap(*Rule(target_.get(), name)); }
 
     ApplPtr source_;
     ApplPtr target_;
@@ -68,12 +70,6 @@ class MergeRuleMerge : public ostak_test::OstakTest {
     ApplSnap targetBefore_;
     OstakListRule merged_;
 };
-
-RuleSpec WithText(const char *name, const char *text) {
-    RuleSpec desc{name};
-    desc.text = text;
-    return desc;
-}
 
 // ---- proposed names ----
 
@@ -150,8 +146,8 @@ TEST_F(MergeProposedName, NoMemoryForTheBuffer) {
 // ---- the walk ----
 
 TEST_F(MergeRuleMerge, WalkInStepWithEveryArgument) {
-    const ApplSpec source{"App", {{"a"}, {"c"}, WithText("d", "src"), {"f"}}};
-    const ApplSpec target{"App", {{"b"}, {"c"}, WithText("d", "tgt"), {"e"}}};
+    const ApplSpec source{"App", {{"a"}, {"c"}, R("d", "src"), {"f"}}};
+    const ApplSpec target{"App", {{"b"}, {"c"}, R("d", "tgt"), {"e"}}};
     ScriptedMerge::Reset(AnswerKeepAll);
     // Every handle is compared with the object it must be, so the records are made here.
     ASSERT_EQ(Merge(source, target), 0);
@@ -203,8 +199,8 @@ TEST_F(MergeRuleMerge, WalkInStepWithEveryArgument) {
 TEST_F(MergeRuleMerge, EveryAnswerToEveryEvent) {
     const ApplSpec only4{"App", {{"r"}}};
     const ApplSpec none{"App", {}};
-    const ApplSpec src6{"App", {WithText("r", "src")}};
-    const ApplSpec tgt6{"App", {WithText("r", "tgt")}};
+    const ApplSpec src6{"App", {R("r", "src")}};
+    const ApplSpec tgt6{"App", {R("r", "tgt")}};
     struct Case {
         int32_t event;
         uint32_t answer;
@@ -277,7 +273,7 @@ TEST_F(MergeRuleMerge, TargetOnlyRulesStayWithoutAskingInDirectionsTwoAndThree) 
 TEST_F(MergeRuleMerge, CopyUnderAProposedNameTakesItsSortedPlace) {
     // Rule_10 sorts before Rule_9: the copy goes first, the target's version after it.
     ScriptedMerge::Reset(AnswerKeepAll);
-    ASSERT_EQ(Merge({"App", {WithText("Rule_9", "src")}}, {"App", {WithText("Rule_9", "tgt")}}), 0);
+    ASSERT_EQ(Merge({"App", {R("Rule_9", "src")}}, {"App", {R("Rule_9", "tgt")}}), 0);
     ASSERT_EQ(ScriptedMerge::Calls().size(), 1u);
     EXPECT_EQ(ScriptedMerge::Calls()[0].proposed, "Rule_10");
     EXPECT_EQ(MergedNames(), (std::vector<std::string>{"Rule_10", "Rule_9"}));
@@ -290,8 +286,8 @@ TEST_F(MergeRuleMerge, LaterRulesTakeTheirPlaceBeforeACopyThatSortsAfterThem) {
     // Ab_1 sorts after AbC (capitals before the underscore): AbC, reached
     // later, goes in before it; so do the target-only AbD and the conflict AbE.
     ScriptedMerge::Reset(AnswerKeepAll);
-    const ApplSpec source{"App", {WithText("Ab", "src"), {"AbC"}, WithText("AbE", "src")}};
-    const ApplSpec target{"App", {WithText("Ab", "tgt"), {"AbD"}, WithText("AbE", "tgt")}};
+    const ApplSpec source{"App", {R("Ab", "src"), {"AbC"}, R("AbE", "src")}};
+    const ApplSpec target{"App", {R("Ab", "tgt"), {"AbD"}, R("AbE", "tgt")}};
     ASSERT_EQ(Merge(source, target), 0);
     EXPECT_EQ(MergedNames(), (std::vector<std::string>{"Ab", "AbC", "AbD", "AbE", "AbE_1", "Ab_1"}));
     EXPECT_STREQ(merged_.FindRule("Ab_1")->Text(), "src");
@@ -303,8 +299,8 @@ TEST_F(MergeRuleMerge, ProposalAvoidsNamesOfBothSidesAndOfTheMergedList) {
     // Rule_01 counts on from 1 as Rule_1 does: the copy Rule_2 kept for the
     // first conflict is taken in the merged list when the second one is asked for.
     ScriptedMerge::Reset(AnswerKeepAll);
-    const ApplSpec source{"App", {WithText("Rule_01", "s"), WithText("Rule_1", "s")}};
-    const ApplSpec target{"App", {WithText("Rule_01", "t"), WithText("Rule_1", "t")}};
+    const ApplSpec source{"App", {R("Rule_01", "s"), R("Rule_1", "s")}};
+    const ApplSpec target{"App", {R("Rule_01", "t"), R("Rule_1", "t")}};
     ASSERT_EQ(Merge(source, target), 0);
     std::vector<std::string> proposals;
     for (const MergeCall &call : ScriptedMerge::Calls()) {
@@ -315,8 +311,8 @@ TEST_F(MergeRuleMerge, ProposalAvoidsNamesOfBothSidesAndOfTheMergedList) {
 
     // Names of either side are avoided: x_1 is the source's, y_1 the target's.
     ScriptedMerge::Reset(AnswerKeepAll);
-    const ApplSpec source2{"App", {WithText("x", "s"), {"x_1"}, WithText("y", "s")}};
-    const ApplSpec target2{"App", {WithText("x", "t"), WithText("y", "t"), {"y_1"}}};
+    const ApplSpec source2{"App", {R("x", "s"), {"x_1"}, R("y", "s")}};
+    const ApplSpec target2{"App", {R("x", "t"), R("y", "t"), {"y_1"}}};
     ASSERT_EQ(Merge(source2, target2), 0);
     proposals.clear();
     for (const MergeCall &call : ScriptedMerge::Calls()) {
@@ -366,8 +362,8 @@ TEST_F(MergeRuleMerge, ACallbackThatThrowsGivesAnAnswerWithoutMeaning) {
 }
 
 TEST_F(MergeRuleMerge, NoMemoryAtEachAllocation) {
-    const ApplSpec source{"App", {{"a"}, WithText("c", "src"), {"d"}}};
-    const ApplSpec target{"App", {{"b"}, WithText("c", "tgt"), {"d"}}};
+    const ApplSpec source{"App", {{"a"}, R("c", "src"), {"d"}}};
+    const ApplSpec target{"App", {{"b"}, R("c", "tgt"), {"d"}}};
     int32_t rc = OSTAK_E_NO_MEMORY;
     int failures = 0;
     for (uint64_t n = 1; rc != 0; ++n) {

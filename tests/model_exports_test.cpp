@@ -1,14 +1,13 @@
 // The exports that walk and edit application lists, applications and rules
 // by handle: the common frame, the attribute table, walking, finalising,
 // deleting, copying, and every failure with its one message.
-#include "tests/model_support.h"
+#include "tests/support/Fixtures.h"
 
 #include <functional>
 #include <string>
 
 using namespace ostak;
 using namespace ostak_test;
-using namespace model_test;
 
 namespace {
 
@@ -96,7 +95,7 @@ void ExpectQuietSuccess(const std::function<int32_t()> &call, const std::string 
     EXPECT_TRUE(Log().empty());
 }
 
-class ModelExportsNotInitialised : public NotInitialisedTest {};
+class ModelExportsNotInitialised : public CatalogueTest {};
 
 TEST_F(ModelExportsNotInitialised, EveryFunctionRefusesWith38AfterPresettingItsPlaces) {
     int dummy[4] = {};

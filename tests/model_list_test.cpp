@@ -1,12 +1,12 @@
 // Name-ordered lists: the order of names, adding, inserting in order and
 // after an element, re-sorting, finding, deleting, copying and moving.
-#include "tests/model_support.h"
+#include "tests/support/Fixtures.h"
 
 #include <chrono>
 #include <cstdio>
 
 using namespace ostak;
-using namespace model_test;
+using namespace ostak_test;
 
 namespace {
 

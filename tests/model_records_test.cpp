@@ -1,12 +1,13 @@
 // Application and rule records: the name set, the text check, validation,
 // equality, copying values, cloning and the stamp given at construction.
-#include "tests/model_support.h"
+#include "tests/support/Fixtures.h"
 
+#include <cstring>
 #include <ctime>
 #include <memory>
 
 using namespace ostak;
-using namespace model_test;
+using namespace ostak_test;
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The rule-file lock at its own level: a lock file that its holder removes
 // while a waiter opens it is not trusted, and a forked child shares nothing
 // of its parent's lock.
-#include "tests/TestSupport.h"
-#include "tests/loadsave_support.h"
-#include "tests/lock_support.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/LockHolder.h"
+#include "tests/support/TestSupport.h"
 
 #include "1-platform/OstakFileLock.h"
 
@@ -12,14 +12,14 @@
 
 using namespace ostak;
 using namespace ostak_test;
-using lock_test::HeldByAnotherProcess;
+using ostak_test::HeldByAnotherProcess;
 
 namespace {
 
 class PlatformFileLock : public OstakTest {
   protected:
     std::string Target() const { return dir_.File("rules.xml"); }
-    std::string LockFile() const { return lock_test::LockFileOf(dir_.path(), "rules.xml"); }
+    std::string LockFile() const { return ostak_test::LockFileOf(dir_.path(), "rules.xml"); }
     TempDir dir_;
 };
 
@@ -39,7 +39,7 @@ TEST_F(PlatformFileLock, ALockFileRemovedWhileItWasOpenedIsNotTrusted) {
     const FileLockOutcome outcome = lock.Acquire(Target().c_str(), 1000);
     EXPECT_EQ(outcome.kind, FileLockOutcome::kAcquired);
     EXPECT_EQ(g_letGoBeforeFlock, nullptr);
-    EXPECT_EQ(loadsave_test::ReadFile(LockFile()), std::to_string(getpid()) + "\n")
+    EXPECT_EQ(ostak_test::ReadFile(LockFile()), std::to_string(getpid()) + "\n")
         << "the lock is on the file at the path, not on the removed one";
 }
 
@@ -61,10 +61,10 @@ TEST_F(PlatformFileLock, AForkedChildSharesNothingOfItsParentsLock) {
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(loadsave_test::ReadFile(LockFile()), std::to_string(getpid()) + "\n");
+    EXPECT_EQ(ostak_test::ReadFile(LockFile()), std::to_string(getpid()) + "\n");
     EXPECT_EQ(OstakFileLock::ProcessHolders(Target().c_str()), 1u);
     lock.Release();
-    EXPECT_FALSE(loadsave_test::FileExists(LockFile()));
+    EXPECT_FALSE(ostak_test::FileExists(LockFile()));
 }
 
 } // namespace

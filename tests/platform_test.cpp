@@ -1,6 +1,6 @@
 // The platform stand-ins: strings, numbers, files, code set, catalogue, path
 // resolver, sockets and the allocation seam.
-#include "tests/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include "1-platform/Wayfind.h"
 #include "1-platform/Winsock.h"

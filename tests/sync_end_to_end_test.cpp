@@ -3,20 +3,13 @@
 // disk, an installation file that changed since, the configuration callback
 // agreeing to the merge, the merge callback deciding through the handle
 // exports, and the script's file on disk afterwards, byte for byte.
-#include "tests/sync_support.h"
+#include "tests/support/Fixtures.h"
 
 #include "7-interface/OstakHandles.h"
 
-using namespace merge_test;
-using namespace sync_test;
+using namespace ostak_test;
 
 namespace {
-
-RuleSpec R(const char *name, const char *text) {
-    RuleSpec desc{name};
-    desc.text = text;
-    return desc;
-}
 
 const char *ApplName(void *appl) {
     const char *name = nullptr;
@@ -132,7 +125,7 @@ TEST_F(SyncEndToEnd, ChangedInstallationMergedIntoTheScriptsFile) {
     const int32_t after = ostak::OstakElemAppl::CurrentTime();
 
     EXPECT_EQ(ScriptedConf::Questions(), std::vector<int32_t>{0});
-    EXPECT_TRUE(Messages().empty());
+    EXPECT_TRUE(MessagesBeyondTrace().empty());
     const std::vector<Seen> &calls = SeenCalls();
     ASSERT_EQ(calls.size(), 2u) << "Rule_1 is equal and Rule_5, only in the script, stays without a call";
     // The conflict proposes Rule_4: Rule_3 is the installation's.
@@ -164,7 +157,7 @@ TEST_F(SyncEndToEnd, ChangedInstallationMergedIntoTheScriptsFile) {
     const std::string expected =
         Head() + "<AED TqVersion=\"7.6\" FileVersionInstallation=\"6\" Saved=\"true\">\r\n" +
         "\t<Application Name=\"Editor\" Enabled=\"true\" StampTime=\"" + std::to_string(editorTime) +
-        "\" StampHost=\"mergehost\">\r\n" +
+        "\" StampHost=\"" + kHost + "\">\r\n" +
         "\t\t<Rule Name=\"Rule_1\" FailIfNotFound=\"false\" MatchCase=\"true\" UseText=\"true\" "
         "Level=\"error\">\r\n"
         "\t\t\t<Text>open</Text>\r\n"
@@ -193,7 +186,7 @@ TEST_F(SyncEndToEnd, ChangedInstallationMergedIntoTheScriptsFile) {
         "\t\t</Rule>\r\n"
         "\t</Application>\r\n" +
         "\t<Application Name=\"Mail\" Enabled=\"false\" StampTime=\"" + std::to_string(mailTime) +
-        "\" StampHost=\"mergehost\">\r\n" +
+        "\" StampHost=\"" + kHost + "\">\r\n" +
         "\t\t<Rule Name=\"Rule_1\" FailIfNotFound=\"false\" MatchCase=\"true\" UseText=\"true\" "
         "Level=\"error\">\r\n"
         "\t\t\t<Text>send</Text>\r\n"

@@ -2,24 +2,18 @@
 // file's content, the configuration callback, the merge of a changed
 // installation file, the saves that follow, and every failure with the one
 // message that reports it.
-#include "tests/sync_support.h"
+#include "tests/support/Fixtures.h"
 
 #include "2-core/MsgIssue.h"
 
+#include <filesystem>
 #include <map>
 #include <stdexcept>
 
 using namespace ostak;
-using namespace merge_test;
-using namespace sync_test;
+using namespace ostak_test;
 
 namespace {
-
-RuleSpec R(const char *name, const char *text = "text") {
-    RuleSpec desc{name};
-    desc.text = text;
-    return desc;
-}
 
 const std::vector<ApplSpec> &InstallAppls() {
     static const std::vector<ApplSpec> appls = {
@@ -38,9 +32,9 @@ const std::vector<ApplSpec> &ScriptAppls() {
 }
 
 // The content of a file, for the snapshots of the tests: marks are 0 after a load.
-FileSnap SnapOf(const std::vector<ApplSpec> &appls) {
+ListSnap SnapOf(const std::vector<ApplSpec> &appls) {
     FilePtr file = MakeFile(1, appls);
-    return Snapshot(*file);
+    return Snap(file->Applications());
 }
 
 class SyncLoad : public SyncTest {};
@@ -83,13 +77,13 @@ TEST_F(SyncLoad, TakeOverConditions) {
         ScriptedConf::Questions().clear();
         ScriptedConf::Answer() = 1;
         EXPECT_EQ(LoadScript(), 0);
-        EXPECT_TRUE(Messages().empty());
+        EXPECT_TRUE(MessagesBeyondTrace().empty());
         EXPECT_EQ(ScriptedConf::Questions(), c.asked ? std::vector<int32_t>{0} : std::vector<int32_t>{});
         EXPECT_TRUE(ScriptedMerge::Calls().empty());
         if (c.takeOver) {
             EXPECT_EQ(ReadFile(ScriptPath()), installDoc)
                 << "written with the installation's content, no Saved";
-            EXPECT_EQ(Snapshot(Script()), SnapOf(InstallAppls()));
+            EXPECT_EQ(Snap(Script().Applications()), SnapOf(InstallAppls()));
             EXPECT_EQ(Script().InstallationVersion(), 6);
             EXPECT_FALSE(Script().Saved());
         } else {
@@ -112,9 +106,9 @@ TEST_F(SyncLoad, ConfigurationAnswersOtherThanTwoLeaveTheFileAlone) {
         EXPECT_EQ(ScriptedConf::Questions(), std::vector<int32_t>{0});
         EXPECT_TRUE(ScriptedMerge::Calls().empty());
         EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
-        EXPECT_EQ(Snapshot(Script()), SnapOf(ScriptAppls()));
+        EXPECT_EQ(Snap(Script().Applications()), SnapOf(ScriptAppls()));
         EXPECT_EQ(Script().InstallationVersion(), 5);
-        EXPECT_TRUE(Messages().empty());
+        EXPECT_TRUE(MessagesBeyondTrace().empty());
     }
 }
 
@@ -135,11 +129,11 @@ TEST_F(SyncLoad, AnswerTwoMergesEveryInstallationApplicationAndSavesAsSaved) {
     EXPECT_EQ(call.appl2, static_cast<void *>(Script().Applications().FindAppl("Editor")));
     EXPECT_EQ(call.rule2Name, "Rule_2");
     EXPECT_EQ(call.proposed, "Rule_3");
-    EXPECT_TRUE(Messages().empty());
+    EXPECT_TRUE(MessagesBeyondTrace().empty());
 
     EXPECT_TRUE(Script().Saved());
     EXPECT_EQ(Script().InstallationVersion(), 6);
-    const FileSnap after = Snapshot(Script());
+    const ListSnap after = Snap(Script().Applications());
     EXPECT_EQ(ApplNames(after), (std::vector<std::string>{"Editor", "Local", "Mail"}));
     EXPECT_EQ(after[0].rules[1].text, "save");
     EXPECT_EQ(after[2].enabled, 0) << "a new application arrives disabled";
@@ -168,9 +162,9 @@ TEST_F(SyncLoad, WithoutAnAnswerOfTwoFromAConfigurationCallbackNothingIsMerged) 
         EXPECT_EQ(LoadScript(), 0);
         EXPECT_TRUE(ScriptedMerge::Calls().empty());
         EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
-        EXPECT_EQ(Snapshot(Script()), SnapOf(ScriptAppls()));
+        EXPECT_EQ(Snap(Script().Applications()), SnapOf(ScriptAppls()));
         EXPECT_EQ(Script().InstallationVersion(), 5);
-        EXPECT_TRUE(Messages().empty());
+        EXPECT_TRUE(MessagesBeyondTrace().empty());
     }
 }
 
@@ -182,9 +176,9 @@ TEST_F(SyncLoad, CancelInTheMergeLoadsWithoutWriting) {
     ScriptedConf::Answer() = 2;
     ScriptedMerge::Reset([](const MergeCall &, std::size_t) { return 0u; });
     EXPECT_EQ(LoadScript(), 0);
-    ExpectOnlyCodeMessage(-32583);
+    ExpectIssuedOnce(-32583);
     EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
-    EXPECT_EQ(Snapshot(Script()), SnapOf(ScriptAppls()));
+    EXPECT_EQ(Snap(Script().Applications()), SnapOf(ScriptAppls()));
     EXPECT_EQ(Script().InstallationVersion(), 5);
 }
 
@@ -213,9 +207,9 @@ TEST_F(SyncLoad, MergeFailuresGiveThirtyOneAfterTheMergesMessage) {
         ScriptedConf::Answer() = 2;
         ScriptedMerge::Reset([&](const MergeCall &, std::size_t) { return c.answer; });
         EXPECT_EQ(LoadScript(), OSTAK_E_MERGE);
-        ExpectOnlyCodeMessage(c.number);
+        ExpectIssuedOnce(c.number);
         EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
-        EXPECT_EQ(Snapshot(Script()), SnapOf({{"Editor", {R("Rule_1", "open")}, 0, 1, "me", 9}}));
+        EXPECT_EQ(Snap(Script().Applications()), SnapOf({{"Editor", {R("Rule_1", "open")}, 0, 1, "me", 9}}));
         EXPECT_EQ(Script().InstallationVersion(), 5);
         xfeOstakFileInMemDestroy(&script_);
         ASSERT_EQ(xfeOstakGlobalTerm(), 0);
@@ -232,13 +226,13 @@ TEST_F(SyncLoad, MissingInstallationFileGivesTwentyFiveAfterItsOwnMessage) {
         }
         Init();
         EXPECT_EQ(LoadScript(), OSTAK_E_INSTALLATION_LOAD);
-        ExpectOnlyCodeMessage(-32571);
+        ExpectIssuedOnce(-32571);
         EXPECT_TRUE(ScriptedConf::Questions().empty());
         if (scriptPresent) {
             EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
-            EXPECT_EQ(Snapshot(Script()), SnapOf(ScriptAppls()));
+            EXPECT_EQ(Snap(Script().Applications()), SnapOf(ScriptAppls()));
         } else {
-            EXPECT_FALSE(Exists(ScriptPath()));
+            EXPECT_FALSE(FileExists(ScriptPath()));
             EXPECT_TRUE(Script().Applications().Empty());
         }
         xfeOstakFileInMemDestroy(&script_);
@@ -252,10 +246,10 @@ TEST_F(SyncLoad, EmptyInstallationFileGivesTwentyFiveAfterTheMessageOfTwentyTwo)
     WriteScript(scriptDoc);
     Init();
     EXPECT_EQ(LoadScript(), OSTAK_E_INSTALLATION_LOAD);
-    ExpectOnlyCodeMessage(-32574);
+    ExpectIssuedOnce(-32574);
     EXPECT_TRUE(ScriptedConf::Questions().empty());
     EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
-    EXPECT_EQ(Snapshot(Script()), SnapOf(ScriptAppls()));
+    EXPECT_EQ(Snap(Script().Applications()), SnapOf(ScriptAppls()));
 }
 
 TEST_F(SyncLoad, InvalidInstallationFileGivesTwentyFiveAfterTheParsersMessage) {
@@ -264,9 +258,9 @@ TEST_F(SyncLoad, InvalidInstallationFileGivesTwentyFiveAfterTheParsersMessage) {
     WriteScript(scriptDoc);
     Init();
     EXPECT_EQ(LoadScript(), OSTAK_E_INSTALLATION_LOAD);
-    ExpectOnlyInnerMessage(kMsgParserReport, "AedErrorHandler::report", kLevelFatal,
-                           "5-format/AedErrorHandler.cpp", "kMsgParserReport");
-    EXPECT_NE(Messages()[0].text.find(InstallationPath()), std::string::npos);
+    ExpectOnlyMessageAt(kMsgParserReport, "AedErrorHandler::report", kLevelFatal,
+                        "5-format/AedErrorHandler.cpp", "kMsgParserReport");
+    EXPECT_NE(MessagesBeyondTrace()[0].text.find(InstallationPath()), std::string::npos);
     EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
 }
 
@@ -275,10 +269,10 @@ TEST_F(SyncLoad, FailedSaveAfterATakeOverGivesTwentyNine) {
     Init();
     std::filesystem::remove(root_.File("dat/OstakDtd.xml"));
     EXPECT_EQ(LoadScript(), OSTAK_E_TAKEOVER_SAVE);
-    ExpectOnlyInnerMessage(kMsgDtdOpen, "OstakFileInMem::Save", kLevelError, "5-format/OstakFileInMemSave.cpp",
-                           "kMsgDtdOpen");
-    EXPECT_FALSE(Exists(ScriptPath()));
-    EXPECT_EQ(Snapshot(Script()), SnapOf(InstallAppls())) << "the copy stays in memory";
+    ExpectOnlyMessageAt(kMsgDtdOpen, "OstakFileInMem::Save", kLevelError, "5-format/OstakFileInMemSave.cpp",
+                        "kMsgDtdOpen");
+    EXPECT_FALSE(FileExists(ScriptPath()));
+    EXPECT_EQ(Snap(Script().Applications()), SnapOf(InstallAppls())) << "the copy stays in memory";
     EXPECT_TRUE(ScriptedConf::Questions().empty());
 }
 
@@ -290,10 +284,10 @@ TEST_F(SyncLoad, FailedSaveAfterTheMergeGivesThirtyFour) {
     std::filesystem::remove(root_.File("dat/OstakDtd.xml"));
     ScriptedConf::Answer() = 2;
     EXPECT_EQ(LoadScript(), OSTAK_E_MERGE_SAVE);
-    ExpectOnlyInnerMessage(kMsgDtdOpen, "OstakFileInMem::Save", kLevelError, "5-format/OstakFileInMemSave.cpp",
-                           "kMsgDtdOpen");
+    ExpectOnlyMessageAt(kMsgDtdOpen, "OstakFileInMem::Save", kLevelError, "5-format/OstakFileInMemSave.cpp",
+                        "kMsgDtdOpen");
     EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
-    EXPECT_EQ(ApplNames(Snapshot(Script())), (std::vector<std::string>{"Editor", "Local", "Mail"}))
+    EXPECT_EQ(ApplNames(Snap(Script().Applications())), (std::vector<std::string>{"Editor", "Local", "Mail"}))
         << "the merged list stays in memory";
 }
 
@@ -330,13 +324,14 @@ TEST_F(SyncLoad, AScriptFileTheLoadRefusesIsNeitherWrittenNorTakenOver) {
         WriteScript(c.content);
         Init();
         EXPECT_EQ(LoadScript(), OSTAK_E_INVALID_DOCUMENT);
-        const std::vector<ostak_test::LogRecord> messages = Messages();
+        const std::vector<ostak_test::LogRecord> messages = MessagesBeyondTrace();
         ASSERT_EQ(messages.size(), 1u) << "the refusal, heard once";
         EXPECT_EQ(messages[0].number, kMsgText);
         EXPECT_EQ(messages[0].text.rfind(c.message, 0), 0u) << messages[0].text;
         EXPECT_EQ(ReadFile(ScriptPath()), c.content) << "not written";
         EXPECT_EQ(ReadFile(InstallationPath()), installDoc);
-        EXPECT_EQ(ApplNames(Snapshot(Script())), c.names) << "what the file held, nothing taken over";
+        EXPECT_EQ(ApplNames(Snap(Script().Applications())), c.names)
+            << "what the file held, nothing taken over";
         EXPECT_TRUE(ScriptedConf::Questions().empty());
         EXPECT_TRUE(ScriptedMerge::Calls().empty());
         xfeOstakFileInMemDestroy(&script_);
@@ -357,7 +352,7 @@ TEST_F(SyncLoad, KindsOtherThanOneAreNotKeptInStep) {
             xfeOstakFileInMemCreate(kind, path.c_str(), static_cast<uint32_t>(path.size()), &file, &list), 0);
         EXPECT_EQ(xfeOstakLoad(file), 0);
         EXPECT_TRUE(ScriptedConf::Questions().empty());
-        EXPECT_EQ(Snapshot(*FromHandle(file)), SnapOf(ScriptAppls()));
+        EXPECT_EQ(Snap(FromHandle(file)->Applications()), SnapOf(ScriptAppls()));
         xfeOstakFileInMemDestroy(&file);
     }
     EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
@@ -373,7 +368,7 @@ TEST_F(SyncLoad, KindsOtherThanOneAreNotKeptInStep) {
 class SyncLoadSweep : public SyncTest {
   protected:
     void Sweep(const std::string &scriptDoc, int32_t confAnswer, const std::vector<int32_t> &allowed,
-               const FileSnap &asLoaded) {
+               const ListSnap &asLoaded) {
         WriteInstallation(DocXml(InstallAppls(), 6));
         WriteScript(scriptDoc);
         Init();
@@ -402,14 +397,15 @@ class SyncLoadSweep : public SyncTest {
             }
             ++failures;
             ++seen_[rc];
-            if (rc == OSTAK_E_NO_MEMORY && !Messages().empty() &&
-                Messages().back().func == "xfeOstakIssueMsgByRc") {
+            if (rc == OSTAK_E_NO_MEMORY && !MessagesBeyondTrace().empty() &&
+                MessagesBeyondTrace().back().func == "xfeOstakIssueMsgByRc") {
                 ++copyFailures_;
-                EXPECT_EQ(Snapshot(Script()), asLoaded) << what << ": the script keeps the list it loaded";
+                EXPECT_EQ(Snap(Script().Applications()), asLoaded)
+                    << what << ": the script keeps the list it loaded";
             }
             EXPECT_NE(std::find(allowed.begin(), allowed.end(), rc), allowed.end()) << what;
             EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc) << what;
-            const std::vector<ostak_test::LogRecord> messages = Messages();
+            const std::vector<ostak_test::LogRecord> messages = MessagesBeyondTrace();
             EXPECT_EQ(messages.size(), 1u) << what << ": the failure is reported once";
             for (const ostak_test::LogRecord &m : messages) {
                 EXPECT_NE(m.number, -32565) << what;
@@ -418,7 +414,8 @@ class SyncLoadSweep : public SyncTest {
                 EXPECT_NE(m.number, -32556) << what;
             }
             if (rc == OSTAK_E_MERGE) {
-                EXPECT_EQ(Snapshot(Script()), asLoaded) << what << ": the merge left the script as loaded";
+                EXPECT_EQ(Snap(Script().Applications()), asLoaded)
+                    << what << ": the merge left the script as loaded";
             }
             if (rc == OSTAK_E_NO_MEMORY && asLoaded.empty()) {
                 EXPECT_TRUE(Script().Applications().Empty()) << what;

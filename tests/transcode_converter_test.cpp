@@ -1,6 +1,6 @@
 // The converter object: the plain path, reading either form, buffer reuse,
 // allocation failure, and the choice between the plain and the ICU path.
-#include "tests/TranscodeTestSupport.h"
+#include "tests/support/FakeIcu.h"
 
 #include "1-platform/basekit32.h"
 #include "4-transcode/TqwiUcConverter.h"

@@ -1,6 +1,6 @@
 // Binding ICU at run time: loading its common library and entry points once,
 // opening and preparing a converter, and the messages of every failure.
-#include "tests/TranscodeTestSupport.h"
+#include "tests/support/FakeIcu.h"
 
 #include "2-core/MsgIssue.h"
 #include "1-platform/LoaderLock.h"

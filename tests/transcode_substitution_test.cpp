@@ -1,7 +1,7 @@
 // The substitution rules for text that does not convert: the callbacks for
 // each converter index against the stand-in ICU, and the ICU path end to end
 // with ICU's default converter and with "US-ASCII".
-#include "tests/TranscodeTestSupport.h"
+#include "tests/support/FakeIcu.h"
 
 #include "4-transcode/IcuSubstitution.h"
 #include "4-transcode/TqwiUcConverter.h"

@@ -1,6 +1,6 @@
 // The document handler driven directly, as a parser that gives no document
 // locator would drive it: the messages without line and column.
-#include "tests/loadsave_support.h"
+#include "tests/support/Fixtures.h"
 
 #include "5-format/AedDocumentHandler.h"
 
@@ -9,7 +9,6 @@
 
 using namespace ostak;
 using namespace ostak_test;
-using namespace loadsave_test;
 
 namespace {
 
@@ -116,7 +115,7 @@ TEST_F(XmlDocumentHandler, RefusedCharactersWithoutALocatorAreNamedOnceAndLeftOu
               "Character U+D800 in file \"/x/rules.xml\" is not a character that a rule file can carry");
     EXPECT_EQ(Log()[0].func, "AedDocumentHandler::characters");
     FileSnap expected;
-    expected.appls.push_back(ApplSnap{"A", 0, Globals().hostName.text, 0, {TextRule("r", "b")}});
+    expected.appls.push_back(ApplSnap{"A", 0, Globals().hostName.text, 0, {RuleSnap{"r", "b", "", ""}}});
     FileSnap loaded = Snap(file);
     ASSERT_EQ(loaded.appls.size(), 1u);
     loaded.appls[0].time = 0; // the construction stamp

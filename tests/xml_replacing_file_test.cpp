@@ -1,8 +1,8 @@
 // Replacing a file only once its new content is complete.
 #include "5-format/OstakReplacingFile.h"
 
-#include "tests/TestSupport.h"
-#include "tests/loadsave_support.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/TestSupport.h"
 
 #include <cerrno>
 #include <cstring>
@@ -13,7 +13,6 @@
 
 using namespace ostak;
 using namespace ostak_test;
-using loadsave_test::ReadFile;
 
 namespace {
 
@@ -27,15 +26,6 @@ class XmlReplacingFile : public OstakTest {
         }
         std::fwrite(content.data(), 1, content.size(), file.Stream());
         return file.Commit();
-    }
-
-    size_t EntryCount() {
-        size_t count = 0;
-        for (const auto &entry : std::filesystem::directory_iterator(dir_.path())) {
-            (void)entry;
-            ++count;
-        }
-        return count;
     }
 
     TempDir dir_;
@@ -54,10 +44,10 @@ TEST_F(XmlReplacingFile, TheTargetChangesOnlyAtCommit) {
         std::fputs("new", file.Stream());
         std::fflush(file.Stream());
         EXPECT_EQ(ReadFile(target), "old");
-        EXPECT_EQ(EntryCount(), unnamed ? 1u : 2u);
+        EXPECT_EQ(dir_.Entries().size(), unnamed ? 1u : 2u);
         ASSERT_TRUE(file.Commit());
         EXPECT_EQ(ReadFile(target), "new");
-        EXPECT_EQ(EntryCount(), 1u);
+        EXPECT_EQ(dir_.Entries().size(), 1u);
     }
 }
 
@@ -75,7 +65,7 @@ TEST_F(XmlReplacingFile, AnAbandonedOrForgottenFileLeavesNothingBehind) {
         ASSERT_TRUE(forgotten.Open(target.c_str()));
     }
     EXPECT_EQ(ReadFile(target), "old");
-    EXPECT_EQ(EntryCount(), 1u);
+    EXPECT_EQ(dir_.Entries().size(), 1u);
 }
 
 TEST_F(XmlReplacingFile, EachFailingStepIsNamedAndLeavesTheTarget) {
@@ -100,7 +90,7 @@ TEST_F(XmlReplacingFile, EachFailingStepIsNamedAndLeavesTheTarget) {
             EXPECT_STREQ(file.FailedStep(), c.step);
             EXPECT_EQ(file.Error(), EIO);
             EXPECT_EQ(ReadFile(target), "old") << c.step;
-            EXPECT_EQ(EntryCount(), 1u) << c.step;
+            EXPECT_EQ(dir_.Entries().size(), 1u) << c.step;
         }
     }
 }
@@ -113,7 +103,7 @@ TEST_F(XmlReplacingFile, AFolderCannotBeReplaced) {
     EXPECT_EQ(file.Error(), EISDIR);
     EXPECT_TRUE(S_ISDIR(file.TargetMode()));
     EXPECT_TRUE(std::filesystem::is_directory(dir_.path() + "/folder/inner"));
-    EXPECT_EQ(EntryCount(), 1u);
+    EXPECT_EQ(dir_.Entries().size(), 1u);
 }
 
 TEST_F(XmlReplacingFile, ATargetInAMissingFolderCannotBeCreated) {

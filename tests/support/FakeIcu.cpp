@@ -1,7 +1,6 @@
-#include "tests/TranscodeTestSupport.h"
+#include "tests/support/FakeIcu.h"
 
 #include "2-core/OstakGlobals.h"
-#include "1-platform/textcat.h"
 #include "4-transcode/TqwiUcConverter.h"
 
 #include <clocale>
@@ -12,17 +11,13 @@ using namespace ostak::icu;
 namespace ostak_test {
 
 void TranscodeTest::SetUp() {
-    OstakTest::SetUp();
-    resource_ = SourceRoot() + "/dat/Ostak_res";
-    ASSERT_EQ(AddResourceFile(resource_.c_str()), 0);
-    Globals().logCallback = RecordLog;
+    CatalogueTest::SetUp();
     SetConverterNameForTests(nullptr);
 }
 
 void TranscodeTest::TearDown() {
     SetConverterNameForTests(nullptr);
-    RemoveResourceFile(resource_.c_str());
-    OstakTest::TearDown();
+    CatalogueTest::TearDown();
 }
 
 void TranscodeTest::ExpectOnlyMessage(int32_t number, const std::string &text, const std::string &func,

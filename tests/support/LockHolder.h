@@ -9,7 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace lock_test {
+namespace ostak_test {
 
 // The companion file that carries the lock of `folder`/`name`.
 inline std::string LockFileOf(const std::string &folder, const std::string &name) {
@@ -68,4 +68,4 @@ class HeldByAnotherProcess {
     bool locked_ = false;
 };
 
-} // namespace lock_test
+} // namespace ostak_test

@@ -1,9 +1,9 @@
-// Helpers for the transcoding tests: a fixture with the message catalogue and
-// a recording log callback, a stand-in ICU table whose functions can be told
-// to fail, and scoped changes of the ICU table and of the C locale.
+// Helpers of the transcoding tests: a fixture with the message catalogue and
+// the plain path, a stand-in ICU table whose functions can be told to fail,
+// and scoped changes of the ICU table and of the C locale.
 #pragma once
 
-#include "tests/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include "4-transcode/IcuBinding.h"
 
@@ -14,14 +14,13 @@ namespace ostak_test {
 
 // Catalogue registered, log recorded, plain path (converter switch off, C
 // locale), ICU's default converter.
-class TranscodeTest : public OstakTest {
+class TranscodeTest : public CatalogueTest {
   protected:
     void SetUp() override;
     void TearDown() override;
     // Asserts that the log heard exactly one message, and that it is this one.
     void ExpectOnlyMessage(int32_t number, const std::string &text, const std::string &func, int32_t line,
                            int32_t level);
-    std::string resource_;
 };
 
 // Puts another ICU table in force for the life of the object (null: ICU not loaded).

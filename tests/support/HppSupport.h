@@ -4,7 +4,7 @@
 #pragma once
 
 #include "include/ostak.hpp"
-#include "tests/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <string>
 #include <vector>
