@@ -1,15 +1,10 @@
-// The platform stand-ins: strings, numbers, files, code set, catalogue, path
-// resolver, sockets and the allocation seam.
+// The operating system's basic stand-ins: strings, numbers, removing files
+// and the code set.
 #include "tests/support/TestSupport.h"
 
-#include "1-platform/Wayfind.h"
-#include "1-platform/Winsock.h"
 #include "1-platform/basekit32.h"
-#include "1-platform/tasklib.h"
-#include "1-platform/textcat.h"
 
 #include <clocale>
-#include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -18,7 +13,8 @@ using namespace ostak_test;
 
 namespace {
 
-class PlatformTest : public OstakTest {};
+// The suite shares its fixture with the other files of the platform stand-ins.
+using PlatformTest = OstakTest;
 
 TEST_F(PlatformTest, OsStrKeepsLengthWordAndEmbeddedNuls) {
     OsStr str;
@@ -143,119 +139,6 @@ TEST_F(PlatformTest, CharsetTypeFollowsTheCtypeLocale) {
         EXPECT_NE(xeOsCharsetType(), 0);
     }
     std::setlocale(LC_CTYPE, saved.c_str());
-}
-
-TEST_F(PlatformTest, AllocationSeamFailsExactlyTheNthAllocation) {
-    Seams().failAllocationAt = 3;
-    void *first = maw_malloc(8);
-    void *second = maw_malloc(8);
-    void *third = maw_malloc(8);
-    void *fourth = maw_malloc(8);
-    EXPECT_NE(first, nullptr);
-    EXPECT_NE(second, nullptr);
-    EXPECT_EQ(third, nullptr);
-    EXPECT_NE(fourth, nullptr) << "only the Nth fails unless failAllocationsAfter is set";
-    maw_free(first);
-    maw_free(second);
-    maw_free(fourth);
-
-    Seams().failAllocationAt = 2;
-    Seams().failAllocationsAfter = true;
-    void *ok = maw_malloc(4);
-    EXPECT_NE(ok, nullptr);
-    EXPECT_EQ(maw_malloc(4), nullptr);
-    EXPECT_EQ(maw_malloc(4), nullptr);
-    maw_free(ok);
-}
-
-struct Counted : SeamAllocated {
-    int value = 1;
-};
-
-TEST_F(PlatformTest, SeamAllocatedRecordsGoThroughTheSeam) {
-    const int64_t before = LiveAllocations();
-    Counted *made = new (std::nothrow) Counted;
-    ASSERT_NE(made, nullptr);
-    EXPECT_EQ(LiveAllocations(), before + 1);
-    delete made;
-    EXPECT_EQ(LiveAllocations(), before);
-    Seams().failAllocationAt = 1;
-    EXPECT_EQ(new (std::nothrow) Counted, nullptr);
-    Seams().failAllocationAt = 1;
-    EXPECT_THROW(delete new Counted, std::bad_alloc);
-}
-
-TEST_F(PlatformTest, CatalogueFormatsTypedArgumentsAndRefusesMissingOnes) {
-    TempDir dir;
-    const std::string file = dir.Write("res", "# comment\n\n-5\tA %1 and %2, 100%%\n-6\tNeeds %3\n");
-    ASSERT_EQ(AddResourceFile(file.c_str()), 0);
-    char *text = nullptr;
-    const MsgArg args[] = {MsgArg::Str("x"), MsgArg::Int(-7), MsgArg::End()};
-    FormatGenericMessage("", -1, 0x50100000u, -5, args, &text);
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, "A x and -7, 100%");
-    FreeGenericMessage(text);
-    FormatGenericMessage("", -1, 0x50100000u, -6, args, &text);
-    EXPECT_EQ(text, nullptr) << "a text naming a missing argument cannot be formatted";
-    FormatGenericMessage("", -1, 0x50100000u, -99, args, &text);
-    EXPECT_EQ(text, nullptr);
-    Seams().formatFailsFor = -5;
-    FormatGenericMessage("", -1, 0x50100000u, -5, args, &text);
-    EXPECT_EQ(text, nullptr);
-    EXPECT_EQ(RemoveResourceFile(file.c_str()), 0);
-    EXPECT_NE(RemoveResourceFile(file.c_str()), 0) << "a file removed twice";
-}
-
-TEST_F(PlatformTest, CatalogueRefusesMissingAndMalformedFiles) {
-    TempDir dir;
-    EXPECT_NE(AddResourceFile(dir.File("absent").c_str()), 0);
-    const std::string bad = dir.Write("bad", "-1\tgood\nnot a message line\n");
-    EXPECT_NE(AddResourceFile(bad.c_str()), 0);
-}
-
-TEST_F(PlatformTest, GetFullPathSearchesOstakPathInOrder) {
-    TempDir first;
-    TempDir second;
-    second.Write("OstakDefault.xml", "x");
-    mkdir(first.File("OstakDefault.xml").c_str(), 0700); // a folder of that name does not count
-    const char *saved = std::getenv("OSTAK_PATH");
-    const std::string savedValue = saved != nullptr ? saved : "";
-    char buffer[2048] = "junk";
-
-    unsetenv("OSTAK_PATH");
-    EXPECT_EQ(GetFullPath(1, 0, "OstakDefault.xml", buffer), 0);
-
-    const std::string list = "/nonexistent-ostak::" + first.path() + ":" + second.path() + "/";
-    setenv("OSTAK_PATH", list.c_str(), 1);
-    ASSERT_NE(GetFullPath(1, 0, "OstakDefault.xml", buffer), 0);
-    EXPECT_EQ(std::string(buffer), second.File("OstakDefault.xml"));
-    EXPECT_EQ(GetFullPath(1, 0, "Other.xml", buffer), 0);
-
-    if (saved != nullptr) {
-        setenv("OSTAK_PATH", savedValue.c_str(), 1);
-    } else {
-        unsetenv("OSTAK_PATH");
-    }
-}
-
-TEST_F(PlatformTest, SocketStandInsSucceedOrFailAsForced) {
-    WSADATA data;
-    EXPECT_EQ(WSAStartup(0x0101, &data), 0);
-    char name[2048];
-    EXPECT_EQ(ostak::gethostname(name, sizeof name), 0);
-    EXPECT_GT(std::strlen(name), 0u);
-    EXPECT_EQ(WSACleanup(), 0);
-
-    Seams().gethostname.Set(-1);
-    Seams().wsaLastError = 10093;
-    EXPECT_EQ(ostak::gethostname(name, sizeof name), -1);
-    EXPECT_EQ(WSAGetLastError(), 10093);
-
-    Seams().gethostname = {};
-    Seams().hostNameOverride = true;
-    Seams().hostName = "box7";
-    EXPECT_EQ(ostak::gethostname(name, sizeof name), 0);
-    EXPECT_STREQ(name, "box7");
 }
 
 } // namespace
