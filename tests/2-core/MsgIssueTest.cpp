@@ -1,16 +1,8 @@
 // Issuing messages: by result code, through the catalogue and its fallback,
-// the issue-once flag, the file status check and the export firewall.
+// and the issue-once flag.
 #include "tests/support/TestSupport.h"
 
-#include "2-core/ExportFrame.h"
 #include "2-core/MsgIssue.h"
-#include "2-core/OstakFileStat.h"
-#include "2-core/XmlLibrary.h"
-
-#include <functional>
-#include <stdexcept>
-#include <sys/stat.h>
-#include <xercesc/util/OutOfMemoryException.hpp>
 
 using namespace ostak;
 using namespace ostak_test;
@@ -134,123 +126,6 @@ TEST_F(FrameIssueTest, CatalogueTextsNameAllTheirArguments) {
         }
         EXPECT_NE(CatalogueText(number), nullptr) << number;
     }
-}
-
-class FrameFileStatTest : public FrameIssueTest {};
-
-TEST_F(FrameFileStatTest, StatusOfMissingDirectoryEmptyAndPresentFiles) {
-    TempDir dir;
-    const std::string empty = dir.Write("empty.xml", "");
-    const std::string full = dir.Write("full.xml", "<x/>");
-    struct Case {
-        std::string path;
-        int32_t code;
-    };
-    const Case cases[] = {{dir.File("missing.xml"), 24}, {dir.path(), 21}, {empty, 22}, {full, 0}};
-    for (const Case &c : cases) {
-        OstakFileStat status;
-        EXPECT_EQ(status.code, -1);
-        EXPECT_EQ(status.Obtain(c.path.c_str()), c.code) << c.path;
-        EXPECT_EQ(status.code, c.code);
-        if (c.code == 24) {
-            EXPECT_EQ(status.record.st_mode, 0u) << "the record is zeroed after a failed check";
-        }
-    }
-    EXPECT_TRUE(Log().empty()) << "none of these is worth a message";
-    OstakFileStat status;
-    status.Obtain(full.c_str());
-    EXPECT_EQ(status.record.st_size, 4);
-}
-
-TEST_F(FrameFileStatTest, UnreadableStatusGivesTwentyAndItsMessage) {
-    TempDir dir;
-    const std::string file = dir.Write("plain", "x");
-    OstakFileStat status;
-    status.Obtain(file.c_str());                             // fills the record
-    EXPECT_EQ(status.Obtain((file + "/below").c_str()), 20); // ENOTDIR, not "no such file"
-    EXPECT_EQ(status.record.st_size, 0) << "the record is zeroed";
-    ASSERT_EQ(Log().size(), 1u);
-    EXPECT_EQ(Log()[0].number, -32570);
-    EXPECT_EQ(Log()[0].func, "OstakFileInMem::ObtainFileStat");
-    EXPECT_EQ(Log()[0].line, 42);
-    EXPECT_EQ(Log()[0].level, 6);
-    EXPECT_EQ(Log()[0].text, "\"_stat32\" failed, rc=-1, errno=" + std::to_string(ENOTDIR));
-}
-
-class FrameFirewallTest : public FrameIssueTest {};
-
-TEST_F(FrameFirewallTest, ExceptionsBecomeCodesWithOneMessage) {
-    struct Case {
-        std::function<int32_t()> body;
-        int32_t rc;
-        int32_t number;
-        const char *textPart;
-    };
-    const Case cases[] = {
-        {[]() -> int32_t { throw std::bad_alloc(); }, 7, -32590, "No memory"},
-        {[]() -> int32_t { throw xercesc::OutOfMemoryException(); }, 7, -32590, "No memory"},
-        {[]() -> int32_t { throw std::runtime_error("boom"); }, 23, -32599, "boom"},
-        {[]() -> int32_t { throw XmlLibraryPanic("panicked"); }, 23, -32599, "panicked"},
-        {[]() -> int32_t { throw 5; }, 23, -32599, "unknown exception"},
-        {[]() -> int32_t { return 9; }, 9, -32588, "does not belong"},
-    };
-    for (const Case &c : cases) {
-        Log().clear();
-        EXPECT_EQ(RunExport("xfeOstakSomething", c.body), c.rc);
-        ASSERT_EQ(Log().size(), 1u) << c.textPart;
-        EXPECT_EQ(Log()[0].number, c.number);
-        EXPECT_NE(Log()[0].text.find(c.textPart), std::string::npos) << Log()[0].text;
-        EXPECT_EQ(Log()[0].level, 6);
-        if (c.number == -32599) {
-            EXPECT_EQ(Log()[0].func, "xfeOstakSomething");
-        }
-    }
-}
-
-TEST_F(FrameFirewallTest, AMessageIssuedInsideTheBodyIsNotRepeated) {
-    const int32_t rc = RunExport("xfeOstakSomething", []() {
-        MsgFormatAndIssue(-32552, "Inner", 3, 6, {MsgArg::Str("/x")});
-        return 37;
-    });
-    EXPECT_EQ(rc, 37);
-    ASSERT_EQ(Log().size(), 1u);
-    EXPECT_EQ(Log()[0].number, -32552);
-    Log().clear();
-    RunExport("xfeOstakSomething", []() {
-        MsgFormatAndIssue(-32568, "Inner", 3, 6, {MsgArg::Str("A")});
-        return 5;
-    });
-    EXPECT_EQ(Log().size(), 1u) << "the code's own message is left out";
-}
-
-TEST_F(FrameFirewallTest, EveryExportClearsTheFlagOnEntry) {
-    Globals().issuedOnce = true;
-    EXPECT_EQ(RunExport("xfeOstakSomething", []() { return 3; }), 3);
-    ASSERT_EQ(Log().size(), 1u);
-    EXPECT_EQ(Log()[0].number, -32594);
-}
-
-// A concrete exception for the exported base class.
-class TextException : public CTqBaseException {
-  public:
-    explicit TextException(const char *text) : text_(const_cast<char *>(text)) {}
-    char *GetMessageText() override { return text_; }
-
-  private:
-    char *text_;
-};
-
-TEST(FrameBaseException, DereferenceGivesTheTextAndCopiesCopyNothing) {
-    TextException first("first");
-    TextException second("second");
-    EXPECT_STREQ(*first, "first");
-    CTqBaseException &base = second;
-    EXPECT_STREQ(*base, "second");
-    static_cast<CTqBaseException &>(first) = base; // the base copies nothing
-    EXPECT_STREQ(*first, "first");
-    EXPECT_STREQ(typeid(CTqBaseException).name(), "16CTqBaseException");
-    EXPECT_TRUE(std::has_virtual_destructor<CTqBaseException>::value);
-    EXPECT_TRUE(std::is_abstract<CTqBaseException>::value);
 }
 
 } // namespace
