@@ -82,6 +82,18 @@ void Fill(ostak::OstakFileInMem &file, const FileSpec &desc) {
     }
 }
 
+RulePtr OwnedRule() {
+    RulePtr rule(OstakElemRule::Create());
+    EXPECT_NE(rule, nullptr);
+    return rule;
+}
+
+ApplPtr OwnedAppl() {
+    ApplPtr appl(OstakElemAppl::Create());
+    EXPECT_NE(appl, nullptr);
+    return appl;
+}
+
 OstakElemRule *NewRule(const char *name) {
     OstakElemRule *rule = OstakElemRule::Create();
     EXPECT_NE(rule, nullptr);

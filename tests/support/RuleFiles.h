@@ -77,6 +77,16 @@ ostak::OstakElemAppl *AppendAppl(ostak::OstakFileInMem &file, const ApplSpec &de
 // Sets the file's fields and appends its applications.
 void Fill(ostak::OstakFileInMem &file, const FileSpec &desc);
 
+// Records the test owns: deleted at the end of their scope.
+struct DeleteElem {
+    void operator()(ostak::OstakElem *elem) const { delete elem; }
+};
+using RulePtr = std::unique_ptr<ostak::OstakElemRule, DeleteElem>;
+using ApplPtr = std::unique_ptr<ostak::OstakElemAppl, DeleteElem>;
+// A new rule (application) with the defaults, failing the test when there is none.
+RulePtr OwnedRule();
+ApplPtr OwnedAppl();
+
 // A new unlinked rule with that name and a text (so that it validates).
 ostak::OstakElemRule *NewRule(const char *name);
 using NameList = std::vector<std::string>;
