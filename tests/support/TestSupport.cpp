@@ -123,6 +123,20 @@ std::string Doc(const std::string &body) {
     return Head() + body;
 }
 
+std::string Utf8Doc(const std::string &body) {
+    return Replaced(Head(), "encoding=\"ISO-8859-1\"", "encoding=\"UTF-8\"") + body;
+}
+
+std::string Xml11Doc(const std::string &body) {
+    return Replaced(Head(), "version=\"1.0\"", "version=\"1.1\"") + body;
+}
+
+std::string Replaced(std::string text, const std::string &from, const std::string &to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
 std::string DocWithDtd(const std::string &declarations, const std::string &body) {
     return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<!DOCTYPE AED [\n" + declarations + "\n]>\n" +
            body;

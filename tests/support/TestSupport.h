@@ -77,6 +77,13 @@ bool FileExists(const std::string &path);
 std::string Head();
 // A document made of the shipped head and `body`.
 std::string Doc(const std::string &body);
+// The shipped head and `body`, the head declaring UTF-8.
+std::string Utf8Doc(const std::string &body);
+// The shipped head and `body` as an XML 1.1 document, which may carry
+// control characters as character references.
+std::string Xml11Doc(const std::string &body);
+// `text` with the first `from` replaced by `to` (failing the test when there is none).
+std::string Replaced(std::string text, const std::string &from, const std::string &to);
 // A document with its own internal subset: `declarations` inside the
 // document type declaration of root AED.
 std::string DocWithDtd(const std::string &declarations, const std::string &body);

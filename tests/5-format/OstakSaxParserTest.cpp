@@ -1,5 +1,8 @@
-// Loading documents that come from a hostile source: entity expansion bombs,
-// external entities naming local files, external subsets on the network.
+// The parser every rule file is read with: a document without a document type
+// declaration and every validity error end the parse; and documents from a
+// hostile source: entity expansion bombs, external entities naming local
+// files, external subsets on the network, content models that would explode
+// the validator, and paths with bytes beyond ASCII.
 #include "tests/support/Fixtures.h"
 
 #include <arpa/inet.h>
@@ -111,6 +114,50 @@ class LoadSaveHostile : public LoadSaveTest {
         return appl->Rules()->FirstRule()->Text();
     }
 };
+
+// The suite shares its fixture with the tests of the document handler.
+using LoadSaveLoad = LoadSaveTest;
+
+TEST_F(LoadSaveLoad, ADocumentWithoutDocumentTypeDeclarationIsAFatalError) {
+    OstakFileInMem &file = LoadText("<AED TqVersion=\"7.6\">\r\n\t<Application Name=\"A\"/>\r\n</AED>\r\n");
+    EXPECT_EQ(file.LoadResult(), OSTAK_E_INVALID_DOCUMENT);
+    EXPECT_TRUE(file.Applications().Empty());
+    const LogRecord *message = ExpectMessage(kMsgParserReport, "AedErrorHandler::report", kLevelFatal,
+                                             "5-format/AedErrorHandler.cpp", "kMsgParserReport");
+    ASSERT_NE(message, nullptr);
+    EXPECT_NE(message->text.find("(line 1, column"), std::string::npos) << message->text;
+    EXPECT_NE(message->text.find(dir_.File("rules.xml")), std::string::npos);
+}
+
+TEST_F(LoadSaveLoad, EveryValidityErrorEndsTheParseAsFatalAndKeepsWhatWasRead) {
+    struct Case {
+        const char *what;
+        std::string content;
+    };
+    const Case cases[] = {
+        {"undeclared element", Doc("<AED><Application Name=\"A\"/><Bogus/><Application Name=\"B\"/></AED>")},
+        {"undeclared attribute",
+         Doc("<AED><Application Name=\"A\"/><Application Name=\"B\" Zork=\"1\"/></AED>")},
+        {"text in element content",
+         Doc("<AED><Application Name=\"A\"/>stray<Application Name=\"B\"/></AED>")},
+        {"element declared twice", DocWithDtd("<!ELEMENT AED (Application*)><!ELEMENT Application EMPTY>"
+                                              "<!ATTLIST Application Name CDATA #IMPLIED><!ELEMENT AED ANY>",
+                                              "<AED><Application Name=\"A\"/></AED>")},
+        {"not well formed", Doc("<AED><Application Name=\"A\"/><Application Name=\"B\"></AED>")},
+    };
+    for (const Case &c : cases) {
+        int32_t rc = -1;
+        OstakFileInMem &file = LoadText(c.content, false, &rc);
+        EXPECT_EQ(rc, OSTAK_E_INVALID_DOCUMENT) << c.what;
+        const std::vector<LogRecord> messages = MessagesBeyondTrace();
+        ASSERT_EQ(messages.size(), 1u) << c.what;
+        EXPECT_EQ(messages[0].number, kMsgParserReport) << c.what;
+        EXPECT_EQ(messages[0].level, kLevelFatal) << c.what;
+        if (std::string(c.what) != "element declared twice") {
+            EXPECT_NE(file.Applications().FindAppl("A"), nullptr) << c.what << ": what was read stays";
+        }
+    }
+}
 
 TEST_F(LoadSaveHostile, ABillionLaughsFailsFastInBoundedMemory) {
     std::string entities = "<!ENTITY lol0 \"lol\">";

@@ -4,10 +4,6 @@
 // and one message, and what is refused stays out of the model.
 #include "tests/support/Fixtures.h"
 
-#include "5-format/AedErrorHandler.h"
-
-#include <xercesc/sax/SAXParseException.hpp>
-
 using namespace ostak;
 using namespace ostak_test;
 
@@ -21,23 +17,6 @@ const char *const kNoPlace =
     " has no place in the 8-bit text of this process (it reads files as ISO-8859-1 in "
     "this locale); load it in a UTF-8 locale or with the converter switch (ostak --utf8)";
 const char *const kControl = " is a control character that a rule file cannot carry";
-
-std::string Replaced(std::string text, const std::string &from, const std::string &to) {
-    const std::size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    return at == std::string::npos ? text : text.replace(at, from.size(), to);
-}
-
-// The shipped head and `body`, the head declaring UTF-8.
-std::string Utf8Doc(const std::string &body) {
-    return Replaced(Head(), "encoding=\"ISO-8859-1\"", "encoding=\"UTF-8\"") + body;
-}
-
-// The shipped head and `body` as an XML 1.1 document, which may carry
-// control characters as character references.
-std::string Xml11Doc(const std::string &body) {
-    return Replaced(Head(), "version=\"1.0\"", "version=\"1.1\"") + body;
-}
 
 std::string Line(int bodyLine) {
     return std::to_string(kHeadLines + bodyLine);
@@ -224,23 +203,6 @@ TEST_F(LoadSaveRefusal, WithTheConverterSwitchACharacterBeyondFFLoadsAndAControl
     for (const Case &c : cases) {
         Check(c);
     }
-}
-
-TEST_F(LoadSaveRefusal, AParserMessageKeepsItsWordsWhenItNamesACharacterBeyondFF) {
-    int32_t rc = -1;
-    LoadText(Utf8Doc("<AED><Bog\xE2\x82\xACus/></AED>"), false, &rc);
-    EXPECT_EQ(rc, OSTAK_E_INVALID_DOCUMENT);
-    const std::vector<LogRecord> messages = MessagesBeyondTrace();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].number, kMsgParserReport);
-    EXPECT_NE(messages[0].text.find("'Bog?us'"), std::string::npos) << messages[0].text;
-
-    OstakFileInMem &file = Make(0, "/some/rules.xml");
-    AedErrorHandler handler(&file);
-    Log().clear();
-    handler.warning(xercesc::SAXParseException(u"bad \u20AC and \U0001F600 \u00E9", u"", u"", 1, 2));
-    ASSERT_EQ(Log().size(), 1u);
-    EXPECT_EQ(Log()[0].text, "XML parser: bad ? and ? \xE9 (line 1, column 2 of file \"/some/rules.xml\")");
 }
 
 } // namespace

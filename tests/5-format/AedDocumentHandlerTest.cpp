@@ -1,14 +1,15 @@
-// Loading rule files: the document handler's rules for every element,
-// attribute and piece of text, the parser's reports, and the load result.
+// The document handler: its rules for every element, attribute and piece of
+// text, what it reports and the load result it leaves; through whole loads
+// and driven directly, as a parser that gives no document locator drives it.
 #include "tests/support/Fixtures.h"
 
 #include "4-transcode/TqwiUcConverter.h"
 #include "5-format/AedDocumentHandler.h"
-#include "5-format/AedErrorHandler.h"
 
 #include <cstring>
 #include <ctime>
-#include <xercesc/sax/SAXParseException.hpp>
+#include <utility>
+#include <xercesc/sax/AttributeList.hpp>
 
 using namespace ostak;
 using namespace ostak_test;
@@ -17,25 +18,10 @@ namespace {
 
 constexpr const char *kHandlerSource = "5-format/AedDocumentHandler.cpp";
 
+// The suite shares its fixture with the tests of loading, the parser and its reports.
 using LoadSaveLoad = LoadSaveTest;
 
 using Names = std::vector<std::string>;
-
-TEST_F(LoadSaveLoad, MissingAndEmptyFilesReturnTheirStatusWithoutParsing) {
-    OstakFileInMem &missing = Make(0, dir_.File("absent.xml"));
-    AppendAppl(missing, ApplSpec{"kept", {}, 0, 1, "h", 5});
-    EXPECT_EQ(missing.Load(false), OSTAK_E_FILE_MISSING);
-    EXPECT_EQ(missing.LoadResult(), -1) << "nothing parsed";
-    EXPECT_EQ(ApplNames(missing), Names{"kept"});
-
-    OstakFileInMem &empty = Make(0, dir_.Write("empty.xml", ""));
-    EXPECT_EQ(empty.Load(false), OSTAK_E_FILE_EMPTY);
-    EXPECT_TRUE(empty.Applications().Empty());
-
-    OstakFileInMem &folder = Make(0, dir_.path());
-    EXPECT_EQ(folder.Load(false), OSTAK_E_NOT_REGULAR_FILE);
-    EXPECT_TRUE(Log().empty()) << "no parser message, no trace line";
-}
 
 TEST_F(LoadSaveLoad, AWholeDocumentFillsTheObjectAndTracesTheParse) {
     OstakFileInMem &file =
@@ -61,7 +47,8 @@ TEST_F(LoadSaveLoad, AWholeDocumentFillsTheObjectAndTracesTheParse) {
         EXPECT_EQ(trace.number, 0);
         EXPECT_EQ(trace.func, "OstakFileInMem::Load");
         EXPECT_EQ(trace.level, kLevelTrace);
-        EXPECT_NE(SourceLine("5-format/OstakFileInMemLoad.cpp", trace.line).find(trace.text), std::string::npos);
+        EXPECT_NE(SourceLine("5-format/OstakFileInMemLoad.cpp", trace.line).find(trace.text),
+                  std::string::npos);
     }
 }
 
@@ -308,81 +295,6 @@ TEST_F(LoadSaveLoad, LoadingAddsToWhatTheListHolds) {
     EXPECT_EQ(ApplNames(file), (Names{"a", "b", "c"}));
 }
 
-TEST_F(LoadSaveLoad, ADocumentWithoutDocumentTypeDeclarationIsAFatalError) {
-    OstakFileInMem &file = LoadText("<AED TqVersion=\"7.6\">\r\n\t<Application Name=\"A\"/>\r\n</AED>\r\n");
-    EXPECT_EQ(file.LoadResult(), OSTAK_E_INVALID_DOCUMENT);
-    EXPECT_TRUE(file.Applications().Empty());
-    const LogRecord *message = ExpectMessage(kMsgParserReport, "AedErrorHandler::report", kLevelFatal,
-                                             "5-format/AedErrorHandler.cpp", "kMsgParserReport");
-    ASSERT_NE(message, nullptr);
-    EXPECT_NE(message->text.find("(line 1, column"), std::string::npos) << message->text;
-    EXPECT_NE(message->text.find(dir_.File("rules.xml")), std::string::npos);
-}
-
-TEST_F(LoadSaveLoad, EveryValidityErrorEndsTheParseAsFatalAndKeepsWhatWasRead) {
-    struct Case {
-        const char *what;
-        std::string content;
-    };
-    const Case cases[] = {
-        {"undeclared element", Doc("<AED><Application Name=\"A\"/><Bogus/><Application Name=\"B\"/></AED>")},
-        {"undeclared attribute",
-         Doc("<AED><Application Name=\"A\"/><Application Name=\"B\" Zork=\"1\"/></AED>")},
-        {"text in element content",
-         Doc("<AED><Application Name=\"A\"/>stray<Application Name=\"B\"/></AED>")},
-        {"element declared twice", DocWithDtd("<!ELEMENT AED (Application*)><!ELEMENT Application EMPTY>"
-                                              "<!ATTLIST Application Name CDATA #IMPLIED><!ELEMENT AED ANY>",
-                                              "<AED><Application Name=\"A\"/></AED>")},
-        {"not well formed", Doc("<AED><Application Name=\"A\"/><Application Name=\"B\"></AED>")},
-    };
-    for (const Case &c : cases) {
-        int32_t rc = -1;
-        OstakFileInMem &file = LoadText(c.content, false, &rc);
-        EXPECT_EQ(rc, OSTAK_E_INVALID_DOCUMENT) << c.what;
-        const std::vector<LogRecord> messages = MessagesBeyondTrace();
-        ASSERT_EQ(messages.size(), 1u) << c.what;
-        EXPECT_EQ(messages[0].number, kMsgParserReport) << c.what;
-        EXPECT_EQ(messages[0].level, kLevelFatal) << c.what;
-        if (std::string(c.what) != "element declared twice") {
-            EXPECT_NE(file.Applications().FindAppl("A"), nullptr) << c.what << ": what was read stays";
-        }
-    }
-}
-
-TEST_F(LoadSaveLoad, AParserWarningLeavesTheResultAlone) {
-    int32_t rc = -1;
-    OstakFileInMem &file = LoadText(DocWithDtd("<!ELEMENT AED EMPTY><!ATTLIST AED TqVersion CDATA #IMPLIED>"
-                                               "<!ATTLIST Undeclared a CDATA #IMPLIED>",
-                                               "<AED TqVersion=\"7.6\"/>"),
-                                    false, &rc);
-    EXPECT_EQ(rc, OSTAK_OK);
-    EXPECT_STREQ(file.VersionText(), "7.6");
-    ExpectMessage(kMsgParserReport, "AedErrorHandler::report", kLevelWarning, "5-format/AedErrorHandler.cpp",
-                  "kMsgParserReport");
-}
-
-TEST_F(LoadSaveLoad, TheErrorHandlerReportsEachKindAtItsLevel) {
-    OstakFileInMem &file = Make(0, "/some/rules.xml");
-    file.SetLoadResult(OSTAK_OK);
-    AedErrorHandler handler(&file);
-    const xercesc::SAXParseException exception(u"bad thing", u"", u"", 12, 34);
-    handler.warning(exception);
-    EXPECT_EQ(file.LoadResult(), OSTAK_OK);
-    handler.error(exception);
-    EXPECT_EQ(file.LoadResult(), OSTAK_E_INVALID_DOCUMENT);
-    file.SetLoadResult(OSTAK_OK);
-    handler.fatalError(exception);
-    EXPECT_EQ(file.LoadResult(), OSTAK_E_INVALID_DOCUMENT);
-    ASSERT_EQ(Log().size(), 3u);
-    const int32_t levels[] = {kLevelWarning, kLevelError, kLevelFatal};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(Log()[i].number, kMsgParserReport);
-        EXPECT_EQ(Log()[i].text, "XML parser: bad thing (line 12, column 34 of file \"/some/rules.xml\")");
-        EXPECT_EQ(Log()[i].func, "AedErrorHandler::report");
-        EXPECT_EQ(Log()[i].level, levels[i]);
-    }
-}
-
 TEST_F(LoadSaveLoad, ARuleOutsideAnApplicationIsAnInternalInconsistency) {
     const std::string dtd =
         "<!ELEMENT AED (Application|Rule)*><!ELEMENT Application (Rule*)>"
@@ -459,10 +371,6 @@ TEST_F(LoadSaveLoad, ManyPiecesOfOneTextAreJoinedInLinearTime) {
     EXPECT_LT(seconds, 20.0);
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(LoadSaveLoad, EveryAllocationThatFailsIsReportedOnceAndLeavesNothingBehind) {
     const std::string content =
         Doc("<AED TqVersion=\"7.6\"><Application Name=\"A\" StampHost=\"h\" StampTime=\"1\">"
@@ -513,22 +421,150 @@ TEST_F(LoadSaveLoad, OnTheIcuPathAConversionThatFailsFailsTheLoad) {
     EXPECT_GT(CountMessages(kMsgText), 0) << "the converter reported its failure";
 }
 
-} // namespace
+// ---- driven directly, as a parser that gives no document locator drives it ----
 
-namespace {
+class Attributes : public xercesc::AttributeList {
+  public:
+    using List = std::vector<std::pair<std::u16string, std::u16string>>;
+    explicit Attributes(List list) : list_(std::move(list)) {}
+    XMLSize_t getLength() const override { return list_.size(); }
+    const XMLCh *getName(const XMLSize_t index) const override { return list_[index].first.c_str(); }
+    const XMLCh *getType(const XMLSize_t) const override { return u"CDATA"; }
+    const XMLCh *getValue(const XMLSize_t index) const override { return list_[index].second.c_str(); }
+    const XMLCh *getType(const XMLCh *const) const override { return u"CDATA"; }
+    const XMLCh *getValue(const XMLCh *const) const override { return nullptr; }
+    const XMLCh *getValue(const char *const) const override { return nullptr; }
 
-TEST_F(LoadSaveLoad, WithoutTheXmlLibraryNothingIsParsed) {
-    const std::string path = dir_.Write("rules.xml", Doc("<AED><Application Name=\"A\"/></AED>"));
-    ASSERT_EQ(xfeOstakGlobalTerm(), 0);
-    OstakFileInMem &file = Make(0, path);
-    Globals().logCallback = RecordLog;
-    Log().clear();
-    EXPECT_EQ(file.Load(false), OSTAK_E_INVALID_DOCUMENT);
+  private:
+    std::vector<std::pair<std::u16string, std::u16string>> list_;
+};
+
+class XmlDocumentHandler : public LoadSaveTest {};
+
+TEST_F(XmlDocumentHandler, WithoutALocatorMessagesCarryNoPosition) {
+    OstakFileInMem &file = Make(0, "/x/rules.xml");
+    file.SetLoadResult(OSTAK_OK);
+    AedDocumentHandler handler(&file, false);
+    Attributes none(Attributes::List{});
+    handler.startElement(u"AED", none);
+    Attributes appl(Attributes::List{{u"Name", u"A"}});
+    handler.startElement(u"Application", appl);
+    Attributes rule(Attributes::List{{u"Name", u"r"}});
+    handler.startElement(u"Rule", rule);
+    handler.endElement(u"Rule");
+    handler.startElement(u"Rule", rule);
+    handler.endElement(u"Rule");
+    Attributes bad(Attributes::List{{u"Name", u"q"}, {u"Type", u"bogus"}});
+    handler.startElement(u"Rule", bad);
+    handler.endElement(u"Rule");
+    handler.endElement(u"Application");
+    handler.endElement(u"AED");
+    handler.endDocument();
+
+    EXPECT_EQ(file.LoadResult(), OSTAK_E_INVALID_DOCUMENT);
+    const LogRecord *duplicate =
+        ExpectMessage(kMsgRuleDuplicateNoPos, "AedDocumentHandler::startElement", kLevelError,
+                      "5-format/AedDocumentHandler.cpp", "kMsgRuleDuplicateNoPos");
+    ASSERT_NE(duplicate, nullptr);
+    EXPECT_EQ(duplicate->text, "Rule \"r\" of application \"A\" is already in the list");
+    const LogRecord *invalid =
+        ExpectMessage(kMsgAttrInvalidNoPos, "AedDocumentHandler::reportInvalidAttribute", kLevelError,
+                      "5-format/AedDocumentHandler.cpp", "kMsgAttrInvalidNoPos");
+    ASSERT_NE(invalid, nullptr);
+    EXPECT_EQ(invalid->text,
+              "Invalid value \"bogus\" of attribute \"Type\" of element \"Rule\" in file \"/x/rules.xml\"");
+    EXPECT_EQ(Log().size(), 2u);
+    ASSERT_NE(file.Applications().FindAppl("A"), nullptr);
+    EXPECT_EQ(Snap(*file.Applications().FindAppl("A")).rules.size(), 3u) << "q, r and r: all kept";
+}
+
+TEST_F(XmlDocumentHandler, TextCutShortByTheEndOfTheParseIsKept) {
+    OstakFileInMem &file = Make(0, "/x/rules.xml");
+    file.SetLoadResult(OSTAK_OK);
+    AedDocumentHandler handler(&file, false);
+    Attributes none(Attributes::List{});
+    handler.startElement(u"AED", none);
+    handler.startElement(u"Application", none);
+    handler.startElement(u"Rule", none);
+    handler.startElement(u"Suffix", none);
+    handler.characters(u"ab", 2);
+    handler.characters(u"cd", 2);
+    handler.FlushText();
+    const OstakElemRule *rule = file.Applications().FirstAppl()->Rules()->FirstRule();
+    EXPECT_STREQ(rule->Suffix(), "abcd");
+    EXPECT_EQ(file.LoadResult(), OSTAK_OK);
+}
+
+TEST_F(XmlDocumentHandler, RefusedCharactersWithoutALocatorAreNamedOnceAndLeftOut) {
+    OstakFileInMem &file = Make(0, "/x/rules.xml");
+    file.SetLoadResult(OSTAK_OK);
+    AedDocumentHandler handler(&file, false);
+    Attributes none(Attributes::List{});
+    handler.startElement(u"AED", none);
+    Attributes appl(Attributes::List{{u"Name", u"A"}});
+    handler.startElement(u"Application", appl);
+    Attributes named(Attributes::List{{u"Name", u"r"}});
+    handler.startElement(u"Rule", named);
+    handler.characters(u"a\xD800", 2);
+    handler.characters(u"b", 1);
+    handler.endElement(u"Rule");
+    // A refused attribute name leaves the rule out as a refused value does.
+    Attributes badName(Attributes::List{{u"Name", u"s"}, {u"Typ\u20AC", u"std"}});
+    handler.startElement(u"Rule", badName);
+    handler.characters(u"lost", 4);
+    handler.endElement(u"Rule");
+    // A refused element name is passed over like any name the format does not know.
+    handler.startElement(u"X\u20AC", none);
+    handler.endElement(u"X\u20AC");
+    handler.endElement(u"Application");
+    handler.endElement(u"AED");
+    handler.endDocument();
+
+    EXPECT_EQ(file.LoadResult(), OSTAK_E_INVALID_DOCUMENT);
+    ASSERT_EQ(Log().size(), 1u) << "only the first refused character is reported";
+    EXPECT_EQ(Log()[0].text,
+              "Character U+D800 in file \"/x/rules.xml\" is not a character that a rule file can carry");
+    EXPECT_EQ(Log()[0].func, "AedDocumentHandler::characters");
+    FileSnap expected;
+    expected.appls.push_back(ApplSnap{"A", 0, Globals().hostName.text, 0, {RuleSnap{"r", "b", "", ""}}});
+    FileSnap loaded = Snap(file);
+    ASSERT_EQ(loaded.appls.size(), 1u);
+    loaded.appls[0].time = 0; // the construction stamp
+    EXPECT_EQ(loaded, expected);
+}
+
+TEST_F(XmlDocumentHandler, ARootOtherThanAedLeavesTheWholeDocumentOut) {
+    OstakFileInMem &file = Make(0, "/x/rules.xml");
+    file.SetLoadResult(OSTAK_OK);
+    AedDocumentHandler handler(&file, false);
+    Attributes appl(Attributes::List{{u"Name", u"A"}});
+    handler.startElement(u"Application", appl);
+    handler.startElement(u"Rule", appl);
+    handler.characters(u"\u20AC", 1);
+    handler.startElement(u"AED", appl);
+    handler.endElement(u"AED");
+    handler.endElement(u"Application");
+    handler.endDocument();
+
+    EXPECT_EQ(file.LoadResult(), OSTAK_E_INVALID_DOCUMENT);
+    ASSERT_EQ(Log().size(), 1u);
+    EXPECT_EQ(Log()[0].text, "The root element of file \"/x/rules.xml\" is \"Application\", not \"AED\"");
+    EXPECT_EQ(Log()[0].func, "AedDocumentHandler::startElement");
     EXPECT_TRUE(file.Applications().Empty());
-    const LogRecord *message = OnlyMessage(kMsgText);
-    ASSERT_NE(message, nullptr);
-    EXPECT_EQ(message->func, "OstakFileInMem::Load");
-    EXPECT_EQ(Log().size(), 1u);
+
+    // A root whose name is refused: that one message, and nothing is taken.
+    OstakFileInMem &other = Make(0, "/x/other.xml");
+    other.SetLoadResult(OSTAK_OK);
+    AedDocumentHandler second(&other, false);
+    Log().clear();
+    second.startElement(u"AED\u20AC", appl);
+    second.startElement(u"Application", appl);
+    second.endElement(u"Application");
+    EXPECT_EQ(other.LoadResult(), OSTAK_E_INVALID_DOCUMENT);
+    ASSERT_EQ(Log().size(), 1u);
+    EXPECT_EQ(Log()[0].text.rfind("Character U+20AC in file \"/x/other.xml\" has no place", 0), 0u)
+        << Log()[0].text;
+    EXPECT_TRUE(other.Applications().Empty());
 }
 
 } // namespace
