@@ -293,9 +293,6 @@ TEST_F(SyncLoad, FailedSaveAfterTheMergeGivesThirtyFour) {
 
 TEST_F(SyncLoad, AScriptFileTheLoadRefusesIsNeitherWrittenNorTakenOver) {
     // Each of these files would be taken over (number 5, not saved) were its load not refused.
-    auto replaced = [](std::string doc, const std::string &from, const std::string &to) {
-        return doc.replace(doc.find(from), from.size(), to);
-    };
     const std::vector<ApplSpec> euro = {{"Local", {R("x", "5\xE2\x82\xAC")}, 0, 1, "me", 9}};
     const std::vector<ApplSpec> control = {{"Local", {R("x", "a&#x1b;")}, 0, 1, "me", 9}};
     const struct {
@@ -305,11 +302,11 @@ TEST_F(SyncLoad, AScriptFileTheLoadRefusesIsNeitherWrittenNorTakenOver) {
         std::vector<std::string> names;
     } cases[] = {
         {"a character beyond U+00FF in the C locale",
-         replaced(DocXml(euro, 5), "encoding=\"ISO-8859-1\"", "encoding=\"UTF-8\""),
+         Replaced(DocXml(euro, 5), "encoding=\"ISO-8859-1\"", "encoding=\"UTF-8\""),
          "Character U+20AC at line",
          {"Local"}},
         {"a control character",
-         replaced(DocXml(control, 5), "version=\"1.0\"", "version=\"1.1\""),
+         Replaced(DocXml(control, 5), "version=\"1.0\"", "version=\"1.1\""),
          "Character U+001B at line",
          {"Local"}},
         {"a root other than AED",
