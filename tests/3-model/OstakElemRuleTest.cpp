@@ -61,15 +61,7 @@ TEST_F(ModelRecords, SettersFailingForMemoryKeepTheField) {
 
 TEST_F(ModelRecords, NewRuleHasTheDefaults) {
     RulePtr rule = OwnedRule();
-    EXPECT_STREQ(rule->Name(), "");
-    EXPECT_STREQ(rule->Text(), "");
-    EXPECT_STREQ(rule->Prefix(), "");
-    EXPECT_STREQ(rule->Suffix(), "");
-    EXPECT_EQ(rule->Level(), 1);
-    EXPECT_EQ(rule->Type(), 0);
-    EXPECT_EQ(rule->MatchCase(), 1);
-    EXPECT_EQ(rule->UseText(), 1);
-    EXPECT_EQ(rule->FailIfNotFound(), 0);
+    EXPECT_EQ(Describe(*rule), "''=''") << "each value a new rule's";
     EXPECT_EQ(rule->List(), nullptr);
     EXPECT_EQ(rule->Prev(), nullptr);
     EXPECT_EQ(rule->Next(), nullptr);

@@ -19,14 +19,11 @@ TEST_F(FileInMemObject, NewObjectHasItsDefaults) {
     ASSERT_NE(file, nullptr);
     EXPECT_STREQ(file->GetFileFullPath(), "/some/dir/rules.xml") << "only the given characters, NUL added";
     EXPECT_EQ(file->Kind(), 1);
-    EXPECT_EQ(file->InstallationVersion(), 0);
-    EXPECT_STREQ(file->VersionText(), "");
-    EXPECT_TRUE(file->Applications().Empty());
+    EXPECT_EQ(Describe(*file), "AED") << "no version, not saved, no applications";
     EXPECT_EQ(file->LoadResult(), -1);
     EXPECT_EQ(file->FileStatCode(), -1);
     const struct stat zero = {};
     EXPECT_EQ(std::memcmp(&file->FileStatRecord(), &zero, sizeof zero), 0);
-    EXPECT_FALSE(file->Saved());
 }
 
 TEST_F(FileInMemObject, FieldsKeepWhatTheyAreGiven) {
@@ -36,13 +33,11 @@ TEST_F(FileInMemObject, FieldsKeepWhatTheyAreGiven) {
     file->SetLoadResult(23);
     file->SetSaved(true);
     ASSERT_EQ(file->SetVersionText("7.6xx", 3), 0);
-    EXPECT_EQ(file->InstallationVersion(), 7);
+    EXPECT_EQ(Describe(*file), "AED version='7.6' installation=7 saved");
     EXPECT_EQ(file->LoadResult(), 23);
-    EXPECT_TRUE(file->Saved());
-    EXPECT_STREQ(file->VersionText(), "7.6");
     Seams().failAllocationAt = 1;
     EXPECT_EQ(file->SetVersionText("7.5", 3), OSTAK_E_NO_MEMORY);
-    EXPECT_STREQ(file->VersionText(), "7.6");
+    EXPECT_EQ(Describe(*file), "AED version='7.6' installation=7 saved");
 }
 
 TEST_F(FileInMemObject, ObtainFileStatChecksTheFullPath) {

@@ -3,6 +3,8 @@
 // deleting, copying, and every failure with its one message.
 #include "tests/support/Fixtures.h"
 
+#include "7-interface/OstakHandles.h"
+
 #include <functional>
 #include <string>
 
@@ -250,12 +252,10 @@ TEST_F(ModelExports, RuleAttributes) {
         EXPECT_EQ(value, defaults[id]) << id;
         ASSERT_EQ(xfeOstakElemRuleSetAttrBool(appl, rule, id, 0x200 + 2 + id), 0);
     }
-    const ostak::OstakElemRule *record = reinterpret_cast<const ostak::OstakElemRule *>(rule);
-    EXPECT_EQ(record->MatchCase(), 2);
-    EXPECT_EQ(record->UseText(), 3);
-    EXPECT_EQ(record->FailIfNotFound(), 4);
+    const ostak::OstakElemRule &record = *ostak::FromHandle(rule);
+    EXPECT_EQ(Describe(record),
+              "Name2='the text' prefix=' pre ' suffix='suf\\x01' matchCase=2 useText=3 failIfNotFound=4");
     ASSERT_EQ(xfeOstakElemRuleSetAttrBool(appl, rule, OSTAK_RULE_BOOL_USE_TEXT, 0), 0);
-    EXPECT_EQ(record->UseText(), 0);
 
     int32_t value = 77;
     ASSERT_EQ(xfeOstakElemRuleGetAttrLong(rule, OSTAK_RULE_LONG_LEVEL, &value), 0);
@@ -265,8 +265,9 @@ TEST_F(ModelExports, RuleAttributes) {
     ASSERT_EQ(xfeOstakElemRuleSetAttrLong(appl, rule, OSTAK_RULE_LONG_LEVEL, 5), 0)
         << "checked by finalising only";
     ASSERT_EQ(xfeOstakElemRuleSetAttrLong(appl, rule, OSTAK_RULE_LONG_TYPE, -7), 0);
-    EXPECT_EQ(record->Level(), 5);
-    EXPECT_EQ(record->Type(), -7);
+    EXPECT_EQ(Describe(record),
+              "Name2='the text' prefix=' pre ' suffix='suf\\x01' level=5 type=-7 matchCase=2 "
+              "useText=0 failIfNotFound=4");
     EXPECT_TRUE(Log().empty());
 }
 
@@ -313,13 +314,7 @@ TEST_F(ModelExports, UnknownIdentifiersGive3AndChangeNothing) {
         }
     }
     EXPECT_EQ(WalkAppls(), (NameList{"App"}));
-    const ostak::OstakElemRule *record = reinterpret_cast<const ostak::OstakElemRule *>(rule);
-    EXPECT_STREQ(record->Name(), "Rule");
-    EXPECT_STREQ(record->Suffix(), "");
-    EXPECT_EQ(record->MatchCase(), 1);
-    EXPECT_EQ(record->UseText(), 1);
-    EXPECT_EQ(record->Level(), 1);
-    EXPECT_EQ(record->Type(), 0);
+    EXPECT_EQ(Describe(*ostak::FromHandle(rule)), "Rule='text'");
 }
 
 TEST_F(ModelExports, RefusedValuesKeepTheFieldAndIssueOnce) {

@@ -86,6 +86,8 @@ void MergeExportTest::TearDown() {
 
 void LoadSaveTest::SetUp() {
     OstakTest::SetUp();
+    ostak::Seams().hostNameOverride = true;
+    ostak::Seams().hostName = kHost;
     ASSERT_EQ(InitOver(SourceRoot(), dir_.path(), false, false), 0);
     Log().clear();
 }

@@ -69,7 +69,7 @@ class MergeExportTest : public InitialisedTest {
 // ---- loading and saving ----
 
 // Initialised in full mode over the source tree (its dat/ holds the shipped
-// head), script file missing, log empty. Objects made through Make are
+// head) with the host name kHost, script file missing, log empty. Objects made through Make are
 // destroyed before the leak check.
 class LoadSaveTest : public OstakTest {
   protected:

@@ -256,6 +256,10 @@ std::string DocXml(const std::vector<ApplSpec> &appls, int32_t installationVersi
 
 // ---- the snapshot as text ----
 
+int32_t TimeNow() {
+    return static_cast<int32_t>(std::time(nullptr));
+}
+
 namespace {
 
 // `text` with a backslash before a quote and a backslash, and every byte
@@ -282,6 +286,10 @@ std::string Quoted(const std::string &text) {
     return "'" + Escaped(text) + "'";
 }
 
+std::string Name(const std::string &name) {
+    return name.empty() ? "''" : Escaped(name);
+}
+
 // " key=value" unless the value is the default.
 std::string Unless(const char *key, int64_t value, int64_t byDefault) {
     return value == byDefault ? "" : " " + std::string(key) + "=" + std::to_string(value);
@@ -294,13 +302,13 @@ std::string Unless(const char *key, const std::string &value) {
 } // namespace
 
 std::string Describe(const RuleSnap &r) {
-    return Escaped(r.name) + "=" + Quoted(r.text) + Unless("prefix", r.prefix) + Unless("suffix", r.suffix) +
+    return Name(r.name) + "=" + Quoted(r.text) + Unless("prefix", r.prefix) + Unless("suffix", r.suffix) +
            Unless("level", r.level, 1) + Unless("type", r.type, 0) + Unless("matchCase", r.matchCase, 1) +
            Unless("useText", r.useText, 1) + Unless("failIfNotFound", r.failIfNotFound, 0);
 }
 
 std::string Describe(const ApplSnap &a, Now now) {
-    std::string out = Escaped(a.name);
+    std::string out = Name(a.name);
     out += a.enabled == 0 ? " off" : Unless("enabled", a.enabled, 1);
     const bool isNow = a.time >= now.from && a.time <= now.to;
     out += " " + Quoted(a.host) + "@" + (isNow ? std::string("now") : std::to_string(a.time));

@@ -10,6 +10,7 @@
 #include "3-model/OstakList.h"
 #include "include/ostak.h"
 
+#include <ctime>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -160,6 +161,12 @@ struct Now {
     int32_t from = 1;
     int32_t to = 0;
 };
+// The seconds since the epoch as the library stamps them.
+int32_t TimeNow();
+// From `from` to this moment.
+inline Now Since(int32_t from) {
+    return Now{from, TimeNow()};
+}
 
 // One line per application, after a first line for the file:
 //
@@ -168,7 +175,8 @@ struct Now {
 //   Beta off ''@0 mark=1 {}
 //
 // A rule is its name, its text, and each other value that is not a new
-// rule's (prefix, suffix, level, type, matchCase, useText, failIfNotFound).
+// rule's (prefix, suffix, level, type, matchCase, useText, failIfNotFound);
+// an empty name reads ''.
 // An application is its name, "off" when Enabled is 0 (enabled=N when
 // neither 0 nor 1), its stamp as 'host'@time, its mark when not 0, and its
 // rules in list order. The file's line names the values that are not a new

@@ -4,6 +4,7 @@
 #include "2-core/OstakGlobalInit.h"
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -202,6 +203,7 @@ void OstakTest::SetUp() {
     ostak::ResetSeams();
     Log().clear();
     liveAtStart_ = ostak::LiveAllocations();
+    started_ = static_cast<int32_t>(std::time(nullptr));
 }
 
 void OstakTest::TearDown() {

@@ -126,6 +126,7 @@ class OstakTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
     int64_t liveAtStart_ = 0;
+    int32_t started_ = 0; // the second the test started in
 };
 
 // Not initialised, but the catalogue is registered and the log callback set,
