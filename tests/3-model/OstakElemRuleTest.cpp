@@ -55,8 +55,7 @@ TEST_F(ModelRecords, SettersFailingForMemoryKeepTheField) {
     EXPECT_EQ(rule->SetName("Other"), OSTAK_E_NO_MEMORY);
     Seams().failAllocationAt = 1;
     EXPECT_EQ(rule->SetText("other"), OSTAK_E_NO_MEMORY);
-    EXPECT_STREQ(rule->Name(), "Kept");
-    EXPECT_STREQ(rule->Text(), "kept");
+    EXPECT_EQ(Describe(*rule), "Kept='kept'");
 }
 
 TEST_F(ModelRecords, NewRuleHasTheDefaults) {

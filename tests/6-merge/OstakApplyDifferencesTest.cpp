@@ -18,11 +18,9 @@ class MergeApply : public MergeExportTest {
         after_ = OstakElemAppl::CurrentTime();
         return rc;
     }
-    // The application carries the stamp of this call: the host name and a time of the call.
-    void ExpectStampedNow(const ApplSnap &appl) const {
-        EXPECT_EQ(appl.host, kHost) << appl.name;
-        EXPECT_GE(appl.time, before_) << appl.name;
-        EXPECT_LE(appl.time, after_) << appl.name;
+    // The file's applications, a stamp given during the last Apply reading 'now'.
+    std::string Appls(const FilePtr &file) const {
+        return Describe(file->Applications(), Now{before_, after_});
     }
     int32_t before_ = 0;
     int32_t after_ = 0;
@@ -36,17 +34,6 @@ int32_t KindOfDirectionSource(int32_t direction) {
 int32_t KindOfDirectionTarget(int32_t direction) {
     const int32_t kinds[] = {1, 0, 0, 1};
     return kinds[direction];
-}
-
-const ApplSnap &Find(const ListSnap &file, const std::string &name) {
-    for (const ApplSnap &appl : file) {
-        if (appl.name == name) {
-            return appl;
-        }
-    }
-    static const ApplSnap none{};
-    ADD_FAILURE() << "no application " << name;
-    return none;
 }
 
 TEST_F(MergeApply, OnlyTheFivePairsOfTheDirectionTableAreAccepted) {
@@ -98,50 +85,42 @@ TEST_F(MergeApply, NullHandles) {
 }
 
 TEST_F(MergeApply, ANewApplicationByDirection) {
-    constexpr int kAsSource = -1;
+    // The copy in the target, the source afterwards, and Zulu, a target
+    // application without a namesake; {E} stands for the source's Enabled.
     struct Case {
         int32_t direction;
-        int enabled;        // of the copy in the target, or kAsSource
-        bool copyStamped;   // the copy carries the stamp of this call
-        bool sourceStamped; // the source application is stamped first
+        const char *copy;
+        const char *source;
+        const char *zulu;
     };
     const Case cases[] = {
-        {kDirectionPlainToScript, kAsSource, true, true},
-        {kDirectionScriptToPlain, 1, false, false},
-        {kDirectionSourceToPlain, kAsSource, true, false},
-        {kDirectionIntoScript, 0, true, false},
+        {kDirectionPlainToScript, "Mid{E} 'thishost'@now mark=1", "Mid{E} 'thishost'@now mark=1", "Zulu off"},
+        {kDirectionScriptToPlain, "Mid 'srchost'@77 mark=1", "Mid{E} 'srchost'@77 mark=1", "Zulu"},
+        {kDirectionSourceToPlain, "Mid{E} 'thishost'@now mark=1", "Mid{E} 'srchost'@77 mark=1", "Zulu"},
+        {kDirectionIntoScript, "Mid off 'thishost'@now mark=1", "Mid{E} 'srchost'@77 mark=1", "Zulu"},
     };
+    const std::string rules = " {r1='text'; r2='text'}";
     for (const Case &c : cases) {
         for (uint8_t sourceEnabled : {0, 1}) {
             SCOPED_TRACE("direction " + std::to_string(c.direction) + ", source Enabled " +
                          std::to_string(sourceEnabled));
+            const auto withEnabled = [&](std::string text) {
+                const std::size_t at = text.find("{E}");
+                return at == std::string::npos ? text : text.replace(at, 3, sourceEnabled != 0 ? "" : " off");
+            };
             FilePtr source =
                 MakeFile(KindOfDirectionSource(c.direction),
                          {{"Mid", {{"r1"}, {"r2"}}, OstakDiffApply, sourceEnabled, "srchost", 77}});
             FilePtr target = MakeFile(KindOfDirectionTarget(c.direction),
                                       {{"Alpha", {}, 0, 0, "t", 1}, {"Zulu", {}, 0, 1, "t", 2}});
-            ListSnap expectedSource = Snap(source->Applications());
-            ASSERT_EQ(Apply(source, target), 0) << "direction " << c.direction;
-            const ListSnap sourceAfter = Snap(source->Applications());
-            const ListSnap targetAfter = Snap(target->Applications());
-            EXPECT_EQ(ApplNames(targetAfter), (std::vector<std::string>{"Alpha", "Mid", "Zulu"}));
-            const ApplSnap &copy = Find(targetAfter, "Mid");
-            EXPECT_EQ(copy.enabled, c.enabled == kAsSource ? sourceEnabled : c.enabled);
-            EXPECT_EQ(copy.rules, expectedSource[0].rules);
-            EXPECT_EQ(copy.mark, OstakDiffApply) << "the copy carries the mark as it is";
-            if (c.copyStamped) {
-                ExpectStampedNow(copy);
-            } else {
-                EXPECT_EQ(copy.host, "srchost");
-                EXPECT_EQ(copy.time, 77);
+            ASSERT_EQ(Apply(source, target), 0);
+            EXPECT_EQ(Appls(target),
+                      "Alpha off 't'@1 {}\n" + withEnabled(c.copy) + rules + "\n" + c.zulu + " 't'@2 {}");
+            EXPECT_EQ(Appls(source), withEnabled(c.source) + rules);
+            if (c.direction == kDirectionPlainToScript) {
+                EXPECT_EQ(Appl(*target, "Mid")->StampTime(), Appl(*source, "Mid")->StampTime())
+                    << "one stamp";
             }
-            if (c.sourceStamped) {
-                ExpectStampedNow(sourceAfter[0]);
-                EXPECT_EQ(copy.time, sourceAfter[0].time);
-            } else {
-                EXPECT_EQ(sourceAfter, expectedSource) << "direction " << c.direction;
-            }
-            EXPECT_EQ(Find(targetAfter, "Zulu").enabled, c.direction == kDirectionPlainToScript ? 0 : 1);
             EXPECT_TRUE(ScriptedMerge::Calls().empty());
             EXPECT_NE(Appl(*target, "Mid"), Appl(*source, "Mid"));
         }
@@ -154,10 +133,9 @@ TEST_F(MergeApply, DirectionZeroDisablesTargetApplicationsWithoutMarkedNamesake)
     FilePtr target =
         MakeFile(1, {{"Both", {{"r"}}, 0, 0}, {"Skipped", {{"r"}}, 0, 1}, {"TargetOnly", {}, 0, 1}});
     ASSERT_EQ(Apply(source, target), 0);
-    const ListSnap after = Snap(target->Applications());
-    EXPECT_EQ(Find(after, "Both").enabled, 1) << "takes the source's Enabled";
-    EXPECT_EQ(Find(after, "Skipped").enabled, 0);
-    EXPECT_EQ(Find(after, "TargetOnly").enabled, 0);
+    EXPECT_EQ(Appls(target), "Both 'oldhost'@1000 {r='text'}\n" // takes the source's Enabled
+                             "Skipped off 'oldhost'@1000 {r='text'}\n"
+                             "TargetOnly off 'oldhost'@1000 {}");
 }
 
 TEST_F(MergeApply, UnmarkedApplicationsAreLeftAlone) {
@@ -175,64 +153,39 @@ TEST_F(MergeApply, UnmarkedApplicationsAreLeftAlone) {
 }
 
 TEST_F(MergeApply, EqualRulesByDirection) {
+    const std::string rules = " {a='text'; b='text'}";
+    // The source and the target afterwards, by direction.
+    const std::pair<std::string, std::string> expected[] = {
+        {"App 'tgthost'@60 mark=1", "App 'tgthost'@60"},
+        {"App 'srchost'@50 mark=1", "App off 'srchost'@50"},
+        {"App 'srchost'@50 mark=1", "App off 'tgthost'@60"},
+        {"App 'srchost'@50 mark=1", "App off 'thishost'@now"},
+    };
     for (int32_t direction = 0; direction < 4; ++direction) {
+        SCOPED_TRACE("direction " + std::to_string(direction));
         FilePtr source = MakeFile(KindOfDirectionSource(direction),
                                   {{"App", {{"a"}, {"b"}}, OstakDiffApply, 1, "srchost", 50}});
         FilePtr target =
             MakeFile(KindOfDirectionTarget(direction), {{"App", {{"a"}, {"b"}}, 0, 0, "tgthost", 60}});
-        ListSnap source0 = Snap(source->Applications());
-        ListSnap target0 = Snap(target->Applications());
         OstakElemRule *targetRule = Rule(Appl(*target, "App"), "a");
         ASSERT_EQ(Apply(source, target), 0);
-        const ApplSnap s = Snap(source->Applications())[0];
-        const ApplSnap t = Snap(target->Applications())[0];
-        EXPECT_TRUE(ScriptedMerge::Calls().empty()) << "direction " << direction;
-        EXPECT_EQ(s.rules, source0[0].rules);
-        EXPECT_EQ(t.rules, target0[0].rules);
+        EXPECT_TRUE(ScriptedMerge::Calls().empty());
+        EXPECT_EQ(Appls(source), expected[direction].first + rules);
+        EXPECT_EQ(Appls(target), expected[direction].second + rules);
         EXPECT_EQ(Rule(Appl(*target, "App"), "a"), targetRule) << "equal rules are not touched";
-        switch (direction) {
-        case kDirectionPlainToScript:
-            EXPECT_EQ(t.enabled, 1);
-            EXPECT_EQ(s.host, "tgthost");
-            EXPECT_EQ(s.time, 60);
-            EXPECT_EQ(t.host, "tgthost");
-            EXPECT_EQ(t.time, 60);
-            break;
-        case kDirectionScriptToPlain:
-            EXPECT_EQ(t.enabled, 0);
-            EXPECT_EQ(t.host, "srchost");
-            EXPECT_EQ(t.time, 50);
-            EXPECT_EQ(s, source0[0]);
-            break;
-        case kDirectionSourceToPlain:
-            EXPECT_EQ(t, target0[0]);
-            EXPECT_EQ(s, source0[0]);
-            break;
-        case kDirectionIntoScript:
-            ExpectStampedNow(t);
-            EXPECT_EQ(t.enabled, 0);
-            EXPECT_EQ(s, source0[0]);
-            break;
-        }
     }
 }
 
 TEST_F(MergeApply, DirectionZeroWithEqualStampsReplacesWithoutAsking) {
-    RuleSpec changed{"a"};
-    changed.text = "changed";
-    FilePtr source = MakeFile(0, {{"App", {changed, {"c"}}, OstakDiffApply, 1, "h", 5}});
+    FilePtr source = MakeFile(0, {{"App", {R("a", "changed"), {"c"}}, OstakDiffApply, 1, "h", 5}});
     FilePtr target = MakeFile(1, {{"App", {{"a"}, {"b"}}, 0, 0, "h", 5}});
-    const ListSnap source0 = Snap(source->Applications());
     ASSERT_EQ(Apply(source, target), 0);
     EXPECT_TRUE(ScriptedMerge::Calls().empty());
-    const ApplSnap s = Snap(source->Applications())[0];
-    const ApplSnap t = Snap(target->Applications())[0];
-    EXPECT_EQ(s.rules, source0[0].rules) << "the source keeps its rules";
-    EXPECT_EQ(t.rules, source0[0].rules) << "the target's become copies of them";
-    ExpectStampedNow(s);
-    EXPECT_EQ(t.host, s.host);
-    EXPECT_EQ(t.time, s.time);
-    EXPECT_EQ(t.enabled, 1);
+    // The source keeps its rules and is stamped; the target's rules become
+    // copies of them, with the source's stamp and Enabled.
+    EXPECT_EQ(Appls(source), "App 'thishost'@now mark=1 {a='changed'; c='text'}");
+    EXPECT_EQ(Appls(target), "App 'thishost'@now {a='changed'; c='text'}");
+    EXPECT_EQ(Appl(*target, "App")->StampTime(), Appl(*source, "App")->StampTime());
     EXPECT_NE(Rule(Appl(*target, "App"), "a"), Rule(Appl(*source, "App"), "a"));
 }
 
@@ -304,53 +257,35 @@ TEST_F(MergeApply, MergedRulesBecomeTheRulesOfBothSides) {
     EXPECT_EQ(calls[1].applName, "App");
     EXPECT_EQ(calls[1].rule2Name, "c");
 
-    const ApplSnap sAfter = Snap(source->Applications())[0];
-    const ApplSnap tAfter = Snap(target->Applications())[0];
-    EXPECT_EQ(RuleNames(sAfter), (std::vector<std::string>{"a", "b", "c", "c_1"}));
-    EXPECT_EQ(sAfter.rules, tAfter.rules);
+    const std::string merged = " {a='text'; b='text'; c='tgt'; c_1='src'}";
+    EXPECT_EQ(Appls(source), "App 's'@1 mark=1" + merged) << "direction 3 leaves the source's stamp and mark";
+    EXPECT_EQ(Appls(target), "App 'thishost'@now" + merged);
     EXPECT_EQ(Appl(*source, "App"), s) << "application handles stay valid";
     EXPECT_EQ(Appl(*target, "App"), t);
     EXPECT_NE(Rule(s, "a"), Rule(t, "a")) << "the target holds copies";
-    EXPECT_EQ(sAfter.host, "s") << "direction 3 leaves the source's stamp";
-    ExpectStampedNow(tAfter);
-    EXPECT_EQ(sAfter.mark, OstakDiffApply) << "marks are not changed";
 }
 
 TEST_F(MergeApply, StampsAfterAMergeByDirection) {
+    const std::string merged = " {a='text'; b='text'}";
+    // The source and the target afterwards, by direction; only direction 0
+    // carries Enabled over.
+    const std::pair<std::string, std::string> expected[] = {
+        {"App 'thishost'@now mark=1", "App 'thishost'@now"},
+        {"App 's'@1 mark=1", "App off 's'@1"},
+        {"App 's'@1 mark=1", "App off 't'@2"},
+        {"App 's'@1 mark=1", "App off 'thishost'@now"},
+    };
     for (int32_t direction = 0; direction < 4; ++direction) {
+        SCOPED_TRACE("direction " + std::to_string(direction));
         FilePtr source =
             MakeFile(KindOfDirectionSource(direction), {{"App", {{"a"}}, OstakDiffApply, 1, "s", 1}});
         FilePtr target = MakeFile(KindOfDirectionTarget(direction), {{"App", {{"b"}}, 0, 0, "t", 2}});
         ASSERT_EQ(Apply(source, target), 0);
-        const ApplSnap s = Snap(source->Applications())[0];
-        const ApplSnap t = Snap(target->Applications())[0];
-        switch (direction) {
-        case kDirectionPlainToScript:
-            ExpectStampedNow(s);
-            EXPECT_EQ(t.host, s.host);
-            EXPECT_EQ(t.time, s.time);
-            EXPECT_EQ(t.enabled, 1);
-            break;
-        case kDirectionScriptToPlain:
-            EXPECT_EQ(t.host, "s");
-            EXPECT_EQ(t.time, 1);
-            EXPECT_EQ(t.enabled, 0);
-            break;
-        case kDirectionSourceToPlain:
-            EXPECT_EQ(t.host, "t");
-            EXPECT_EQ(t.time, 2);
-            EXPECT_EQ(s.host, "s");
-            EXPECT_EQ(s.time, 1);
-            EXPECT_EQ(t.enabled, 0) << "only direction 0 carries Enabled over";
-            break;
-        case kDirectionIntoScript:
-            ExpectStampedNow(t);
-            EXPECT_EQ(s.host, "s");
-            EXPECT_EQ(s.time, 1);
-            EXPECT_EQ(t.enabled, 0) << "only direction 0 carries Enabled over";
-            break;
+        EXPECT_EQ(Appls(source), expected[direction].first + merged);
+        EXPECT_EQ(Appls(target), expected[direction].second + merged);
+        if (direction == kDirectionPlainToScript) {
+            EXPECT_EQ(Appl(*target, "App")->StampTime(), Appl(*source, "App")->StampTime()) << "one stamp";
         }
-        EXPECT_EQ(s.enabled, 1) << "direction " << direction;
     }
 }
 

@@ -31,10 +31,10 @@ const std::vector<ApplSpec> &ScriptAppls() {
     return appls;
 }
 
-// The content of a file, for the snapshots of the tests: marks are 0 after a load.
-ListSnap SnapOf(const std::vector<ApplSpec> &appls) {
+// What a rule-file object holds after loading DocXml(appls, installationVersion, saved).
+FileSnap Loaded(const std::vector<ApplSpec> &appls, int32_t installationVersion, bool saved = false) {
     FilePtr file = MakeFile(1, appls);
-    return Snap(file->Applications());
+    return FileSnap{"7.6", installationVersion, saved, Snap(file->Applications())};
 }
 
 class SyncLoad : public SyncTest {};
@@ -83,7 +83,7 @@ TEST_F(SyncLoad, TakeOverConditions) {
         if (c.takeOver) {
             EXPECT_EQ(ReadFile(ScriptPath()), installDoc)
                 << "written with the installation's content, no Saved";
-            EXPECT_EQ(Snap(Script().Applications()), SnapOf(InstallAppls()));
+            EXPECT_EQ(Snap(Script().Applications()), Loaded(InstallAppls(), 6).appls);
             EXPECT_EQ(Script().InstallationVersion(), 6);
             EXPECT_FALSE(Script().Saved());
         } else {
@@ -106,8 +106,7 @@ TEST_F(SyncLoad, ConfigurationAnswersOtherThanTwoLeaveTheFileAlone) {
         EXPECT_EQ(ScriptedConf::Questions(), std::vector<int32_t>{0});
         EXPECT_TRUE(ScriptedMerge::Calls().empty());
         EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
-        EXPECT_EQ(Snap(Script().Applications()), SnapOf(ScriptAppls()));
-        EXPECT_EQ(Script().InstallationVersion(), 5);
+        EXPECT_EQ(Snap(Script()), Loaded(ScriptAppls(), 5, true));
         EXPECT_TRUE(MessagesBeyondTrace().empty());
     }
 }
@@ -131,12 +130,11 @@ TEST_F(SyncLoad, AnswerTwoMergesEveryInstallationApplicationAndSavesAsSaved) {
     EXPECT_EQ(call.proposed, "Rule_3");
     EXPECT_TRUE(MessagesBeyondTrace().empty());
 
-    EXPECT_TRUE(Script().Saved());
-    EXPECT_EQ(Script().InstallationVersion(), 6);
-    const ListSnap after = Snap(Script().Applications());
-    EXPECT_EQ(ApplNames(after), (std::vector<std::string>{"Editor", "Local", "Mail"}));
-    EXPECT_EQ(after[0].rules[1].text, "save");
-    EXPECT_EQ(after[2].enabled, 0) << "a new application arrives disabled";
+    // The installation's version of Rule_2 taken, Mail new and disabled.
+    EXPECT_EQ(Describe(Script(), Since(started_)), "AED version='7.6' installation=6 saved\n"
+                                                   "Editor 'thishost'@now {Rule_1='open'; Rule_2='save'}\n"
+                                                   "Local off 'me'@9 {x='text'}\n"
+                                                   "Mail off 'thishost'@now mark=1 {Rule_1='send'}");
     const std::string written = ReadFile(ScriptPath());
     EXPECT_NE(written.find("<AED TqVersion=\"7.6\" FileVersionInstallation=\"6\" Saved=\"true\">\r\n"),
               std::string::npos);
@@ -162,8 +160,7 @@ TEST_F(SyncLoad, WithoutAnAnswerOfTwoFromAConfigurationCallbackNothingIsMerged) 
         EXPECT_EQ(LoadScript(), 0);
         EXPECT_TRUE(ScriptedMerge::Calls().empty());
         EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
-        EXPECT_EQ(Snap(Script().Applications()), SnapOf(ScriptAppls()));
-        EXPECT_EQ(Script().InstallationVersion(), 5);
+        EXPECT_EQ(Snap(Script()), Loaded(ScriptAppls(), 5, true));
         EXPECT_TRUE(MessagesBeyondTrace().empty());
     }
 }
@@ -178,8 +175,7 @@ TEST_F(SyncLoad, CancelInTheMergeLoadsWithoutWriting) {
     EXPECT_EQ(LoadScript(), 0);
     ExpectIssuedOnce(-32583);
     EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
-    EXPECT_EQ(Snap(Script().Applications()), SnapOf(ScriptAppls()));
-    EXPECT_EQ(Script().InstallationVersion(), 5);
+    EXPECT_EQ(Snap(Script()), Loaded(ScriptAppls(), 5, true));
 }
 
 TEST_F(SyncLoad, MergeFailuresGiveThirtyOneAfterTheMergesMessage) {
@@ -209,8 +205,7 @@ TEST_F(SyncLoad, MergeFailuresGiveThirtyOneAfterTheMergesMessage) {
         EXPECT_EQ(LoadScript(), OSTAK_E_MERGE);
         ExpectIssuedOnce(c.number);
         EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
-        EXPECT_EQ(Snap(Script().Applications()), SnapOf({{"Editor", {R("Rule_1", "open")}, 0, 1, "me", 9}}));
-        EXPECT_EQ(Script().InstallationVersion(), 5);
+        EXPECT_EQ(Snap(Script()), Loaded({{"Editor", {R("Rule_1", "open")}, 0, 1, "me", 9}}, 5, true));
         xfeOstakFileInMemDestroy(&script_);
         ASSERT_EQ(xfeOstakGlobalTerm(), 0);
     }
@@ -230,7 +225,7 @@ TEST_F(SyncLoad, MissingInstallationFileGivesTwentyFiveAfterItsOwnMessage) {
         EXPECT_TRUE(ScriptedConf::Questions().empty());
         if (scriptPresent) {
             EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
-            EXPECT_EQ(Snap(Script().Applications()), SnapOf(ScriptAppls()));
+            EXPECT_EQ(Snap(Script()), Loaded(ScriptAppls(), 5, true));
         } else {
             EXPECT_FALSE(FileExists(ScriptPath()));
             EXPECT_TRUE(Script().Applications().Empty());
@@ -249,7 +244,7 @@ TEST_F(SyncLoad, EmptyInstallationFileGivesTwentyFiveAfterTheMessageOfTwentyTwo)
     ExpectIssuedOnce(-32574);
     EXPECT_TRUE(ScriptedConf::Questions().empty());
     EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
-    EXPECT_EQ(Snap(Script().Applications()), SnapOf(ScriptAppls()));
+    EXPECT_EQ(Snap(Script()), Loaded(ScriptAppls(), 5, true));
 }
 
 TEST_F(SyncLoad, InvalidInstallationFileGivesTwentyFiveAfterTheParsersMessage) {
@@ -272,7 +267,7 @@ TEST_F(SyncLoad, FailedSaveAfterATakeOverGivesTwentyNine) {
     ExpectOnlyMessageAt(kMsgDtdOpen, "OstakFileInMem::Save", kLevelError, "5-format/OstakFileInMemSave.cpp",
                         "kMsgDtdOpen");
     EXPECT_FALSE(FileExists(ScriptPath()));
-    EXPECT_EQ(Snap(Script().Applications()), SnapOf(InstallAppls())) << "the copy stays in memory";
+    EXPECT_EQ(Snap(Script().Applications()), Loaded(InstallAppls(), 6).appls) << "the copy stays in memory";
     EXPECT_TRUE(ScriptedConf::Questions().empty());
 }
 
@@ -349,7 +344,7 @@ TEST_F(SyncLoad, KindsOtherThanOneAreNotKeptInStep) {
             xfeOstakFileInMemCreate(kind, path.c_str(), static_cast<uint32_t>(path.size()), &file, &list), 0);
         EXPECT_EQ(xfeOstakLoad(file), 0);
         EXPECT_TRUE(ScriptedConf::Questions().empty());
-        EXPECT_EQ(Snap(FromHandle(file)->Applications()), SnapOf(ScriptAppls()));
+        EXPECT_EQ(Snap(*FromHandle(file)), Loaded(ScriptAppls(), 5));
         xfeOstakFileInMemDestroy(&file);
     }
     EXPECT_EQ(ReadFile(ScriptPath()), scriptDoc);
@@ -439,7 +434,7 @@ TEST_F(SyncLoadSweep, TakeOverOfALoadedList) {
     // Number 5 and not saved: the installation's list replaces the loaded one.
     Sweep(DocXml(ScriptAppls(), 5), 0,
           {OSTAK_E_NO_MEMORY, OSTAK_E_INVALID_DOCUMENT, OSTAK_E_INSTALLATION_LOAD, OSTAK_E_TAKEOVER_SAVE},
-          SnapOf(ScriptAppls()));
+          Loaded(ScriptAppls(), 5).appls);
     EXPECT_GT(copyFailures_, 5) << "every allocation of the copy of the installation's list";
     EXPECT_GT(seen_[OSTAK_E_TAKEOVER_SAVE], 0);
 }
@@ -448,7 +443,7 @@ TEST_F(SyncLoadSweep, Merge) {
     Sweep(DocXml(ScriptAppls(), 5, true), 2,
           {OSTAK_E_NO_MEMORY, OSTAK_E_INVALID_DOCUMENT, OSTAK_E_INSTALLATION_LOAD, OSTAK_E_MERGE,
            OSTAK_E_MERGE_SAVE},
-          SnapOf(ScriptAppls()));
+          Loaded(ScriptAppls(), 5).appls);
     EXPECT_GT(seen_[OSTAK_E_INSTALLATION_LOAD], 0);
     EXPECT_GT(seen_[OSTAK_E_MERGE], 0);
     EXPECT_GT(seen_[OSTAK_E_MERGE_SAVE], 0);

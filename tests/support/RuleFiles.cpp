@@ -187,14 +187,6 @@ FileSnap Snap(const ostak::OstakFileInMem &file) {
     return FileSnap{file.VersionText(), file.InstallationVersion(), file.Saved(), Snap(file.Applications())};
 }
 
-NameList RuleNames(const ApplSnap &appl) {
-    NameList names;
-    for (const RuleSnap &r : appl.rules) {
-        names.push_back(r.name);
-    }
-    return names;
-}
-
 NameList ApplNames(const ListSnap &list) {
     NameList names;
     for (const ApplSnap &a : list) {
@@ -307,16 +299,31 @@ std::string Describe(const RuleSnap &r) {
            Unless("useText", r.useText, 1) + Unless("failIfNotFound", r.failIfNotFound, 0);
 }
 
+namespace {
+std::string Describe(const std::vector<RuleSnap> &rules) {
+    std::string out;
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        out += (i == 0 ? "" : "; ") + Describe(rules[i]);
+    }
+    return out;
+}
+} // namespace
+
 std::string Describe(const ApplSnap &a, Now now) {
     std::string out = Name(a.name);
     out += a.enabled == 0 ? " off" : Unless("enabled", a.enabled, 1);
     const bool isNow = a.time >= now.from && a.time <= now.to;
     out += " " + Quoted(a.host) + "@" + (isNow ? std::string("now") : std::to_string(a.time));
-    out += Unless("mark", a.mark, 0) + " {";
-    for (std::size_t i = 0; i < a.rules.size(); ++i) {
-        out += (i == 0 ? "" : "; ") + Describe(a.rules[i]);
+    return out + Unless("mark", a.mark, 0) + " {" + Describe(a.rules) + "}";
+}
+
+std::string Describe(const ostak::OstakListRule &list) {
+    Names(list);
+    std::vector<RuleSnap> rules;
+    for (const OstakElemRule *r = list.FirstRule(); r != nullptr; r = r->NextRule()) {
+        rules.push_back(Snap(*r));
     }
-    return out + "}";
+    return Describe(rules);
 }
 
 std::string Describe(const ListSnap &list, Now now) {

@@ -143,7 +143,6 @@ FileSnap Snap(const ostak::OstakFileInMem &file);
 
 // The names along a list's chain, after checking its links.
 NameList Names(const ostak::OstakList &list);
-NameList RuleNames(const ApplSnap &appl);
 NameList ApplNames(const ListSnap &list);
 NameList ApplNames(const ostak::OstakFileInMem &file);
 
@@ -193,6 +192,8 @@ inline std::string Describe(const ostak::OstakElemRule &rule) {
 inline std::string Describe(const ostak::OstakElemAppl &appl, Now now = {}) {
     return Describe(Snap(appl), now);
 }
+// The rules of a list, as between an application's braces.
+std::string Describe(const ostak::OstakListRule &rules);
 inline std::string Describe(const ostak::OstakListAppl &list, Now now = {}) {
     return Describe(Snap(list), now);
 }

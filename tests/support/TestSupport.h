@@ -99,8 +99,6 @@ class TempDir {
     std::string File(const std::string &name) const { return path_ + "/" + name; }
     // Writes `content` to `name` inside the folder (folders made as needed); returns the full path.
     std::string Write(const std::string &name, const std::string &content) const;
-    std::string Read(const std::string &name) const { return ReadFile(File(name)); }
-    bool Exists(const std::string &name) const { return FileExists(File(name)); }
     // The names in the folder.
     std::set<std::string> Entries() const;
 
