@@ -1,12 +1,11 @@
-// The rule merge of one application: the walk in step, the events and their arguments, every answer to every
-// event, the directions that keep target rules without asking, the sorted places of copies kept under a
-// proposed name, and the failures.
+// The rule merge of one application: the walk in step, the events and their
+// arguments, every answer to every event, the directions that keep target
+// rules without asking, the sorted places of copies kept under a proposed
+// name, and the failures.
 #include "tests/support/Fixtures.h"
 
 #include "6-merge/OstakMergeTypes.h"
 #include "6-merge/OstakRuleMerge.h"
-
-#include <cstring>
 
 using namespace ostak;
 using namespace ostak_test;
@@ -15,11 +14,10 @@ namespace {
 
 using ApplPtr = std::unique_ptr<OstakElemAppl>;
 
-class MergeRuleMerge : public ostak_test::OstakTest {
+class MergeRuleMerge : public ModelTest {
   protected:
     void SetUp() override {
-        OstakTest::SetUp();
-        std::strcpy(Globals().hostName.text, kHost);
+        ModelTest::SetUp();
         ScriptedMerge::Reset(AnswerKeepAll);
     }
     void TearDown() override {
@@ -27,7 +25,7 @@ class MergeRuleMerge : public ostak_test::OstakTest {
         merged_.Clear();
         source_.reset();
         target_.reset();
-        OstakTest::TearDown();
+        ModelTest::TearDown();
     }
 
     // Merges the rules of `source` and `target` in `direction` (kinds 0 and 1).

@@ -69,8 +69,8 @@ class MergeExportTest : public InitialisedTest {
 // ---- loading and saving ----
 
 // Initialised in full mode over the source tree (its dat/ holds the shipped
-// head) with the host name kHost, script file missing, log empty. Objects made through Make are
-// destroyed before the leak check.
+// head) with the host name kHost, script file missing, log empty. Objects
+// made through Make are destroyed before the leak check.
 class LoadSaveTest : public OstakTest {
   protected:
     void SetUp() override;

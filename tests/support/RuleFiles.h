@@ -10,7 +10,6 @@
 #include "3-model/OstakList.h"
 #include "include/ostak.h"
 
-#include <ctime>
 #include <memory>
 #include <ostream>
 #include <string>
