@@ -1,0 +1,219 @@
+// Rules: the text check, the defaults, validation, equality, copying values
+// and cloning.
+#include "tests/support/Fixtures.h"
+
+using namespace ostak;
+using namespace ostak_test;
+
+namespace {
+
+// A rule whose four strings are all set (and Level 0), the source of value copies.
+RulePtr MakeSourceRule() {
+    RulePtr rule = OwnedRule();
+    EXPECT_EQ(rule->SetName("Src"), 0);
+    EXPECT_EQ(rule->SetText("t"), 0);
+    EXPECT_EQ(rule->SetPrefix("p"), 0);
+    EXPECT_EQ(rule->SetSuffix("s"), 0);
+    rule->SetLevel(0);
+    return rule;
+}
+
+// The suite shares its fixture with the tests of names and applications.
+using ModelRecords = ModelTest;
+
+TEST_F(ModelRecords, TextSettersRefuseOnlyLineBreaksAndTabs) {
+    using Setter = int32_t (OstakElemRule::*)(const char *);
+    using Getter = const char *(OstakElemRule::*)() const;
+    const struct {
+        Setter set;
+        Getter get;
+    } fields[] = {{&OstakElemRule::SetText, &OstakElemRule::Text},
+                  {&OstakElemRule::SetPrefix, &OstakElemRule::Prefix},
+                  {&OstakElemRule::SetSuffix, &OstakElemRule::Suffix}};
+    struct Case {
+        const char *input;
+        int32_t rc;
+    };
+    const Case cases[] = {{"a\tb", 18}, {"a\nb", 18},       {"a\rb", 18},
+                          {"\t", 18},   {" both ends ", 0}, {"\x01\x7f\xe9\xff", 0},
+                          {"", 0},      {"a.b-c d", 0},     {nullptr, 4}};
+    for (const auto &field : fields) {
+        for (const Case &c : cases) {
+            RulePtr rule = OwnedRule();
+            ASSERT_EQ((rule.get()->*field.set)("before"), 0);
+            EXPECT_EQ((rule.get()->*field.set)(c.input), c.rc);
+            EXPECT_STREQ((rule.get()->*field.get)(), c.rc == 0 ? c.input : "before");
+        }
+    }
+}
+
+TEST_F(ModelRecords, SettersFailingForMemoryKeepTheField) {
+    RulePtr rule = OwnedRule();
+    ASSERT_EQ(rule->SetName("Kept"), 0);
+    ASSERT_EQ(rule->SetText("kept"), 0);
+    Seams().failAllocationAt = 1;
+    EXPECT_EQ(rule->SetName("Other"), OSTAK_E_NO_MEMORY);
+    Seams().failAllocationAt = 1;
+    EXPECT_EQ(rule->SetText("other"), OSTAK_E_NO_MEMORY);
+    EXPECT_EQ(Describe(*rule), "Kept='kept'");
+}
+
+TEST_F(ModelRecords, NewRuleHasTheDefaults) {
+    RulePtr rule = OwnedRule();
+    EXPECT_EQ(Describe(*rule), "''=''") << "each value a new rule's";
+    EXPECT_EQ(rule->List(), nullptr);
+    EXPECT_EQ(rule->Prev(), nullptr);
+    EXPECT_EQ(rule->Next(), nullptr);
+    // Empty fields share the one empty string: a new rule holds one block only.
+    EXPECT_EQ(rule->Text(), xtOsStrCommonEmptyStr.psz);
+}
+
+TEST_F(ModelRecords, RuleValidation) {
+    struct Case {
+        const char *what;
+        const char *name;
+        uint8_t useText;
+        const char *text;
+        const char *prefix;
+        const char *suffix;
+        int32_t level;
+        int32_t type;
+        int32_t rc;
+    };
+    const Case cases[] = {
+        {"new rule", "", 1, "", "", "", 1, 0, 8},
+        {"name only", "R", 1, "", "", "", 1, 0, 10},
+        {"name and text", "R", 1, "t", "", "", 1, 0, 0},
+        {"use text 2 counts as true", "R", 2, "", "p", "s", 1, 0, 10},
+        {"empty name before text", "", 1, "t", "", "", 5, 0, 8},
+        {"prefix, no suffix", "R", 0, "", "p", "", 1, 0, 12},
+        {"no prefix", "R", 0, "t", "", "s", 1, 0, 11},
+        {"prefix and suffix", "R", 0, "", "p", "s", 1, 0, 0},
+        {"level 0", "R", 1, "t", "", "", 0, 0, 0},
+        {"level 2", "R", 1, "t", "", "", 2, 0, 13},
+        {"level -1", "R", 1, "t", "", "", -1, 0, 13},
+        {"text before level", "R", 1, "", "", "", 2, 0, 10},
+        {"type 7", "R", 1, "t", "", "", 1, 7, 0},
+    };
+    for (const Case &c : cases) {
+        RulePtr rule = OwnedRule();
+        ASSERT_EQ(rule->SetName(c.name), 0);
+        ASSERT_EQ(rule->SetText(c.text), 0);
+        ASSERT_EQ(rule->SetPrefix(c.prefix), 0);
+        ASSERT_EQ(rule->SetSuffix(c.suffix), 0);
+        rule->SetUseText(c.useText);
+        rule->SetLevel(c.level);
+        rule->SetType(c.type);
+        EXPECT_EQ(rule->Validate(), c.rc) << c.what;
+    }
+}
+
+TEST_F(ModelRecords, RuleEqualityComparesEveryValueButNotTheLinks) {
+    auto setUp = [](OstakElemRule &rule) {
+        EXPECT_EQ(rule.SetName("Rule"), 0);
+        EXPECT_EQ(rule.SetText("Text"), 0);
+        EXPECT_EQ(rule.SetPrefix("pre"), 0);
+        EXPECT_EQ(rule.SetSuffix("suf"), 0);
+    };
+    using Change = void (*)(OstakElemRule &);
+    const struct {
+        const char *what;
+        Change change;
+    } differences[] = {
+        {"name", [](OstakElemRule &r) { r.SetName("rule"); }},
+        {"text case", [](OstakElemRule &r) { r.SetText("text"); }},
+        {"text longer", [](OstakElemRule &r) { r.SetText("Texts"); }},
+        {"prefix", [](OstakElemRule &r) { r.SetPrefix("pr"); }},
+        {"suffix", [](OstakElemRule &r) { r.SetSuffix("Suf"); }},
+        {"level", [](OstakElemRule &r) { r.SetLevel(0); }},
+        {"match case 2", [](OstakElemRule &r) { r.SetMatchCase(2); }},
+        {"use text", [](OstakElemRule &r) { r.SetUseText(0); }},
+        {"fail if not found", [](OstakElemRule &r) { r.SetFailIfNotFound(1); }},
+        {"type", [](OstakElemRule &r) { r.SetType(1); }},
+    };
+    for (const auto &difference : differences) {
+        RulePtr a = OwnedRule();
+        RulePtr b = OwnedRule();
+        setUp(*a);
+        setUp(*b);
+        ASSERT_TRUE(a->Equals(*b));
+        difference.change(*b);
+        EXPECT_FALSE(a->Equals(*b)) << difference.what;
+        EXPECT_FALSE(b->Equals(*a)) << difference.what;
+    }
+
+    // Rules in different lists, at different places, are equal all the same.
+    OstakListRule one;
+    OstakListRule two;
+    OstakElemRule *x = NewRule("X");
+    one.InsertInOrder(x);
+    InsertRules(two, {"A", "B"});
+    OstakElemRule *y = NewRule("X");
+    two.InsertInOrder(y);
+    EXPECT_TRUE(x->Equals(*y));
+}
+
+TEST_F(ModelRecords, CopyValuesTakesTheNineValuesAndKeepsThePlace) {
+    RulePtr source = MakeSourceRule();
+    source->SetType(1);
+    source->SetMatchCase(2);
+    source->SetUseText(0);
+    source->SetFailIfNotFound(3);
+
+    OstakListRule list;
+    std::vector<OstakElemRule *> rules = InsertRules(list, {"A", "M", "Z"});
+    OstakElemRule *target = rules[1];
+    ASSERT_EQ(target->CopyValuesFrom(*source), 0);
+    EXPECT_TRUE(target->Equals(*source));
+    EXPECT_EQ(Names(list), (NameList{"A", "Src", "Z"})) << "the target stays where it stood";
+    EXPECT_EQ(target->Prev(), rules[0]);
+    EXPECT_EQ(target->Next(), rules[2]);
+    EXPECT_NE(target->Text(), source->Text()) << "the strings are copies";
+
+    ASSERT_EQ(target->CopyValuesFrom(*target), 0);
+    EXPECT_TRUE(target->Equals(*source));
+}
+
+TEST_F(ModelRecords, CopyValuesFailingForMemoryChangesNothing) {
+    RulePtr source = MakeSourceRule();
+    RulePtr target = OwnedRule();
+    ASSERT_EQ(target->SetName("Tgt"), 0);
+    RulePtr before(target->Clone());
+    for (uint64_t n = 1;; ++n) {
+        const int64_t live = LiveAllocations();
+        Seams().failAllocationAt = n;
+        const int32_t rc = target->CopyValuesFrom(*source);
+        Seams().failAllocationAt = 0;
+        if (rc == 0) {
+            EXPECT_EQ(n, 5u) << "four strings to copy";
+            break;
+        }
+        ASSERT_EQ(rc, OSTAK_E_NO_MEMORY);
+        EXPECT_TRUE(target->Equals(*before)) << "allocation " << n;
+        EXPECT_EQ(LiveAllocations(), live) << "allocation " << n;
+    }
+    EXPECT_TRUE(target->Equals(*source));
+}
+
+TEST_F(ModelRecords, RuleCloneIsAnIndependentUnlinkedCopy) {
+    OstakListRule list;
+    OstakElemRule *rule = InsertRules(list, {"A", "R"})[1];
+    ASSERT_EQ(rule->SetPrefix("p"), 0);
+    rule->SetFailIfNotFound(2);
+    rule->SetType(7);
+    RulePtr copy(rule->Clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_TRUE(copy->Equals(*rule));
+    EXPECT_EQ(copy->List(), nullptr);
+    EXPECT_EQ(copy->Prev(), nullptr);
+    EXPECT_EQ(copy->Next(), nullptr);
+    ASSERT_EQ(copy->SetText("changed"), 0);
+    EXPECT_STREQ(rule->Text(), "text");
+
+    for (uint64_t n = 1; n <= 3; ++n) {
+        Seams().failAllocationAt = n;
+        EXPECT_EQ(rule->Clone(), nullptr) << "allocation " << n;
+    }
+}
+
+} // namespace

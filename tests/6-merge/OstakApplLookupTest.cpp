@@ -1,0 +1,57 @@
+// The lookup of applications by name with a cursor, as marking uses it.
+#include "tests/support/Fixtures.h"
+
+#include "6-merge/OstakApplLookup.h"
+
+#include <algorithm>
+#include <random>
+
+using namespace ostak;
+using namespace ostak_test;
+
+namespace {
+
+// The suite shares its fixture with the tests of marking.
+using MergeMark = MergeExportTest;
+
+// The lookup by cursor answers exactly as find by name, for ascending,
+// descending and random keys, on sorted and unsorted chains, also while
+// applications are inserted at their sorted places between lookups.
+TEST_F(MergeMark, LookupAnswersAsFindByName) {
+    std::mt19937 random(7);
+    const std::vector<std::string> pool = {"", "A", "AB", "Ab", "B", "a", "ab", "b", "c", "c_1", "z", "zz"};
+    for (int round = 0; round < 200; ++round) {
+        std::vector<ApplSpec> specs;
+        for (const std::string &name : pool) {
+            if (random() % 2 == 0) {
+                specs.push_back({name, {}});
+            }
+        }
+        FilePtr file = MakeFile(0, specs);
+        if (round % 3 == 0 && !specs.empty()) {
+            // Rename one element without re-sorting it.
+            OstakElem *victim = file->Applications().First();
+            for (std::size_t skip = random() % specs.size(); skip > 0; --skip) {
+                victim = victim->Next();
+            }
+            ASSERT_EQ(victim->SetName(pool[random() % pool.size()].c_str()), 0);
+        }
+        std::vector<std::string> keys = pool;
+        keys.push_back("zzz");
+        if (round % 2 == 0) {
+            std::sort(keys.begin(), keys.end());
+        } else {
+            std::shuffle(keys.begin(), keys.end(), random);
+        }
+        OstakApplLookup lookup(file->Applications());
+        for (const std::string &key : keys) {
+            ASSERT_EQ(lookup.Find(key.c_str()), file->Applications().FindAppl(key.c_str()))
+                << "round " << round << " key '" << key << "'";
+            if (random() % 4 == 0 && file->Applications().FindAppl(key.c_str()) == nullptr) {
+                file->Applications().InsertInOrder(MakeAppl({key, {}}));
+            }
+        }
+    }
+}
+
+} // namespace
