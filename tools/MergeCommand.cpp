@@ -76,13 +76,20 @@ struct Target {
 };
 
 std::optional<Target> LoadTarget(const Context &context, Session &session, const std::string &path,
-                                 ostak::FileKind kind, bool kindAsked, ostak::FileKind sourceKind, int &exitCode) {
+                                 ostak::FileKind kind, bool kindAsked, ostak::FileKind sourceKind,
+                                 const std::string &output, int &exitCode) {
     Target target{ostak::RuleFile(kind, path)};
     if (const int32_t code = LoadReporting(target.file, session.reporter()); code != OSTAK_OK) {
         exitCode = ExitCodeOfLoad(code);
         return std::nullopt;
     }
     if (kind == ostak::FileKind::Script || !target.file.saved()) {
+        return target;
+    }
+    if (!output.empty() && !kindAsked) {
+        // TARGET itself stays as it is; only the new file is written without the mark.
+        Complain(context, "warning: " + path + " is a script's rule file (Saved=\"true\"); " + output +
+                              " is written as a " + KindName(kind) + " file, without that mark");
         return target;
     }
     if (kindAsked) {
@@ -164,8 +171,9 @@ int RunMerge(Context &context, const ParsedArgs &args) {
         inPlace.emplace(context, session, targetPath);
     }
     int exitCode = kExitOk;
-    std::optional<Target> loaded = LoadTarget(context, session, targetPath, askedTargetKind,
-                                              args.Has("target-kind"), sourceKind, exitCode);
+    std::optional<Target> loaded =
+        LoadTarget(context, session, targetPath, askedTargetKind, args.Has("target-kind"), sourceKind,
+                   inPlace ? std::string() : output, exitCode);
     if (!loaded) {
         Complain(context, "nothing merged");
         return exitCode;
@@ -237,9 +245,10 @@ Command MergeCommand() {
                     "merge is all or nothing: when it is cancelled or fails, nothing is written.\n"
                     "\n"
                     "A TARGET marked Saved=\"true\" is a script's rule file: unless --target-kind\n"
-                    "is given it is merged into as one (so it keeps its mark; new applications\n"
-                    "then arrive disabled, and the installation file under --root must load).\n"
-                    "Another kind asked for is warned about, since the file then loses its mark.\n"
+                    "is given, it is merged into in place as one (so it keeps its mark; new\n"
+                    "applications then arrive disabled, and the installation file under --root\n"
+                    "must load). Another kind asked for, or an OUT written as a plain file, is\n"
+                    "warned about, since what is written then lacks the mark.\n"
                     "A SOURCE read as a script's rule file is loaded from a private copy: merge\n"
                     "writes only TARGET (or OUT).\n"
                     "\n") +
