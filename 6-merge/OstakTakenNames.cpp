@@ -1,7 +1,7 @@
 #include "6-merge/OstakTakenNames.h"
 
-#include "include/ostak.h"
 #include "1-platform/Alloc.h"
+#include "include/ostak.h"
 
 #include <cstring>
 
@@ -95,6 +95,9 @@ OstakTakenNames::~OstakTakenNames() {
 void OstakTakenNames::Clear() noexcept {
     FreeRaw(stems_);
     FreeRaw(numbers_);
+    FreeRaw(arena_);
+    arena_ = nullptr;
+    arenaUsed_ = 0;
     stems_ = nullptr;
     numbers_ = nullptr;
     stemCapacity_ = 0;
@@ -107,14 +110,23 @@ int32_t OstakTakenNames::Build(const OstakListRule *const *lists, std::size_t co
                                std::size_t spare) noexcept {
     Clear();
     std::size_t names = spare;
+    std::size_t characters = 0;
     for (std::size_t i = 0; i < count; ++i) {
         for (const OstakElem *rule = lists[i] != nullptr ? lists[i]->First() : nullptr; rule != nullptr;
              rule = rule->Next()) {
             ++names;
+            characters += std::strlen(rule->Name());
+        }
+    }
+    if (characters > 0) {
+        arena_ = static_cast<char *>(AllocRaw(characters));
+        if (arena_ == nullptr) {
+            return OSTAK_E_NO_MEMORY;
         }
     }
     const int32_t rc = Reserve(names);
     if (rc != OSTAK_OK) {
+        Clear();
         return rc;
     }
     for (std::size_t i = 0; i < count; ++i) {
@@ -123,7 +135,7 @@ int32_t OstakTakenNames::Build(const OstakListRule *const *lists, std::size_t co
             std::size_t stemLength = 0;
             uint64_t number = 0;
             if (SplitName(rule->Name(), stemLength, number)) {
-                IndexSplit(rule->Name(), stemLength, number);
+                IndexSplit(rule->Name(), stemLength, number, true);
             }
         }
     }
@@ -140,7 +152,7 @@ int32_t OstakTakenNames::Add(const char *name) noexcept {
     if (rc != OSTAK_OK) {
         return rc;
     }
-    IndexSplit(name, stemLength, number);
+    IndexSplit(name, stemLength, number, false);
     return OSTAK_OK;
 }
 
@@ -165,8 +177,9 @@ uint64_t OstakTakenNames::FirstFreeAfter(const char *stem, std::size_t stemLengt
     return key;
 }
 
-void OstakTakenNames::IndexSplit(const char *name, std::size_t stemLength, uint64_t number) noexcept {
-    const uint32_t id = StemId(name, stemLength, true);
+void OstakTakenNames::IndexSplit(const char *name, std::size_t stemLength, uint64_t number,
+                                 bool copyStem) noexcept {
+    const uint32_t id = StemId(name, stemLength, true, copyStem);
     Number &slot = NumberSlot(id, number);
     if (slot.stem != 0) {
         return;
@@ -177,7 +190,7 @@ void OstakTakenNames::IndexSplit(const char *name, std::size_t stemLength, uint6
     ++numberCount_;
 }
 
-uint32_t OstakTakenNames::StemId(const char *text, std::size_t length, bool add) noexcept {
+uint32_t OstakTakenNames::StemId(const char *text, std::size_t length, bool add, bool copy) noexcept {
     if (stemCapacity_ == 0) {
         return 0;
     }
@@ -189,6 +202,12 @@ uint32_t OstakTakenNames::StemId(const char *text, std::size_t length, bool add)
         if (slot.id == 0) {
             if (!add) {
                 return 0;
+            }
+            if (copy) {
+                // Build made the arena as long as all names together.
+                std::memcpy(arena_ + arenaUsed_, text, length);
+                text = arena_ + arenaUsed_;
+                arenaUsed_ += length;
             }
             slot = Stem{text, length, hash, static_cast<uint32_t>(++stemCount_)};
             return slot.id;

@@ -9,8 +9,9 @@
 // as they are followed), so the first free number after a start costs
 // amortised near-constant time instead of a scan of every list per candidate.
 //
-// The index holds pointers to the names it was given: they must stay valid
-// and unchanged while it is in use.
+// The stems of the lists' names are copied, so that the index stays sound
+// whatever happens to those rules; a name given to Add must stay valid and
+// unchanged while the index is in use.
 #pragma once
 
 #include "3-model/OstakList.h"
@@ -52,13 +53,13 @@ class OstakTakenNames {
     struct Number;
 
     // The id of the stem, adding it when `add` (then never fails: room was
-    // made before); 0 when absent.
-    uint32_t StemId(const char *text, std::size_t length, bool add) noexcept;
+    // made before), copied into the arena when `copy`; 0 when absent.
+    uint32_t StemId(const char *text, std::size_t length, bool add, bool copy = false) noexcept;
     // The slot of the stem's number, or of the empty slot where it belongs.
     Number &NumberSlot(uint32_t stem, uint64_t number) noexcept;
     // Grows both tables so that `more` names fit at half load at most. 0 or 7.
     int32_t Reserve(std::size_t more) noexcept;
-    void IndexSplit(const char *name, std::size_t stemLength, uint64_t number) noexcept;
+    void IndexSplit(const char *name, std::size_t stemLength, uint64_t number, bool copyStem) noexcept;
 
     Stem *stems_ = nullptr;
     std::size_t stemCapacity_ = 0; // a power of two, or 0
@@ -66,6 +67,9 @@ class OstakTakenNames {
     Number *numbers_ = nullptr;
     std::size_t numberCapacity_ = 0; // a power of two, or 0
     std::size_t numberCount_ = 0;
+    // Copies of the stems of the lists' names.
+    char *arena_ = nullptr;
+    std::size_t arenaUsed_ = 0;
     uint64_t probes_ = 0;
 };
 

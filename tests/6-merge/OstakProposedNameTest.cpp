@@ -154,16 +154,41 @@ TEST_F(MergeProposedName, IndexAgreesWithAScanOfEveryList) {
 }
 
 TEST_F(MergeProposedName, NoMemoryForTheIndex) {
+    // The stems' copies, then the tables: each failure leaves the index empty.
     const std::unique_ptr<OstakListRule> list = std::make_unique<OstakListRule>();
     list->InsertInOrder(MakeRule({"Check_1"}));
     const OstakListRule *lists[] = {list.get()};
     OstakTakenNames index;
-    Seams().failAllocationAt = 1;
-    EXPECT_EQ(index.Build(lists, 1, 0), OSTAK_E_NO_MEMORY);
-    Seams().failAllocationAt = 0;
-    EXPECT_EQ(index.FirstFreeAfter("Check_", 6, 0), 1u) << "a failed build leaves the index empty";
-    ASSERT_EQ(index.Build(lists, 1, 0), 0);
+    int32_t rc = OSTAK_E_NO_MEMORY;
+    int failures = 0;
+    for (uint64_t n = 1; rc != 0; ++n) {
+        ASSERT_LT(n, 10u);
+        const int64_t live = LiveAllocations();
+        Seams().failAllocationAt = n;
+        rc = index.Build(lists, 1, 0);
+        Seams().failAllocationAt = 0;
+        if (rc != 0) {
+            ++failures;
+            EXPECT_EQ(rc, OSTAK_E_NO_MEMORY);
+            EXPECT_EQ(LiveAllocations(), live) << "allocation " << n;
+            EXPECT_EQ(index.FirstFreeAfter("Check_", 6, 0), 1u) << "allocation " << n;
+        }
+    }
+    EXPECT_EQ(failures, 3);
     EXPECT_EQ(index.FirstFreeAfter("Check_", 6, 0), 2u);
+}
+
+TEST_F(MergeProposedName, TheIndexKeepsItsOwnStems) {
+    // A rule renamed after the index was built frees its old name; the index
+    // still answers from the names it indexed.
+    const std::unique_ptr<OstakListRule> list = std::make_unique<OstakListRule>();
+    list->InsertInOrder(MakeRule({"Check_1"}));
+    const OstakListRule *lists[] = {list.get()};
+    OstakTakenNames index;
+    ASSERT_EQ(index.Build(lists, 1, 0), 0);
+    ASSERT_EQ(list->First()->SetName("Other_1"), 0);
+    EXPECT_EQ(index.FirstFreeAfter("Check_", 6, 0), 2u);
+    EXPECT_EQ(index.FirstFreeAfter("Other_", 6, 0), 1u);
 }
 
 TEST_F(MergeProposedName, NoMemoryForTheBuffer) {
