@@ -20,6 +20,7 @@ OstakApplLookup::OstakApplLookup(const OstakListAppl &list) noexcept
     : list_(list), ordered_(ChainAscends(list)) {}
 
 OstakElemAppl *OstakApplLookup::Find(const char *name) noexcept {
+    missed_ = false;
     if (name == nullptr) {
         return nullptr;
     }
@@ -34,12 +35,23 @@ OstakElemAppl *OstakApplLookup::Find(const char *name) noexcept {
     while (walk != nullptr) {
         const int order = CompareNames(walk->Name(), name);
         if (order >= 0) {
+            missed_ = order != 0;
             return order == 0 ? static_cast<OstakElemAppl *>(const_cast<OstakElem *>(walk)) : nullptr;
         }
         passed_ = walk;
         walk = walk->Next();
     }
+    missed_ = true;
     return nullptr;
+}
+
+bool OstakApplLookup::PlaceOfMiss(OstakElem *&after) const noexcept {
+    if (!missed_) {
+        return false;
+    }
+    // Every name up to passed_ sorts before the key, its successor after it.
+    after = const_cast<OstakElem *>(passed_);
+    return true;
 }
 
 } // namespace ostak

@@ -22,11 +22,20 @@ class OstakApplLookup {
     // The application of exactly that name, or null.
     OstakElemAppl *Find(const char *name) noexcept;
 
+    // After a Find that gave null on a chain in name order: true, and `after`
+    // is the element after which that name belongs, where insert in order
+    // would link it (null: the head). False when the lookup does not know:
+    // the chain is not in order, or the last Find did not miss. Valid until
+    // the list changes.
+    bool PlaceOfMiss(OstakElem *&after) const noexcept;
+
   private:
     const OstakListAppl &list_;
     bool ordered_;
     // The last element that the previous walk passed (its name sorts before that key).
     const OstakElem *passed_ = nullptr;
+    // Whether the last Find walked the ordered chain and found no namesake.
+    bool missed_ = false;
 };
 
 } // namespace ostak

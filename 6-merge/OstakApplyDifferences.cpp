@@ -121,9 +121,14 @@ int32_t OstakApplyDifferences::CarryNew(OstakElemAppl &appl) noexcept {
         delete clone;
         return rc;
     }
-    // Insert in order stops where find by name stopped, so it cannot meet a
-    // namesake here; should it ever give 5, the clone is linked and the
-    // restore removes it with the rest.
+    // The lookup has just passed the clone's place: link it there, as insert
+    // in order would, without walking from the head. Insert in order stops
+    // where find by name stopped, so it cannot meet a namesake here; should
+    // it ever give 5, the clone is linked and the restore removes it with the rest.
+    OstakElem *after = nullptr;
+    if (lookup_.PlaceOfMiss(after) && target_.InsertAfter(clone, after) == OSTAK_OK) {
+        return OSTAK_OK;
+    }
     return target_.InsertInOrder(clone);
 }
 

@@ -17,20 +17,6 @@ constexpr std::size_t kNumberedPrefixLength = sizeof kNumberedPrefix - 1;
 // Room for the separator, the digits of any counter and the terminating zero.
 constexpr std::size_t kCandidateReserve = 24;
 
-bool NameTaken(const char *candidate, const OstakListRule *const *lists, std::size_t count) noexcept {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (lists[i] == nullptr) {
-            continue;
-        }
-        for (const OstakElem *rule = lists[i]->First(); rule != nullptr; rule = rule->Next()) {
-            if (CompareNames(rule->Name(), candidate) == 0) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 OstakProposedName::~OstakProposedName() {
@@ -39,6 +25,15 @@ OstakProposedName::~OstakProposedName() {
 
 int32_t OstakProposedName::Make(const char *name, const OstakListRule *const *lists,
                                 std::size_t count) noexcept {
+    OstakTakenNames taken;
+    const int32_t rc = taken.Build(lists, count, 0);
+    if (rc != OSTAK_OK) {
+        return rc;
+    }
+    return Make(name, taken);
+}
+
+int32_t OstakProposedName::Make(const char *name, OstakTakenNames &taken) noexcept {
     const std::size_t length = std::strlen(name);
     char *buffer = static_cast<char *>(AllocRaw(length + kCandidateReserve));
     if (buffer == nullptr) {
@@ -59,11 +54,9 @@ int32_t OstakProposedName::Make(const char *name, const OstakListRule *const *li
     }
     const std::size_t room = length + kCandidateReserve - static_cast<std::size_t>(digits - buffer_);
     // The counter is printed unsigned and wide, so that every candidate is a valid name.
-    uint64_t counter = numbered ? start : 0;
-    do {
-        ++counter;
-        std::snprintf(digits, room, "%" PRIu64, counter);
-    } while (NameTaken(buffer_, lists, count));
+    const uint64_t counter =
+        taken.FirstFreeAfter(buffer_, static_cast<std::size_t>(digits - buffer_), numbered ? start : 0);
+    std::snprintf(digits, room, "%" PRIu64, counter);
     return OSTAK_OK;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "3-model/OstakList.h"
+#include "6-merge/OstakTakenNames.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +23,10 @@ class OstakProposedName {
     // when no rule of any of the `count` lists bears it. 0, or 7 when the
     // buffer cannot be allocated.
     int32_t Make(const char *name, const OstakListRule *const *lists, std::size_t count) noexcept;
+    // The same proposal, with the names to avoid already indexed in `taken`
+    // (the index of every rule of those lists): what a merge that makes many
+    // proposals uses. 0, or 7 when the buffer cannot be allocated.
+    int32_t Make(const char *name, OstakTakenNames &taken) noexcept;
 
     // The proposal (empty before Make succeeded); valid until the next Make.
     const char *Text() const noexcept { return buffer_ != nullptr ? buffer_ : ""; }

@@ -4,9 +4,10 @@
 // holds and for every rule that both hold with different values.
 #pragma once
 
-#include "6-merge/OstakMergeTypes.h"
 #include "3-model/OstakElemAppl.h"
 #include "3-model/OstakList.h"
+#include "6-merge/OstakMergeTypes.h"
+#include "6-merge/OstakTakenNames.h"
 
 #include <cstdint>
 
@@ -24,6 +25,11 @@ class OstakRuleMerge {
     // Neither application is changed.
     int32_t Run(OstakListRule &merged) noexcept;
 
+    // Search steps so far: slots the index of taken names inspected, and
+    // elements passed looking for the place of a rule in the merged list.
+    // The tests hold them to linear growth.
+    uint64_t SearchSteps() const noexcept { return taken_.Probes() + placeSteps_; }
+
   private:
     // One step of the walk. `entering` receives the rule (owned by the caller)
     // that is to enter the merged list when the step succeeds.
@@ -39,7 +45,10 @@ class OstakRuleMerge {
     // Links an unlinked rule at its sorted place in the merged list (after
     // the last rule when it sorts after it, which is the usual case). On
     // failure (5 for a name already there) the rule is destroyed.
-    int32_t Enter(OstakElemRule *rule) noexcept;
+    // `fromWalk`: the rule bears the name the walk is at (not a proposed one).
+    int32_t Enter(OstakElemRule *rule, bool fromWalk) noexcept;
+    // The element of the merged list after which `name` belongs (null: the head).
+    OstakElem *PlaceFor(const char *name) const noexcept;
 
     uint32_t Ask(int32_t event, OstakElemAppl *appl, OstakElemRule *rule, OstakElemAppl *appl2,
                  OstakElemRule *rule2, const char *proposed) noexcept;
@@ -48,6 +57,16 @@ class OstakRuleMerge {
     OstakElemAppl *source_;
     OstakElemAppl *target_;
     OstakListRule *merged_ = nullptr;
+    // The last rule of the walk entered into the merged list (null: none yet).
+    OstakElem *walked_ = nullptr;
+    // The last copy under a proposed name entered (null: none yet).
+    OstakElem *copied_ = nullptr;
+    // The copy that TakeBoth left to enter at the end of the step.
+    OstakElemRule *copyLeft_ = nullptr;
+    // The names proposals must avoid, indexed at the first conflict of a Run.
+    OstakTakenNames taken_;
+    bool takenIndexed_ = false;
+    mutable uint64_t placeSteps_ = 0;
 };
 
 } // namespace ostak

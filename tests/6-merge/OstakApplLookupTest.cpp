@@ -11,6 +11,26 @@ using namespace ostak_test;
 
 namespace {
 
+// The element after which insert in order links `name` (null: the head).
+OstakElem *PlaceOfInsertInOrder(const OstakList &list, const std::string &name) {
+    OstakElem *after = nullptr;
+    for (OstakElem *walk = list.First(); walk != nullptr && CompareNames(walk->Name(), name.c_str()) < 0;
+         walk = walk->Next()) {
+        after = walk;
+    }
+    return after;
+}
+
+bool InOrder(const OstakList &list) {
+    for (const OstakElem *walk = list.First(); walk != nullptr && walk->Next() != nullptr;
+         walk = walk->Next()) {
+        if (CompareNames(walk->Name(), walk->Next()->Name()) > 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The suite shares its fixture with the tests of marking.
 using MergeMark = MergeExportTest;
 
@@ -47,8 +67,21 @@ TEST_F(MergeMark, LookupAnswersAsFindByName) {
         for (const std::string &key : keys) {
             ASSERT_EQ(lookup.Find(key.c_str()), file->Applications().FindAppl(key.c_str()))
                 << "round " << round << " key '" << key << "'";
+            // A miss on an ordered chain knows the place insert in order takes.
+            OstakElem *place = nullptr;
+            const bool known = lookup.PlaceOfMiss(place);
+            if (known) {
+                ASSERT_EQ(place, PlaceOfInsertInOrder(file->Applications(), key)) << "round " << round;
+            } else {
+                ASSERT_TRUE(file->Applications().FindAppl(key.c_str()) != nullptr ||
+                            !InOrder(file->Applications()))
+                    << "round " << round << " key '" << key << "'";
+            }
             if (random() % 4 == 0 && file->Applications().FindAppl(key.c_str()) == nullptr) {
-                file->Applications().InsertInOrder(MakeAppl({key, {}}));
+                OstakElemAppl *appl = MakeAppl({key, {}});
+                if (!known || file->Applications().InsertAfter(appl, place) != 0) {
+                    file->Applications().InsertInOrder(appl);
+                }
             }
         }
     }
