@@ -244,7 +244,13 @@ void OstakList::TreeInsert(OstakElem *elem, OstakElem *before, OstakElem *after)
     while (elem->up_ != nullptr && Priority(elem) > Priority(elem->up_)) {
         Rotate(elem);
     }
-    RefreshUp(elem->up_);
+    // The nodes above gained one name: it becomes their top until one holds a name not before it.
+    for (OstakElem *node = elem->up_; node != nullptr; node = node->up_) {
+        if (Compare(node->top_->Name(), elem->Name()) >= 0) {
+            break;
+        }
+        node->top_ = elem;
+    }
 }
 
 void OstakList::TreeRemove(OstakElem *elem) noexcept {
