@@ -112,7 +112,8 @@ TEST_F(ModelListTree, AgreesWithTheWalkFromTheHead) {
             default: {
                 OstakElem *elem = NewRule(name.c_str());
                 got = list.InsertAfter(elem, some);
-                const auto at = some != nullptr ? std::find(model.begin(), model.end(), some) + 1 : model.begin();
+                const auto at =
+                    some != nullptr ? std::find(model.begin(), model.end(), some) + 1 : model.begin();
                 want = Ascending(some, elem);
                 if (want == OSTAK_OK) {
                     want = Ascending(elem, at != model.end() ? *at : nullptr);
