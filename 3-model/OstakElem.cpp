@@ -78,7 +78,7 @@ void OstakElem::TakeName(OsStr &value) noexcept {
 
 void OstakElem::NoteRenamed() noexcept {
     if (list_ != nullptr) {
-        list_->NoteRenamed();
+        list_->NoteRenamed(this);
     }
 }
 

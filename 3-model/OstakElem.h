@@ -64,6 +64,12 @@ class OstakElem : public SeamAllocated {
     OstakElem *prev_ = nullptr;
     OstakElem *next_ = nullptr;
     OstakList *list_ = nullptr;
+    // The node of the list's search tree (see OstakList): parent, children,
+    // and an element of this subtree whose name sorts last. Null while unlinked.
+    OstakElem *up_ = nullptr;
+    OstakElem *left_ = nullptr;
+    OstakElem *right_ = nullptr;
+    OstakElem *top_ = nullptr;
     OsStr name_;
 };
 

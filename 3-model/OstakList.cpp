@@ -3,6 +3,9 @@
 #include "include/ostak.h"
 #include "3-model/OstakElemAppl.h"
 
+#include <cstdint>
+#include <initializer_list>
+
 namespace ostak {
 
 namespace {
@@ -16,6 +19,18 @@ int32_t AscendingResult(const char *before, const char *after) noexcept {
     return order == 0 ? OSTAK_E_DUPLICATE_NAME : OSTAK_E_ORDER;
 }
 
+// A node's priority in the tree: its address, well mixed, so that the tree's
+// shape is that of random insertions whatever order the names arrive in.
+uint64_t Priority(const OstakElem *elem) noexcept {
+    uint64_t bits = static_cast<uint64_t>(reinterpret_cast<std::uintptr_t>(elem));
+    bits ^= bits >> 33;
+    bits *= 0xff51afd7ed558ccdULL;
+    bits ^= bits >> 33;
+    bits *= 0xc4ceb9fe1a85ec53ULL;
+    bits ^= bits >> 33;
+    return bits;
+}
+
 } // namespace
 
 OstakList::~OstakList() {
@@ -26,26 +41,16 @@ void OstakList::Clear() noexcept {
     DeleteChain(first_);
     first_ = nullptr;
     last_ = nullptr;
-    ordered_ = true;
+    root_ = nullptr;
 }
 
 int32_t OstakList::InsertInOrder(OstakElem *elem) noexcept {
     if (elem == nullptr || elem->list_ != nullptr) {
         return OSTAK_E_INTERNAL_ARGUMENT;
     }
-    // In an ordered list, a name after the last one ends the walk at the tail.
-    if (ordered_ && last_ != nullptr && CompareNames(last_->Name(), elem->Name()) < 0) {
-        LinkBetween(elem, last_, nullptr);
-        return OSTAK_OK;
-    }
-    OstakElem *passed = nullptr;
-    OstakElem *stop = first_;
-    while (stop != nullptr && CompareNames(stop->Name(), elem->Name()) < 0) {
-        passed = stop;
-        stop = stop->next_;
-    }
-    LinkBetween(elem, passed, stop);
-    if (stop != nullptr && CompareNames(stop->Name(), elem->Name()) == 0) {
+    OstakElem *stop = FirstNotBefore(elem->Name());
+    LinkBetween(elem, stop != nullptr ? stop->prev_ : last_, stop);
+    if (stop != nullptr && Compare(stop->Name(), elem->Name()) == 0) {
         return OSTAK_E_DUPLICATE_NAME;
     }
     return OSTAK_OK;
@@ -83,27 +88,15 @@ int32_t OstakList::Resort(OstakElem *elem) noexcept {
         return OSTAK_E_NOT_IN_LIST;
     }
     Unlink(elem);
-    const int32_t rc = InsertInOrder(elem);
-    if (!ordered_) {
-        ordered_ = ChainInOrder();
-    }
-    return rc;
+    return InsertInOrder(elem);
 }
 
 OstakElem *OstakList::FindByName(const char *name) const noexcept {
     if (name == nullptr) {
         return nullptr;
     }
-    if (ordered_ && last_ != nullptr && CompareNames(last_->Name(), name) < 0) {
-        return nullptr;
-    }
-    for (OstakElem *walk = first_; walk != nullptr; walk = walk->next_) {
-        const int order = CompareNames(walk->Name(), name);
-        if (order >= 0) {
-            return order == 0 ? walk : nullptr;
-        }
-    }
-    return nullptr;
+    OstakElem *stop = FirstNotBefore(name);
+    return stop != nullptr && Compare(stop->Name(), name) == 0 ? stop : nullptr;
 }
 
 int32_t OstakList::DeleteElem(OstakElem *elem) noexcept {
@@ -120,29 +113,15 @@ template <class CopyOf> int32_t OstakList::CopyEach(const OstakList *source, Cop
         return OSTAK_E_INTERNAL_ARGUMENT;
     }
     // Build the copies aside, so that a failure leaves this list as it was.
-    OstakElem *head = nullptr;
-    OstakElem *tail = nullptr;
+    OstakList aside;
     for (const OstakElem *walk = source->first_; walk != nullptr; walk = walk->next_) {
         OstakElem *copy = copyOf(*walk);
         if (copy == nullptr) {
-            DeleteChain(head);
             return OSTAK_E_NO_MEMORY;
         }
-        copy->prev_ = tail;
-        copy->list_ = this;
-        if (tail != nullptr) {
-            tail->next_ = copy;
-        } else {
-            head = copy;
-        }
-        tail = copy;
+        aside.LinkBetween(copy, aside.last_, nullptr);
     }
-    const bool ordered = source->ordered_;
-    Clear();
-    first_ = head;
-    last_ = tail;
-    ordered_ = ordered;
-    return OSTAK_OK;
+    return MoveAllFrom(&aside);
 }
 
 int32_t OstakList::MoveAllFrom(OstakList *source) noexcept {
@@ -155,10 +134,10 @@ int32_t OstakList::MoveAllFrom(OstakList *source) noexcept {
     Clear();
     first_ = source->first_;
     last_ = source->last_;
-    ordered_ = source->ordered_;
+    root_ = source->root_;
     source->first_ = nullptr;
     source->last_ = nullptr;
-    source->ordered_ = true;
+    source->root_ = nullptr;
     for (OstakElem *walk = first_; walk != nullptr; walk = walk->next_) {
         walk->list_ = this;
     }
@@ -196,9 +175,11 @@ void OstakList::LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after
     } else {
         last_ = elem;
     }
+    TreeInsert(elem, before, after);
 }
 
 void OstakList::Unlink(OstakElem *elem) noexcept {
+    TreeRemove(elem);
     if (elem->prev_ != nullptr) {
         elem->prev_->next_ = elem->next_;
     } else {
@@ -212,9 +193,6 @@ void OstakList::Unlink(OstakElem *elem) noexcept {
     elem->prev_ = nullptr;
     elem->next_ = nullptr;
     elem->list_ = nullptr;
-    if (first_ == nullptr) {
-        ordered_ = true;
-    }
 }
 
 void OstakList::DeleteChain(OstakElem *elem) noexcept {
@@ -225,13 +203,121 @@ void OstakList::DeleteChain(OstakElem *elem) noexcept {
     }
 }
 
-bool OstakList::ChainInOrder() const noexcept {
-    for (const OstakElem *walk = first_; walk != nullptr && walk->next_ != nullptr; walk = walk->next_) {
-        if (CompareNames(walk->Name(), walk->next_->Name()) > 0) {
-            return false;
+OstakElem *OstakList::FirstNotBefore(const char *name) const noexcept {
+    OstakElem *node = root_;
+    if (node == nullptr || Compare(node->top_->Name(), name) < 0) {
+        return nullptr;
+    }
+    // The node's subtree holds such a name; the leftmost one is the answer.
+    for (;;) {
+        if (node->left_ != nullptr && Compare(node->left_->top_->Name(), name) >= 0) {
+            node = node->left_;
+        } else if (Compare(node->Name(), name) >= 0) {
+            return node;
+        } else {
+            node = node->right_;
         }
     }
-    return true;
+}
+
+int OstakList::Compare(const char *a, const char *b) const noexcept {
+    ++comparisons_;
+    return CompareNames(a, b);
+}
+
+void OstakList::TreeInsert(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept {
+    elem->left_ = nullptr;
+    elem->right_ = nullptr;
+    elem->top_ = elem;
+    // Of two neighbours in the chain, one is the other's descendant: the
+    // element hangs below whichever of them has the free side.
+    if (root_ == nullptr) {
+        elem->up_ = nullptr;
+        root_ = elem;
+    } else if (before != nullptr && before->right_ == nullptr) {
+        elem->up_ = before;
+        before->right_ = elem;
+    } else {
+        elem->up_ = after;
+        after->left_ = elem;
+    }
+    while (elem->up_ != nullptr && Priority(elem) > Priority(elem->up_)) {
+        Rotate(elem);
+    }
+    // The nodes above gained one name: it becomes their top until one holds a name not before it.
+    for (OstakElem *node = elem->up_; node != nullptr; node = node->up_) {
+        if (Compare(node->top_->Name(), elem->Name()) >= 0) {
+            break;
+        }
+        node->top_ = elem;
+    }
+}
+
+void OstakList::TreeRemove(OstakElem *elem) noexcept {
+    // Sink the element to a leaf, lifting its child of higher priority.
+    while (elem->left_ != nullptr || elem->right_ != nullptr) {
+        OstakElem *child = elem->left_;
+        if (child == nullptr || (elem->right_ != nullptr && Priority(elem->right_) > Priority(child))) {
+            child = elem->right_;
+        }
+        Rotate(child);
+    }
+    OstakElem *parent = elem->up_;
+    if (parent == nullptr) {
+        root_ = nullptr;
+    } else if (parent->left_ == elem) {
+        parent->left_ = nullptr;
+    } else {
+        parent->right_ = nullptr;
+    }
+    elem->up_ = nullptr;
+    elem->top_ = nullptr;
+    RefreshUp(parent);
+}
+
+void OstakList::Rotate(OstakElem *child) noexcept {
+    OstakElem *parent = child->up_;
+    OstakElem *grand = parent->up_;
+    if (parent->left_ == child) {
+        parent->left_ = child->right_;
+        if (child->right_ != nullptr) {
+            child->right_->up_ = parent;
+        }
+        child->right_ = parent;
+    } else {
+        parent->right_ = child->left_;
+        if (child->left_ != nullptr) {
+            child->left_->up_ = parent;
+        }
+        child->left_ = parent;
+    }
+    parent->up_ = child;
+    child->up_ = grand;
+    if (grand == nullptr) {
+        root_ = child;
+    } else if (grand->left_ == parent) {
+        grand->left_ = child;
+    } else {
+        grand->right_ = child;
+    }
+    Refresh(parent);
+    Refresh(child);
+}
+
+void OstakList::Refresh(OstakElem *node) const noexcept {
+    OstakElem *top = node;
+    for (OstakElem *child : {node->left_, node->right_}) {
+        if (child != nullptr && Compare(child->top_->Name(), top->Name()) > 0) {
+            top = child->top_;
+        }
+    }
+    node->top_ = top;
+}
+
+void OstakList::RefreshUp(OstakElem *node) const noexcept {
+    for (; node != nullptr; node = node->up_) {
+        Refresh(node);
+    }
 }
 
 int32_t OstakListAppl::AddEmpty(OstakElemAppl **place, const OstakContext &context) noexcept {

@@ -4,11 +4,15 @@
 // case counting), except where an element was renamed and not yet re-sorted,
 // and except that equal names may stand next to each other.
 //
-// Besides the head, a list keeps its tail and whether it is known to be in
-// order (no element renamed since it was linked), so that an element whose
-// name sorts after every other name is appended at constant cost: loading a
-// file whose names arrive in order never walks the chain. Every result, order
-// and position is the one the walk from the head would give.
+// Inserting and finding stop where a walk from the head would stop: at the
+// first element of the chain whose name does not sort before the one sought,
+// whether or not the chain is in order. To find that element without the
+// walk, the list keeps a search tree beside the chain: a treap in the chain's
+// order (priorities hashed from the elements' addresses), each node knowing
+// an element of its subtree whose name sorts last. Descending towards the
+// leftmost subtree that holds a name not before the one sought costs
+// O(log n) comparisons; linking, unlinking and renaming an element update
+// only the nodes above it.
 #pragma once
 
 #include "2-core/OstakContext.h"
@@ -66,6 +70,9 @@ class OstakList : public SeamAllocated {
     // changes nothing.
     int32_t MoveAllFrom(OstakList *source) noexcept;
 
+    // How many names this list has compared so far (tests bound the cost with it).
+    uint64_t NameComparisons() const noexcept { return comparisons_; }
+
   protected:
     // Links an unlinked element at the head (the place of an empty name).
     void LinkAtHead(OstakElem *elem) noexcept;
@@ -82,19 +89,34 @@ class OstakList : public SeamAllocated {
   private:
     friend class OstakElem;
 
-    void NoteRenamed() noexcept { ordered_ = false; }
+    // A linked element's name changed: the nodes above it learn its new name.
+    void NoteRenamed(OstakElem *elem) noexcept { RefreshUp(elem); }
     // Links `elem` between `before` (null: at the head) and `after` (null: at the tail).
     void LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept;
     void Unlink(OstakElem *elem) noexcept;
     // Deletes a chain of elements starting at `elem`.
     static void DeleteChain(OstakElem *elem) noexcept;
-    // Whether names ascend along the whole chain.
-    bool ChainInOrder() const noexcept;
+
+    // The first element of the chain whose name does not sort before `name`
+    // (where a walk from the head stops), or null.
+    OstakElem *FirstNotBefore(const char *name) const noexcept;
+    int Compare(const char *a, const char *b) const noexcept;
+    // Puts `elem` into the tree between its chain neighbours `before` and `after`.
+    void TreeInsert(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept;
+    void TreeRemove(OstakElem *elem) noexcept;
+    // Lifts `child` above its parent, keeping the chain's order.
+    void Rotate(OstakElem *child) noexcept;
+    // Recomputes the element of the node's subtree whose name sorts last.
+    void Refresh(OstakElem *node) const noexcept;
+    // Refresh from `node` up to the root.
+    void RefreshUp(OstakElem *node) const noexcept;
 
     OstakElem *first_ = nullptr;
     OstakElem *last_ = nullptr;
-    // True while the chain is known to be in order.
-    bool ordered_ = true;
+    // The top of the search tree.
+    OstakElem *root_ = nullptr;
+    // Names compared by this list: every comparison goes through Compare.
+    mutable uint64_t comparisons_ = 0;
 };
 
 // The applications of a rule file, or a copy of them.

@@ -1,6 +1,7 @@
-// Loading and saving rule files as they grow. Names arrive in sorted order,
-// as the saver writes them, so loading must stay linear: compare the
-// complexity that Google Benchmark fits (expected O(N)).
+// Loading and saving rule files as they grow, and building a list through the
+// handle interface. Names arrive in sorted order, as the saver writes them, or
+// shuffled; loading must stay linear for the first and n log n for the second:
+// compare the complexity that Google Benchmark fits.
 #include "3-model/OstakFileInMem.h"
 #include "include/ostak.h"
 
@@ -40,10 +41,16 @@ void InitOnce() {
     }
 }
 
-// A rule file of `count` applications with three rules each, names in order.
-std::string MakeFile(int64_t count) {
+// The i-th of `count` (a power of two) names: in order, or a fixed shuffle of them.
+long long NameNumber(int64_t i, int64_t count, bool shuffled) {
+    return static_cast<long long>(shuffled ? (i * 2654435761LL + 12345) & (count - 1) : i);
+}
+
+// A rule file of `count` applications with three rules each, names in order or shuffled.
+std::string MakeFile(int64_t count, bool shuffled = false) {
     InitOnce();
-    const std::string path = WorkDir() + "/apps" + std::to_string(count) + ".xml";
+    const std::string path =
+        WorkDir() + (shuffled ? "/shuffled" : "/apps") + std::to_string(count) + ".xml";
     if (access(path.c_str(), F_OK) == 0) {
         return path;
     }
@@ -59,7 +66,7 @@ std::string MakeFile(int64_t count) {
     for (int64_t i = 0; i < count; ++i) {
         std::fprintf(
             out, "\t<Application Name=\"App%09lld\" Enabled=\"true\" StampTime=\"1\" StampHost=\"h\">\r\n",
-            static_cast<long long>(i));
+            NameNumber(i, count, shuffled));
         for (int r = 0; r < 3; ++r) {
             std::fprintf(
                 out,
@@ -87,6 +94,61 @@ void BM_LoadSorted(benchmark::State &state) {
     state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_LoadSorted)
+    ->RangeMultiplier(4)
+    ->Range(1 << 10, 1 << 16)
+    ->Complexity()
+    ->Unit(benchmark::kMillisecond);
+
+void BM_LoadShuffled(benchmark::State &state) {
+    const std::string path = MakeFile(state.range(0), true);
+    for (auto _ : state) {
+        ostak::OstakFileInMem *file =
+            ostak::OstakFileInMem::Create(0, path.c_str(), static_cast<int32_t>(path.size()));
+        if (file->Load(false, ostak::OstakContext::FromGlobals()) != 0) {
+            state.SkipWithError("load failed");
+        }
+        delete file;
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_LoadShuffled)
+    ->RangeMultiplier(4)
+    ->Range(1 << 10, 1 << 16)
+    ->Complexity()
+    ->Unit(benchmark::kMillisecond);
+
+// Adds `count` applications through the handle interface: add empty, set the
+// name, finalise; names ascending or shuffled.
+void BM_InsertByHandle(benchmark::State &state, bool shuffled) {
+    InitOnce();
+    const int64_t count = state.range(0);
+    const std::string path = WorkDir() + "/handles.xml";
+    for (auto _ : state) {
+        OstakFileInMemHandle *file = nullptr;
+        OstakListApplHandle *list = nullptr;
+        xfeOstakFileInMemCreate(0, path.c_str(), static_cast<uint32_t>(path.size()), &file, &list);
+        char name[32];
+        for (int64_t i = 0; i < count; ++i) {
+            OstakElemApplHandle *appl = nullptr;
+            uint8_t valid = 0;
+            std::snprintf(name, sizeof name, "App%09lld", NameNumber(i, count, shuffled));
+            if (xfeOstakElemApplAddEmpty(list, &appl) != 0 ||
+                xfeOstakElemApplSetAttrChar(list, appl, OSTAK_APPL_CHAR_NAME, name) != 0) {
+                state.SkipWithError("add failed");
+                break;
+            }
+            xfeOstakFinalizeElemAppl(list, appl, nullptr, &valid);
+        }
+        xfeOstakFileInMemDestroy(&file);
+    }
+    state.SetComplexityN(count);
+}
+BENCHMARK_CAPTURE(BM_InsertByHandle, ascending, false)
+    ->RangeMultiplier(4)
+    ->Range(1 << 10, 1 << 16)
+    ->Complexity()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_InsertByHandle, shuffled, true)
     ->RangeMultiplier(4)
     ->Range(1 << 10, 1 << 16)
     ->Complexity()

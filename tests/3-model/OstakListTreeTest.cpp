@@ -1,0 +1,200 @@
+// Name-ordered lists at scale: inserting, re-sorting, renaming and finding
+// agree with a plain walk from the head over any chain, ordered or not, and
+// cost O(log n) name comparisons each.
+#include "tests/support/Fixtures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+using namespace ostak;
+using namespace ostak_test;
+
+namespace {
+
+class ModelListTree : public ModelTest {};
+
+// The walk from the head, over a copy of the chain: the index of the first
+// element whose name does not sort before `name` (the size when none does).
+size_t WalkStop(const std::vector<OstakElem *> &chain, const char *name) {
+    size_t at = 0;
+    while (at < chain.size() && CompareNames(chain[at]->Name(), name) < 0) {
+        ++at;
+    }
+    return at;
+}
+
+int32_t ModelInsert(std::vector<OstakElem *> &chain, OstakElem *elem) {
+    const size_t at = WalkStop(chain, elem->Name());
+    const bool twin = at < chain.size() && CompareNames(chain[at]->Name(), elem->Name()) == 0;
+    chain.insert(chain.begin() + static_cast<std::ptrdiff_t>(at), elem);
+    return twin ? OSTAK_E_DUPLICATE_NAME : OSTAK_OK;
+}
+
+// Whether `before` may stand right before `after` for InsertAfter (a null one always may).
+int32_t Ascending(const OstakElem *before, const OstakElem *after) {
+    if (before == nullptr || after == nullptr) {
+        return OSTAK_OK;
+    }
+    const int order = CompareNames(before->Name(), after->Name());
+    return order < 0 ? OSTAK_OK : order == 0 ? OSTAK_E_DUPLICATE_NAME : OSTAK_E_ORDER;
+}
+
+std::vector<OstakElem *> Chain(const OstakList &list) {
+    std::vector<OstakElem *> chain;
+    const OstakElem *before = nullptr;
+    for (OstakElem *walk = list.First(); walk != nullptr; walk = walk->Next()) {
+        EXPECT_EQ(walk->Prev(), before);
+        EXPECT_EQ(walk->List(), &list);
+        chain.push_back(walk);
+        before = walk;
+    }
+    EXPECT_EQ(list.Last(), before);
+    return chain;
+}
+
+// Short names over few characters, so that namesakes and prefixes are common.
+std::string RandomName(std::mt19937 &random) {
+    static const char kChars[] = "abB_0";
+    std::string name(1 + random() % 3, ' ');
+    for (char &c : name) {
+        c = kChars[random() % (sizeof kChars - 1)];
+    }
+    return name;
+}
+
+// Random steps on a list and on a plain vector walked from the head: every
+// result and the whole chain must agree after each step, renamed elements
+// left unsorted included.
+TEST_F(ModelListTree, AgreesWithTheWalkFromTheHead) {
+    for (uint32_t seed : {1u, 2u, 3u, 4u}) {
+        std::mt19937 random(seed);
+        OstakListRule list;
+        std::vector<OstakElem *> model;
+        for (int step = 0; step < 3000; ++step) {
+            const std::string name = RandomName(random);
+            OstakElem *some = model.empty() ? nullptr : model[random() % model.size()];
+            int32_t got = 0;
+            int32_t want = 0;
+            switch (random() % 7) {
+            case 0:
+            case 1: {
+                OstakElem *elem = NewRule(name.c_str());
+                want = ModelInsert(model, elem);
+                got = list.InsertInOrder(elem);
+                break;
+            }
+            case 2:
+                if (some != nullptr) {
+                    ASSERT_EQ(some->SetName(name.c_str()), 0);
+                }
+                break;
+            case 3:
+                if (some != nullptr) {
+                    model.erase(std::find(model.begin(), model.end(), some));
+                    want = ModelInsert(model, some);
+                    got = list.Resort(some);
+                }
+                break;
+            case 4: {
+                const size_t at = WalkStop(model, name.c_str());
+                const bool found = at < model.size() && name == model[at]->Name();
+                ASSERT_EQ(list.FindByName(name.c_str()), found ? model[at] : nullptr) << name;
+                break;
+            }
+            case 5:
+                if (some != nullptr) {
+                    model.erase(std::find(model.begin(), model.end(), some));
+                    ASSERT_EQ(list.DeleteElem(some), 0);
+                }
+                break;
+            default: {
+                OstakElem *elem = NewRule(name.c_str());
+                got = list.InsertAfter(elem, some);
+                const auto at =
+                    some != nullptr ? std::find(model.begin(), model.end(), some) + 1 : model.begin();
+                want = Ascending(some, elem);
+                if (want == OSTAK_OK) {
+                    want = Ascending(elem, at != model.end() ? *at : nullptr);
+                }
+                if (got == OSTAK_OK) {
+                    model.insert(at, elem);
+                } else {
+                    delete elem;
+                }
+                break;
+            }
+            }
+            ASSERT_EQ(got, want) << "seed " << seed << " step " << step;
+            ASSERT_EQ(Chain(list), model) << "seed " << seed << " step " << step;
+        }
+    }
+}
+
+// A return of walks from the head shows as comparisons growing with n².
+TEST_F(ModelListTree, EachStepCostsLogarithmicComparisons) {
+    constexpr int kCount = 4000;
+    const double nLogN = kCount * std::log2(kCount);
+    std::vector<int> numbers(kCount);
+    for (int i = 0; i < kCount; ++i) {
+        numbers[i] = i;
+    }
+    std::shuffle(numbers.begin(), numbers.end(), std::mt19937(7));
+    char name[16];
+    auto nameOf = [&name](int number, const char *prefix) {
+        std::snprintf(name, sizeof name, "%s%06d", prefix, number);
+        return name;
+    };
+
+    OstakListAppl list;
+    std::vector<OstakElemAppl *> appls;
+    auto comparisonsOf = [&list](auto step) {
+        const uint64_t before = list.NameComparisons();
+        step();
+        return static_cast<double>(list.NameComparisons() - before);
+    };
+    struct Phase {
+        const char *what;
+        double comparisons;
+    };
+    const Phase phases[] = {
+        {"add, name, re-sort each (random names)", comparisonsOf([&] {
+             for (int number : numbers) {
+                 OstakElemAppl *appl = nullptr;
+                 ASSERT_EQ(list.AddEmpty(&appl, TestContext()), 0);
+                 ASSERT_EQ(appl->SetName(nameOf(number, "A")), 0);
+                 ASSERT_EQ(list.Resort(appl), 0);
+                 appls.push_back(appl);
+             }
+         })},
+        {"re-sort each unchanged", comparisonsOf([&] {
+             for (OstakElemAppl *appl : appls) {
+                 ASSERT_EQ(list.Resort(appl), 0);
+             }
+         })},
+        {"rename all, then re-sort each", comparisonsOf([&] {
+             for (size_t i = 0; i < appls.size(); ++i) {
+                 ASSERT_EQ(appls[i]->SetName(nameOf(numbers[(i * 7) % kCount], "B")), 0);
+             }
+             for (OstakElemAppl *appl : appls) {
+                 ASSERT_EQ(list.Resort(appl), 0);
+             }
+         })},
+        {"find each", comparisonsOf([&] {
+             for (OstakElemAppl *appl : appls) {
+                 ASSERT_EQ(list.FindByName(appl->Name()), appl);
+             }
+         })},
+    };
+    for (const Phase &phase : phases) {
+        // About 2 to 9 per n log n today; a walk from the head costs hundreds.
+        EXPECT_LT(phase.comparisons, 20 * nLogN) << phase.what << ": " << phase.comparisons / nLogN;
+    }
+    std::vector<OstakElem *> sorted(appls.begin(), appls.end());
+    std::sort(sorted.begin(), sorted.end(),
+              [](const OstakElem *a, const OstakElem *b) { return CompareNames(a->Name(), b->Name()) < 0; });
+    EXPECT_EQ(Chain(list), sorted);
+}
+
+} // namespace
