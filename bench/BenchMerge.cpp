@@ -49,6 +49,9 @@ void MergeAllConflicting(benchmark::State &state, const char *stem) {
         benchmark::DoNotOptimize(merged.Last());
     }
     state.SetComplexityN(state.range(0));
+    // Per rule, for bench/run.sh.
+    state.counters["n"] = static_cast<double>(state.range(0));
+    state.counters["units"] = static_cast<double>(state.range(0));
 }
 
 void BM_MergeConflictsPlainNames(benchmark::State &state) {

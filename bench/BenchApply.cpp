@@ -1,0 +1,105 @@
+// Marking the differences between two files and applying them, as files grow:
+// a source with a few changed applications, with 10% new ones, and with every
+// rule changed (each conflict answered with the source's rule), applied into
+// the in-order base file. Only the call itself is timed.
+#include "bench/BenchSupport.h"
+
+#include "3-model/OstakFileInMem.h"
+#include "7-interface/OstakHandles.h"
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+using namespace ostak_bench;
+
+void SetSizes(benchmark::State &state, int64_t n) {
+    state.counters["n"] = static_cast<double>(n);
+    state.counters["units"] = static_cast<double>(n);
+}
+
+void BM_MarkDifferences(benchmark::State &state) {
+    const int64_t count = state.range(0);
+    std::unique_ptr<ostak::OstakFileInMem> source(
+        LoadFile(MakeFile(count, NameOrder::InOrder, Variant::FewChanged)));
+    std::unique_ptr<ostak::OstakFileInMem> other(LoadFile(MakeFile(count, NameOrder::InOrder)));
+    if (!source || !other) {
+        state.SkipWithError("load failed");
+        return;
+    }
+    for (auto _ : state) {
+        if (xfeOstakMarkDifferencesInSource(ostak::ToHandle(source.get()), ostak::ToHandle(other.get())) !=
+            0) {
+            state.SkipWithError("marking failed");
+            break;
+        }
+    }
+    SetSizes(state, count);
+}
+BENCHMARK(BM_MarkDifferences)
+    ->RangeMultiplier(8)
+    ->Range(kFewAppls, kManyAppls)
+    ->Unit(benchmark::kMillisecond);
+
+// Marks the source against the target and turns every difference into "apply".
+bool Decide(ostak::OstakFileInMem &source, ostak::OstakFileInMem &target) {
+    if (xfeOstakMarkDifferencesInSource(ostak::ToHandle(&source), ostak::ToHandle(&target)) != 0) {
+        return false;
+    }
+    OstakListApplHandle *list = ostak::ToHandle(&source.Applications());
+    OstakElemApplHandle *appl = nullptr;
+    for (xfeOstakElemApplIterateFirst(list, &appl); appl != nullptr;
+         xfeOstakElemApplIterateNext(list, appl, &appl)) {
+        int32_t mark = 0;
+        xfeOstakElemApplGetAttrLong(appl, OSTAK_APPL_LONG_DIFF_MARK, &mark);
+        const bool differs =
+            mark == OstakDiffAbsent || mark == OstakDiffChanged || mark == OstakDiffSameStamp;
+        xfeOstakElemApplSetAttrLong(appl, OSTAK_APPL_LONG_DIFF_MARK,
+                                    differs ? OstakDiffApply : OstakDiffSkip);
+    }
+    return true;
+}
+
+// A plain file applied into a script's: both loaded afresh for every run.
+void BM_Apply(benchmark::State &state, Variant variant) {
+    const int64_t count = state.range(0);
+    const std::string sourcePath = MakeFile(count, NameOrder::InOrder, variant);
+    const std::string targetPath = MakeFile(count, NameOrder::InOrder);
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::unique_ptr<ostak::OstakFileInMem> source(LoadFile(sourcePath, OSTAK_FILE_KIND_PLAIN));
+        std::unique_ptr<ostak::OstakFileInMem> target(LoadFile(targetPath, OSTAK_FILE_KIND_SCRIPT));
+        if (!source || !target || !Decide(*source, *target)) {
+            state.SkipWithError("preparing failed");
+            break;
+        }
+        state.ResumeTiming();
+        if (xfeOstakHandleDifferencesInTargetBySourceMark(ostak::ToHandle(source.get()),
+                                                          ostak::ToHandle(target.get()), 0) != 0) {
+            state.SkipWithError("apply failed");
+            break;
+        }
+        state.PauseTiming();
+        source.reset();
+        target.reset();
+        state.ResumeTiming();
+    }
+    SetSizes(state, count);
+}
+BENCHMARK_CAPTURE(BM_Apply, fewchanged, Variant::FewChanged)
+    ->RangeMultiplier(8)
+    ->Range(kFewAppls, kManyAppls)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Apply, tenpercentnew, Variant::TenPercentNew)
+    ->RangeMultiplier(8)
+    ->Range(kFewAppls, kManyAppls)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Apply, allchanged, Variant::AllChanged)
+    ->RangeMultiplier(8)
+    ->Range(kFewAppls, kManyAppls)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace

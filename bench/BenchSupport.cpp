@@ -1,0 +1,183 @@
+#include "bench/BenchSupport.h"
+
+#include "2-core/OstakContext.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ostak_bench {
+
+namespace {
+
+void Quiet(int32_t, const char *, const char *, int32_t, int32_t) {}
+uint32_t TakeSource(int32_t, int32_t, int32_t, void *, void *, void *, void *, const char *) {
+    return OstakMergeTakeSource;
+}
+int32_t NoConf(int32_t) {
+    return 0;
+}
+
+const char *VariantTag(Variant variant) {
+    switch (variant) {
+    case Variant::Base:
+        return "";
+    case Variant::FewChanged:
+        return "-few";
+    case Variant::TenPercentNew:
+        return "-new";
+    case Variant::AllChanged:
+        return "-all";
+    }
+    return "";
+}
+
+const char *OrderTag(NameOrder order) {
+    switch (order) {
+    case NameOrder::InOrder:
+        return "inorder";
+    case NameOrder::Reversed:
+        return "reversed";
+    case NameOrder::Shuffled:
+        return "shuffled";
+    }
+    return "";
+}
+
+void CopyDtd(std::FILE *out) {
+    std::FILE *dtd = std::fopen((std::string(OSTAK_SOURCE_DIR) + "/dat/OstakDtd.xml").c_str(), "rb");
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, dtd)) > 0) {
+        std::fwrite(buffer, 1, got, out);
+    }
+    std::fclose(dtd);
+}
+
+void WriteAppl(std::FILE *out, const char *name, const char *text) {
+    std::fprintf(out, "\t<Application Name=\"%s\" Enabled=\"true\" StampTime=\"1\" StampHost=\"h\">\r\n",
+                 name);
+    for (int r = 0; r < kRulesPerAppl; ++r) {
+        std::fprintf(
+            out,
+            "\t\t<Rule Name=\"Rule_%d\" FailIfNotFound=\"false\" MatchCase=\"true\" UseText=\"true\" "
+            "Level=\"error\">\r\n\t\t\t<Text>%s %d</Text>\r\n\t\t</Rule>\r\n",
+            r, text, r);
+    }
+    std::fprintf(out, "\t</Application>\r\n");
+}
+
+bool Changed(int64_t i, int64_t count, Variant variant) {
+    if (variant == Variant::AllChanged) {
+        return true;
+    }
+    const int64_t step = count / 8 > 0 ? count / 8 : 1;
+    return variant == Variant::FewChanged && i % step == 0;
+}
+
+} // namespace
+
+const std::string &WorkDir() {
+    static const std::string dir = [] {
+        char pattern[] = "/tmp/ostak-bench-XXXXXX";
+        return std::string(mkdtemp(pattern));
+    }();
+    return dir;
+}
+
+void InitOnce() {
+    static bool done = false;
+    if (done) {
+        return;
+    }
+    const char *root = OSTAK_SOURCE_DIR;
+    const std::string &dir = WorkDir();
+    xfeOstakGlobalInit(0, Quiet, TakeSource, NoConf, root, static_cast<uint32_t>(std::strlen(root)),
+                       dir.c_str(), static_cast<uint32_t>(dir.size()), "script.xml", 10, 0);
+    done = true;
+}
+
+long long NameNumber(int64_t i, int64_t count, NameOrder order) {
+    switch (order) {
+    case NameOrder::InOrder:
+        return static_cast<long long>(i);
+    case NameOrder::Reversed:
+        return static_cast<long long>(count - 1 - i);
+    case NameOrder::Shuffled:
+        // An odd multiplier permutes the numbers modulo a power of two.
+        return static_cast<long long>((i * 2654435761LL + 12345) & (count - 1));
+    }
+    return 0;
+}
+
+std::string MakeFile(int64_t count, NameOrder order, Variant variant) {
+    InitOnce();
+    const std::string path =
+        WorkDir() + "/" + OrderTag(order) + std::to_string(count) + VariantTag(variant) + ".xml";
+    if (access(path.c_str(), F_OK) == 0) {
+        return path;
+    }
+    std::FILE *out = std::fopen(path.c_str(), "wb");
+    CopyDtd(out);
+    std::fprintf(out, "<AED TqVersion=\"7.6\">\r\n");
+    char name[48];
+    for (int64_t i = 0; i < count; ++i) {
+        std::snprintf(name, sizeof name, "App%09lld", NameNumber(i, count, order));
+        WriteAppl(out, name, Changed(i, count, variant) ? "changed text" : "some text");
+        if (variant == Variant::TenPercentNew && i % 10 == 0) {
+            std::snprintf(name, sizeof name, "App%09lld_new", NameNumber(i, count, order));
+            WriteAppl(out, name, "some text");
+        }
+    }
+    std::fprintf(out, "</AED>\r\n");
+    std::fclose(out);
+    return path;
+}
+
+std::string MakeFileOfSize(int64_t megabytes) {
+    InitOnce();
+    const std::string path = WorkDir() + "/size" + std::to_string(megabytes) + "MB.xml";
+    if (access(path.c_str(), F_OK) == 0) {
+        return path;
+    }
+    std::FILE *out = std::fopen(path.c_str(), "wb");
+    CopyDtd(out);
+    std::fprintf(out, "<AED TqVersion=\"7.6\">\r\n");
+    char name[48];
+    for (long long i = 0; std::ftell(out) < megabytes * 1000000; ++i) {
+        std::snprintf(name, sizeof name, "App%09lld", i);
+        WriteAppl(out, name, "some text");
+    }
+    std::fprintf(out, "</AED>\r\n");
+    std::fclose(out);
+    return path;
+}
+
+ostak::OstakFileInMem *LoadFile(const std::string &path, int32_t kind) {
+    ostak::OstakFileInMem *file =
+        ostak::OstakFileInMem::Create(kind, path.c_str(), static_cast<int32_t>(path.size()));
+    if (file != nullptr && file->Load(false, ostak::OstakContext::FromGlobals()) != 0) {
+        delete file;
+        return nullptr;
+    }
+    return file;
+}
+
+} // namespace ostak_bench
+
+// Runs the benchmarks, then removes the generated files.
+int main(int argc, char **argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ignored;
+    std::filesystem::remove_all(ostak_bench::WorkDir(), ignored);
+    return 0;
+}

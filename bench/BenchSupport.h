@@ -1,0 +1,44 @@
+// What the benchmarks share: the library started once, and generated rule files
+// of `count` applications with kRulesPerAppl rules each, kept in a scratch
+// folder that main removes at the end.
+#pragma once
+
+#include "3-model/OstakFileInMem.h"
+#include "include/ostak.h"
+
+#include <cstdint>
+#include <string>
+
+namespace ostak_bench {
+
+constexpr int kRulesPerAppl = 8;
+// The sizes of the per-application benchmarks: growth is read from 1k to 64k.
+constexpr int64_t kFewAppls = 1 << 10;
+constexpr int64_t kManyAppls = 1 << 16;
+
+// The order in which a file's names arrive.
+enum class NameOrder { InOrder, Reversed, Shuffled };
+
+// How a file differs from the in-order base file of the same size.
+enum class Variant {
+    Base,          // the base file itself
+    FewChanged,    // eight applications, spread over the file, with other rule texts
+    TenPercentNew, // the base, and one new application after every tenth
+    AllChanged     // every rule of every application with another text
+};
+
+// Starts the library once (full mode; the merge callback takes the source's rule).
+void InitOnce();
+// The scratch folder of this run.
+const std::string &WorkDir();
+// The name of the i-th of `count` (a power of two) applications in `order`.
+long long NameNumber(int64_t i, int64_t count, NameOrder order);
+// A rule file of `count` applications, made on first use.
+std::string MakeFile(int64_t count, NameOrder order, Variant variant = Variant::Base);
+// A rule file, in order, of at least `megabytes` MB.
+std::string MakeFileOfSize(int64_t megabytes);
+
+// A new rule-file object of `kind` loaded from `path`; null when loading fails.
+ostak::OstakFileInMem *LoadFile(const std::string &path, int32_t kind = 0);
+
+} // namespace ostak_bench
