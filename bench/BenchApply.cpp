@@ -17,6 +17,7 @@ namespace {
 using namespace ostak_bench;
 
 void SetSizes(benchmark::State &state, int64_t n) {
+    ReturnFreedMemory();
     state.counters["n"] = static_cast<double>(n);
     state.counters["units"] = static_cast<double>(n);
 }
@@ -37,6 +38,8 @@ void BM_MarkDifferences(benchmark::State &state) {
             break;
         }
     }
+    source.reset();
+    other.reset();
     SetSizes(state, count);
 }
 BENCHMARK(BM_MarkDifferences)
@@ -85,6 +88,7 @@ void BM_Apply(benchmark::State &state, Variant variant) {
         state.PauseTiming();
         source.reset();
         target.reset();
+        ReturnFreedMemory();
         state.ResumeTiming();
     }
     SetSizes(state, count);

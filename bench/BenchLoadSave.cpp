@@ -20,6 +20,7 @@ namespace {
 using namespace ostak_bench;
 
 void SetSizes(benchmark::State &state, int64_t n, int64_t units) {
+    ReturnFreedMemory();
     state.counters["n"] = static_cast<double>(n);
     state.counters["units"] = static_cast<double>(units);
 }
@@ -32,6 +33,11 @@ void BM_Load(benchmark::State &state, NameOrder order) {
             state.SkipWithError("load failed");
             break;
         }
+        // Freeing is not loading.
+        state.PauseTiming();
+        file.reset();
+        ReturnFreedMemory();
+        state.ResumeTiming();
     }
     SetSizes(state, state.range(0), state.range(0));
 }
@@ -59,6 +65,7 @@ void BM_Save(benchmark::State &state) {
             break;
         }
     }
+    file.reset();
     SetSizes(state, state.range(0), state.range(0));
 }
 BENCHMARK(BM_Save)->RangeMultiplier(8)->Range(kFewAppls, kManyAppls)->Unit(benchmark::kMillisecond);
@@ -85,7 +92,10 @@ void BM_InsertByHandle(benchmark::State &state, NameOrder order) {
                 break;
             }
         }
+        state.PauseTiming();
         xfeOstakFileInMemDestroy(&file);
+        ReturnFreedMemory();
+        state.ResumeTiming();
     }
     SetSizes(state, count, count);
 }
@@ -126,6 +136,7 @@ void BM_FinaliseAfterRename(benchmark::State &state) {
         }
         ++renames;
     }
+    file.reset();
     SetSizes(state, count, 1);
 }
 BENCHMARK(BM_FinaliseAfterRename)

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -165,6 +166,10 @@ ostak::OstakFileInMem *LoadFile(const std::string &path, int32_t kind) {
         return nullptr;
     }
     return file;
+}
+
+void ReturnFreedMemory() {
+    malloc_trim(0);
 }
 
 } // namespace ostak_bench

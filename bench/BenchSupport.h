@@ -41,4 +41,8 @@ std::string MakeFileOfSize(int64_t megabytes);
 // A new rule-file object of `kind` loaded from `path`; null when loading fails.
 ostak::OstakFileInMem *LoadFile(const std::string &path, int32_t kind = 0);
 
+// Hands memory freed by a large benchmark back, so that the allocator's
+// tidying after it is not charged to whatever runs next.
+void ReturnFreedMemory();
+
 } // namespace ostak_bench

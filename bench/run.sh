@@ -1,0 +1,47 @@
+#!/bin/sh
+# Runs the benchmarks and prints the summary: for each operation the time per
+# application (per rule for the merge, per call for the finalise) at 1k and 64k
+# applications and the growth between them, then load and save against a bare
+# validating parse of the same 10 MB file.
+#
+#   bench/run.sh [--large] [--wall] [--min-time SECONDS] [--binary PATH] [--json FILE]
+#
+#   --large     also the 100 MB file against the bare parse (slow)
+#   --wall      wall-clock instead of processor time (the default suits a shared machine)
+#   --min-time  Google Benchmark's minimum time per benchmark (default 0.1)
+#   --binary    the benchmark program (default build/bench/ostak_bench)
+#   --json      keep the raw Google Benchmark output in FILE
+set -eu
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+binary="$here/build/bench/ostak_bench"
+large=0
+clock=cpu_time
+min_time=0.1
+json=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --large) large=1 ;;
+    --wall) clock=real_time ;;
+    --min-time) min_time="$2"; shift ;;
+    --binary) binary="$2"; shift ;;
+    --json) json="$2"; shift ;;
+    *) echo "usage: $0 [--large] [--wall] [--min-time SECONDS] [--binary PATH] [--json FILE]" >&2; exit 2 ;;
+    esac
+    shift
+done
+if [ ! -x "$binary" ]; then
+    echo "$binary not found: build the project with libbenchmark-dev installed" >&2
+    exit 1
+fi
+
+# Every size but the 8k in between, and the 100 MB file only when asked.
+filter='/(1024|65536|250|2000|10)(/min_time:.*)?$'
+if [ "$large" = 1 ]; then
+    filter='/(1024|65536|250|2000|10|100)(/min_time:.*)?$'
+fi
+out=${json:-$(mktemp)}
+"$binary" --benchmark_filter="$filter" --benchmark_min_time="$min_time" \
+    --benchmark_format=json --benchmark_out_format=json --benchmark_out="$out" >/dev/null
+python3 "$here/bench/summary.py" "$out" "$clock"
+[ -n "$json" ] || rm -f "$out"

@@ -1,0 +1,69 @@
+"""Prints the summary table of a Google Benchmark JSON run of ostak_bench.
+
+Each benchmark reports `n` (its size) and `units` (what its time is divided
+by); the table pairs the smallest and the largest size of each.
+"""
+import json
+import sys
+
+SCALE_TO_US = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}
+
+LABELS = {
+    "BM_Load/inorder": ("load, names in order", "appl"),
+    "BM_Load/reversed": ("load, names reversed", "appl"),
+    "BM_Load/shuffled": ("load, names shuffled", "appl"),
+    "BM_Save": ("save", "appl"),
+    "BM_MarkDifferences": ("mark differences", "appl"),
+    "BM_Apply/fewchanged": ("apply, 8 applications changed", "appl"),
+    "BM_Apply/tenpercentnew": ("apply, 10% new applications", "appl"),
+    "BM_Apply/allchanged": ("apply, every rule changed", "appl"),
+    "BM_InsertByHandle/inorder": ("insert by handle, in order", "appl"),
+    "BM_InsertByHandle/shuffled": ("insert by handle, random", "appl"),
+    "BM_FinaliseAfterRename": ("finalise after a rename", "call"),
+    "BM_MergeConflictsPlainNames": ("merge, all rules conflict", "rule"),
+    "BM_MergeConflictsNumberedNames": ("merge, all conflict, names Rule_n", "rule"),
+}
+
+
+def main():
+    path, clock = sys.argv[1], sys.argv[2]
+    with open(path) as handle:
+        runs = json.load(handle)["benchmarks"]
+    sizes = {}
+    ratios = []
+    for run in runs:
+        if run.get("run_type") == "aggregate":
+            continue
+        if run.get("error_occurred"):
+            print("failed: %s (%s)" % (run["name"], run.get("error_message", "")))
+            continue
+        if run["name"].startswith("BM_VersusBareParse"):
+            ratios.append(run)
+            continue
+        group = run["name"].rsplit("/", 1)[0]
+        per_unit = run[clock] * SCALE_TO_US[run["time_unit"]] / run["units"]
+        sizes.setdefault(group, {})[int(run["n"])] = per_unit
+
+    kind = "processor" if clock == "cpu_time" else "wall-clock"
+    print("Time per unit in µs (%s time); growth = large / small" % kind)
+    print("%-36s %-5s %10s %10s %10s %8s" % ("operation", "per", "small", "at small", "at large", "growth"))
+    for group, (label, unit) in LABELS.items():
+        found = sizes.get(group)
+        if not found or len(found) < 2:
+            continue
+        small, large = min(found), max(found)
+        growth = found[large] / found[small] if found[small] > 0 else float("inf")
+        names = "%d..%d" % (small, large) if small < 1024 else "1k..64k"
+        print("%-36s %-5s %10s %10.3f %10.3f %8.2f" % (label, unit, names, found[small], found[large], growth))
+
+    if ratios:
+        print()
+        print("Against a bare validating SAX parse of the same file (processor time; wall in brackets)")
+        print("%-8s %10s %10s %10s %16s %16s" % ("file", "parse ms", "load ms", "save ms", "load/parse", "save/parse"))
+        for run in ratios:
+            print("%-8s %10.0f %10.0f %10.0f %9.2f (%4.2f) %9.2f (%4.2f)" % (
+                "%d MB" % run["megabytes"], run["parse_cpu_ms"], run["load_cpu_ms"], run["save_cpu_ms"],
+                run["load_ratio"], run["load_ratio_wall"], run["save_ratio"], run["save_ratio_wall"]))
+
+
+main()
