@@ -4,9 +4,11 @@
 # applications and the growth between them, then load and save against a bare
 # validating parse of the same 10 MB file.
 #
-#   bench/run.sh [--large] [--wall] [--min-time SECONDS] [--binary PATH] [--json FILE]
+#   bench/run.sh [--large] [--tools] [--wall] [--min-time SECONDS] [--binary PATH] [--json FILE]
 #
 #   --large     also the 100 MB file against the bare parse (slow)
+#   --tools     also the ostak tool's check, show, diff and merge as whole processes
+#               (bench/tool_times.py; the tool must be built)
 #   --wall      wall-clock instead of processor time (the default suits a shared machine)
 #   --min-time  Google Benchmark's minimum time per benchmark (default 0.1)
 #   --binary    the benchmark program (default build/bench/ostak_bench)
@@ -16,17 +18,19 @@ set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 binary="$here/build/bench/ostak_bench"
 large=0
+tools=0
 clock=cpu_time
 min_time=0.1
 json=""
 while [ $# -gt 0 ]; do
     case "$1" in
     --large) large=1 ;;
+    --tools) tools=1 ;;
     --wall) clock=real_time ;;
     --min-time) min_time="$2"; shift ;;
     --binary) binary="$2"; shift ;;
     --json) json="$2"; shift ;;
-    *) echo "usage: $0 [--large] [--wall] [--min-time SECONDS] [--binary PATH] [--json FILE]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--large] [--tools] [--wall] [--min-time SECONDS] [--binary PATH] [--json FILE]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -45,3 +49,7 @@ out=${json:-$(mktemp)}
     --benchmark_format=json --benchmark_out_format=json --benchmark_out="$out" >/dev/null
 python3 "$here/bench/summary.py" "$out" "$clock"
 [ -n "$json" ] || rm -f "$out"
+if [ "$tools" = 1 ]; then
+    echo
+    python3 "$here/bench/tool_times.py" --tool "$(dirname "$binary")/../tools/ostak"
+fi
