@@ -46,7 +46,7 @@ def main():
 
     kind = "processor" if clock == "cpu_time" else "wall-clock"
     print("Time per unit in µs (%s time); growth = large / small" % kind)
-    print("%-36s %-5s %10s %10s %10s %8s" % ("operation", "per", "small", "at small", "at large", "growth"))
+    print("%-36s %-5s %10s %10s %10s %8s" % ("operation", "per", "sizes", "small", "large", "growth"))
     for group, (label, unit) in LABELS.items():
         found = sizes.get(group)
         if not found or len(found) < 2:
