@@ -1,8 +1,8 @@
 #include "4-transcode/TqwiUcConverter.h"
 
+#include "1-platform/tasklib.h"
 #include "2-core/MsgIssue.h"
 #include "2-core/OstakGlobals.h"
-#include "1-platform/tasklib.h"
 #include "4-transcode/IcuSubstitution.h"
 
 #include <cstdio>
@@ -69,9 +69,24 @@ void SetConverterNameForTests(const char *name) noexcept {
 }
 
 TqwiUcConverter::TqwiUcConverter(bool icuPath) noexcept : icuPath_(icuPath) {
+    if (icuPath_) {
+        OpenOwnConverter();
+    }
+}
+
+TqwiUcConverter::TqwiUcConverter(SharedIcuConverter &shared) noexcept : icuPath_(shared.IcuPath()) {
     if (!icuPath_) {
         return;
     }
+    converter_ = shared.Lend();
+    if (converter_ != nullptr) {
+        lender_ = &shared;
+        return;
+    }
+    OpenOwnConverter();
+}
+
+void TqwiUcConverter::OpenOwnConverter() noexcept {
     if (!IcuTableLoaded() && !UcConverterInitDynam()) {
         return;
     }
@@ -87,8 +102,18 @@ TqwiUcConverter::TqwiUcConverter(bool icuPath) noexcept : icuPath_(icuPath) {
 TqwiUcConverter::~TqwiUcConverter() {
     maw_free(wide_);
     maw_free(narrow_);
-    if (converter_ != nullptr) {
+    if (converter_ != nullptr && lender_ == nullptr) {
         IcuTable()->ucnv_close(converter_);
+    }
+}
+
+void TqwiUcConverter::AfterIcuFailure() noexcept {
+    if (lender_ == nullptr) {
+        return;
+    }
+    converter_ = lender_->Renew();
+    if (converter_ == nullptr) {
+        lender_ = nullptr;
     }
 }
 
@@ -255,6 +280,7 @@ void TqwiUcConverter::ToUcOnOtherOs(const char *bytes, uint32_t count) noexcept 
                          &err);
     if (icu::Failed(err)) {
         IssueIcuFailure("ucnv_toUnicode", err, ErrorNameOf(table, err), kToUcFunc, kLineToUcOnOtherOs);
+        AfterIcuFailure();
         FailWide();
         return;
     }
@@ -282,6 +308,7 @@ void TqwiUcConverter::ToMbOnOtherOs(const char16_t *units, uint32_t count) noexc
                            &err);
     if (icu::Failed(err)) {
         IssueIcuFailure("ucnv_fromUnicode", err, ErrorNameOf(table, err), kToMbFunc, kLineToMbOnOtherOs);
+        AfterIcuFailure();
         FailNarrow();
         return;
     }

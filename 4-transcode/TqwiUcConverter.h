@@ -3,7 +3,9 @@
 // The XML reader and writer make one converter for each string (or group of
 // strings) that crosses between the rule model and the XML library, read the
 // result through GetUc or GetMb, and destroy the converter at once: a
-// converted string lives no longer than its converter.
+// converted string lives no longer than its converter. On the ICU path they
+// borrow the one ICU converter of their load or save (SharedIcuConverter.h)
+// instead of opening one each.
 //
 // Two paths: the plain path maps bytes and UTF-16 units one to one; the ICU
 // path converts through ICU's default converter with the library's own
@@ -23,6 +25,7 @@
 #pragma once
 
 #include "4-transcode/IcuBinding.h"
+#include "4-transcode/SharedIcuConverter.h"
 
 #include <cstdint>
 
@@ -39,6 +42,9 @@ class TqwiUcConverter {
     // the ICU path: loads ICU if needed and opens a converter. Never fails; a
     // failure leaves the object without ICU converter and issues a message.
     explicit TqwiUcConverter(bool icuPath) noexcept;
+    // A converter on `shared`'s path that borrows `shared`'s ICU converter,
+    // or, when it lends none, opens its own as the one above does.
+    explicit TqwiUcConverter(SharedIcuConverter &shared) noexcept;
     ~TqwiUcConverter();
     TqwiUcConverter(const TqwiUcConverter &) = delete;
     TqwiUcConverter &operator=(const TqwiUcConverter &) = delete;
@@ -91,6 +97,10 @@ class TqwiUcConverter {
     void ToMbOnOtherOs(const char16_t *units, uint32_t count) noexcept;
 
   private:
+    // Opens the converter's own ICU converter (the ICU path's construction).
+    void OpenOwnConverter() noexcept;
+    // After a failed ICU conversion: a borrowed converter is renewed.
+    void AfterIcuFailure() noexcept;
     // ToMb, or with `substitute` ToMbSubstituting.
     void ConvertToMb(const char16_t *units, uint32_t count, bool substitute) noexcept;
     bool ReserveWide(uint64_t units) noexcept;
@@ -108,6 +118,7 @@ class TqwiUcConverter {
     bool wideValid_ = false;
     bool narrowValid_ = false;
     icu::UConverter *converter_ = nullptr;
+    SharedIcuConverter *lender_ = nullptr; // non-null while converter_ is borrowed
     bool outOfMemory_ = false;
     int64_t unrepresentable_ = -1;
     uint32_t unrepresentableIndex_ = 0;
