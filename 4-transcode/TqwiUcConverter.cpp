@@ -78,12 +78,26 @@ TqwiUcConverter::TqwiUcConverter(SharedIcuConverter &shared) noexcept : icuPath_
     if (!icuPath_) {
         return;
     }
-    converter_ = shared.Lend();
-    if (converter_ != nullptr) {
+    if (shared.Lend() != nullptr) {
         lender_ = &shared;
         return;
     }
     OpenOwnConverter();
+}
+
+icu::UConverter *TqwiUcConverter::IcuConverter() noexcept {
+    if (lender_ == nullptr) {
+        return converter_;
+    }
+    // Asked at every conversion: another borrower may have had it renewed.
+    icu::UConverter *lent = lender_->Lend();
+    if (lent != nullptr) {
+        return lent;
+    }
+    // The lender has none any more: from now on this converter has its own.
+    lender_ = nullptr;
+    OpenOwnConverter();
+    return converter_;
 }
 
 void TqwiUcConverter::OpenOwnConverter() noexcept {
@@ -102,18 +116,14 @@ void TqwiUcConverter::OpenOwnConverter() noexcept {
 TqwiUcConverter::~TqwiUcConverter() {
     maw_free(wide_);
     maw_free(narrow_);
-    if (converter_ != nullptr && lender_ == nullptr) {
+    if (converter_ != nullptr) {
         IcuTable()->ucnv_close(converter_);
     }
 }
 
 void TqwiUcConverter::AfterIcuFailure() noexcept {
-    if (lender_ == nullptr) {
-        return;
-    }
-    converter_ = lender_->Renew();
-    if (converter_ == nullptr) {
-        lender_ = nullptr;
+    if (lender_ != nullptr) {
+        lender_->Renew();
     }
 }
 
@@ -262,12 +272,13 @@ const char *TqwiUcConverter::GetMb() noexcept {
 }
 
 void TqwiUcConverter::ToUcOnOtherOs(const char *bytes, uint32_t count) noexcept {
-    if (converter_ == nullptr || (bytes == nullptr && count > 0)) {
+    icu::UConverter *converter = IcuConverter();
+    if (converter == nullptr || (bytes == nullptr && count > 0)) {
         FailWide();
         return;
     }
     const IcuEntryPoints &table = *IcuTable();
-    const int8_t minCharSize = table.ucnv_getMinCharSize(converter_);
+    const int8_t minCharSize = table.ucnv_getMinCharSize(converter);
     const uint64_t room = count / static_cast<uint64_t>(minCharSize > 0 ? minCharSize : 1) + 1;
     if (!ReserveWide(room)) {
         FailWide();
@@ -276,7 +287,7 @@ void TqwiUcConverter::ToUcOnOtherOs(const char *bytes, uint32_t count) noexcept 
     const char *source = bytes != nullptr ? bytes : kEmptyNarrow;
     icu::UChar *target = wide_;
     icu::UErrorCode err = icu::U_ZERO_ERROR;
-    table.ucnv_toUnicode(converter_, &target, wide_ + room - 1, &source, source + count, nullptr, kFlush,
+    table.ucnv_toUnicode(converter, &target, wide_ + room - 1, &source, source + count, nullptr, kFlush,
                          &err);
     if (icu::Failed(err)) {
         IssueIcuFailure("ucnv_toUnicode", err, ErrorNameOf(table, err), kToUcFunc, kLineToUcOnOtherOs);
@@ -290,12 +301,13 @@ void TqwiUcConverter::ToUcOnOtherOs(const char *bytes, uint32_t count) noexcept 
 }
 
 void TqwiUcConverter::ToMbOnOtherOs(const char16_t *units, uint32_t count) noexcept {
-    if (converter_ == nullptr || (units == nullptr && count > 0)) {
+    icu::UConverter *converter = IcuConverter();
+    if (converter == nullptr || (units == nullptr && count > 0)) {
         FailNarrow();
         return;
     }
     const IcuEntryPoints &table = *IcuTable();
-    const int8_t maxCharSize = table.ucnv_getMaxCharSize(converter_);
+    const int8_t maxCharSize = table.ucnv_getMaxCharSize(converter);
     const uint64_t room = static_cast<uint64_t>(maxCharSize > 0 ? maxCharSize : 1) * count + 1;
     if (!ReserveNarrow(room)) {
         FailNarrow();
@@ -304,7 +316,7 @@ void TqwiUcConverter::ToMbOnOtherOs(const char16_t *units, uint32_t count) noexc
     const icu::UChar *source = units != nullptr ? units : kEmptyWide;
     char *target = narrow_;
     icu::UErrorCode err = icu::U_ZERO_ERROR;
-    table.ucnv_fromUnicode(converter_, &target, narrow_ + room - 1, &source, source + count, nullptr, kFlush,
+    table.ucnv_fromUnicode(converter, &target, narrow_ + room - 1, &source, source + count, nullptr, kFlush,
                            &err);
     if (icu::Failed(err)) {
         IssueIcuFailure("ucnv_fromUnicode", err, ErrorNameOf(table, err), kToMbFunc, kLineToMbOnOtherOs);

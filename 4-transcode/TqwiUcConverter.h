@@ -72,7 +72,7 @@ class TqwiUcConverter {
     bool UcValid() const noexcept { return wideValid_; }
     bool MbValid() const noexcept { return narrowValid_; }
     bool IcuPath() const noexcept { return icuPath_; }
-    bool HasIcuConverter() const noexcept { return converter_ != nullptr; }
+    bool HasIcuConverter() const noexcept { return converter_ != nullptr || lender_ != nullptr; }
     // Whether the last conversion failed because no buffer could be had.
     bool OutOfMemory() const noexcept { return outOfMemory_; }
     // The code point of the character that made the last ToMb fail on the
@@ -99,6 +99,8 @@ class TqwiUcConverter {
   private:
     // Opens the converter's own ICU converter (the ICU path's construction).
     void OpenOwnConverter() noexcept;
+    // The ICU converter to convert with: the lender's, or the object's own.
+    icu::UConverter *IcuConverter() noexcept;
     // After a failed ICU conversion: a borrowed converter is renewed.
     void AfterIcuFailure() noexcept;
     // ToMb, or with `substitute` ToMbSubstituting.
@@ -117,8 +119,8 @@ class TqwiUcConverter {
     uint32_t narrowLength_ = 0;
     bool wideValid_ = false;
     bool narrowValid_ = false;
-    icu::UConverter *converter_ = nullptr;
-    SharedIcuConverter *lender_ = nullptr; // non-null while converter_ is borrowed
+    icu::UConverter *converter_ = nullptr; // the object's own
+    SharedIcuConverter *lender_ = nullptr; // non-null while it borrows instead
     bool outOfMemory_ = false;
     int64_t unrepresentable_ = -1;
     uint32_t unrepresentableIndex_ = 0;

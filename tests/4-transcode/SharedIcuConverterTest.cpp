@@ -77,22 +77,38 @@ TEST_F(SharedIcuConverterTest, WhenOpeningFailsEachBorrowerOpensAndReportsItsOwn
     }
 }
 
-TEST_F(SharedIcuConverterTest, AFailedConversionRenewsTheLentConverter) {
+TEST_F(SharedIcuConverterTest, AFailedConversionRenewsTheLentConverterForEveryBorrower) {
     SharedIcuConverter shared(true);
-    TqwiUcConverter converter(shared);
+    TqwiUcConverter first(shared);
+    TqwiUcConverter second(shared);
     FakeIcu().toUnicodeError = 9;
-    converter.ToUc("ab", 2);
-    EXPECT_FALSE(converter.UcValid());
+    first.ToUc("ab", 2);
+    EXPECT_FALSE(first.UcValid());
     ASSERT_EQ(Log().size(), 1u);
     EXPECT_EQ(Log()[0].text, "ucnv_toUnicode failed (9=U_FAKE_ERROR) in TqwiUcConverter::ToUcOnOtherOs");
     EXPECT_EQ(FakeIcu().closeCalls, 1) << "the converter of unknown state is closed";
     EXPECT_EQ(FakeIcu().openCalls, 2);
 
     FakeIcu().toUnicodeError = 0;
-    converter.ToUc("ab", 2);
-    EXPECT_TRUE(converter.UcValid()) << "the same object converts on with the new one";
+    for (TqwiUcConverter *borrower : {&first, &second}) {
+        borrower->ToUc("ab", 2);
+        EXPECT_TRUE(borrower->UcValid()) << "both borrowers convert on with the new one";
+    }
     EXPECT_TRUE(ConvertsThrough(shared));
     EXPECT_EQ(FakeIcu().openCalls, 2);
+
+    // A renewal that cannot open: the borrowers open their own from then on.
+    FakeIcu().toUnicodeError = 9;
+    FakeIcu().openError = 4;
+    first.ToUc("ab", 2);
+    FakeIcu().toUnicodeError = 0;
+    FakeIcu().openError = 0;
+    Log().clear();
+    second.ToUc("ab", 2);
+    EXPECT_TRUE(second.UcValid());
+    EXPECT_TRUE(second.HasIcuConverter());
+    EXPECT_TRUE(Log().empty());
+    EXPECT_EQ(FakeIcu().openCalls, 4) << "the failed renewal, then the borrower's own";
 }
 
 } // namespace
