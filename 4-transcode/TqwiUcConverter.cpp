@@ -1,8 +1,8 @@
 #include "4-transcode/TqwiUcConverter.h"
 
+#include "1-platform/tasklib.h"
 #include "2-core/MsgIssue.h"
 #include "2-core/OstakGlobals.h"
-#include "1-platform/tasklib.h"
 #include "4-transcode/IcuSubstitution.h"
 
 #include <cstdio>
@@ -69,9 +69,38 @@ void SetConverterNameForTests(const char *name) noexcept {
 }
 
 TqwiUcConverter::TqwiUcConverter(bool icuPath) noexcept : icuPath_(icuPath) {
+    if (icuPath_) {
+        OpenOwnConverter();
+    }
+}
+
+TqwiUcConverter::TqwiUcConverter(SharedIcuConverter &shared) noexcept : icuPath_(shared.IcuPath()) {
     if (!icuPath_) {
         return;
     }
+    if (shared.Lend() != nullptr) {
+        lender_ = &shared;
+        return;
+    }
+    OpenOwnConverter();
+}
+
+icu::UConverter *TqwiUcConverter::IcuConverter() noexcept {
+    if (lender_ == nullptr) {
+        return converter_;
+    }
+    // Asked at every conversion: another borrower may have had it renewed.
+    icu::UConverter *lent = lender_->Lend();
+    if (lent != nullptr) {
+        return lent;
+    }
+    // The lender has none any more: from now on this converter has its own.
+    lender_ = nullptr;
+    OpenOwnConverter();
+    return converter_;
+}
+
+void TqwiUcConverter::OpenOwnConverter() noexcept {
     if (!IcuTableLoaded() && !UcConverterInitDynam()) {
         return;
     }
@@ -89,6 +118,12 @@ TqwiUcConverter::~TqwiUcConverter() {
     maw_free(narrow_);
     if (converter_ != nullptr) {
         IcuTable()->ucnv_close(converter_);
+    }
+}
+
+void TqwiUcConverter::AfterIcuFailure() noexcept {
+    if (lender_ != nullptr) {
+        lender_->Renew();
     }
 }
 
@@ -237,12 +272,13 @@ const char *TqwiUcConverter::GetMb() noexcept {
 }
 
 void TqwiUcConverter::ToUcOnOtherOs(const char *bytes, uint32_t count) noexcept {
-    if (converter_ == nullptr || (bytes == nullptr && count > 0)) {
+    icu::UConverter *converter = IcuConverter();
+    if (converter == nullptr || (bytes == nullptr && count > 0)) {
         FailWide();
         return;
     }
     const IcuEntryPoints &table = *IcuTable();
-    const int8_t minCharSize = table.ucnv_getMinCharSize(converter_);
+    const int8_t minCharSize = table.ucnv_getMinCharSize(converter);
     const uint64_t room = count / static_cast<uint64_t>(minCharSize > 0 ? minCharSize : 1) + 1;
     if (!ReserveWide(room)) {
         FailWide();
@@ -251,10 +287,11 @@ void TqwiUcConverter::ToUcOnOtherOs(const char *bytes, uint32_t count) noexcept 
     const char *source = bytes != nullptr ? bytes : kEmptyNarrow;
     icu::UChar *target = wide_;
     icu::UErrorCode err = icu::U_ZERO_ERROR;
-    table.ucnv_toUnicode(converter_, &target, wide_ + room - 1, &source, source + count, nullptr, kFlush,
+    table.ucnv_toUnicode(converter, &target, wide_ + room - 1, &source, source + count, nullptr, kFlush,
                          &err);
     if (icu::Failed(err)) {
         IssueIcuFailure("ucnv_toUnicode", err, ErrorNameOf(table, err), kToUcFunc, kLineToUcOnOtherOs);
+        AfterIcuFailure();
         FailWide();
         return;
     }
@@ -264,12 +301,13 @@ void TqwiUcConverter::ToUcOnOtherOs(const char *bytes, uint32_t count) noexcept 
 }
 
 void TqwiUcConverter::ToMbOnOtherOs(const char16_t *units, uint32_t count) noexcept {
-    if (converter_ == nullptr || (units == nullptr && count > 0)) {
+    icu::UConverter *converter = IcuConverter();
+    if (converter == nullptr || (units == nullptr && count > 0)) {
         FailNarrow();
         return;
     }
     const IcuEntryPoints &table = *IcuTable();
-    const int8_t maxCharSize = table.ucnv_getMaxCharSize(converter_);
+    const int8_t maxCharSize = table.ucnv_getMaxCharSize(converter);
     const uint64_t room = static_cast<uint64_t>(maxCharSize > 0 ? maxCharSize : 1) * count + 1;
     if (!ReserveNarrow(room)) {
         FailNarrow();
@@ -278,10 +316,11 @@ void TqwiUcConverter::ToMbOnOtherOs(const char16_t *units, uint32_t count) noexc
     const icu::UChar *source = units != nullptr ? units : kEmptyWide;
     char *target = narrow_;
     icu::UErrorCode err = icu::U_ZERO_ERROR;
-    table.ucnv_fromUnicode(converter_, &target, narrow_ + room - 1, &source, source + count, nullptr, kFlush,
+    table.ucnv_fromUnicode(converter, &target, narrow_ + room - 1, &source, source + count, nullptr, kFlush,
                            &err);
     if (icu::Failed(err)) {
         IssueIcuFailure("ucnv_fromUnicode", err, ErrorNameOf(table, err), kToMbFunc, kLineToMbOnOtherOs);
+        AfterIcuFailure();
         FailNarrow();
         return;
     }

@@ -3,7 +3,9 @@
 // The XML reader and writer make one converter for each string (or group of
 // strings) that crosses between the rule model and the XML library, read the
 // result through GetUc or GetMb, and destroy the converter at once: a
-// converted string lives no longer than its converter.
+// converted string lives no longer than its converter. On the ICU path they
+// borrow the one ICU converter of their load or save (SharedIcuConverter.h)
+// instead of opening one each.
 //
 // Two paths: the plain path maps bytes and UTF-16 units one to one; the ICU
 // path converts through ICU's default converter with the library's own
@@ -23,6 +25,7 @@
 #pragma once
 
 #include "4-transcode/IcuBinding.h"
+#include "4-transcode/SharedIcuConverter.h"
 
 #include <cstdint>
 
@@ -39,6 +42,9 @@ class TqwiUcConverter {
     // the ICU path: loads ICU if needed and opens a converter. Never fails; a
     // failure leaves the object without ICU converter and issues a message.
     explicit TqwiUcConverter(bool icuPath) noexcept;
+    // A converter on `shared`'s path that borrows `shared`'s ICU converter,
+    // or, when it lends none, opens its own as the one above does.
+    explicit TqwiUcConverter(SharedIcuConverter &shared) noexcept;
     ~TqwiUcConverter();
     TqwiUcConverter(const TqwiUcConverter &) = delete;
     TqwiUcConverter &operator=(const TqwiUcConverter &) = delete;
@@ -66,7 +72,7 @@ class TqwiUcConverter {
     bool UcValid() const noexcept { return wideValid_; }
     bool MbValid() const noexcept { return narrowValid_; }
     bool IcuPath() const noexcept { return icuPath_; }
-    bool HasIcuConverter() const noexcept { return converter_ != nullptr; }
+    bool HasIcuConverter() const noexcept { return converter_ != nullptr || lender_ != nullptr; }
     // Whether the last conversion failed because no buffer could be had.
     bool OutOfMemory() const noexcept { return outOfMemory_; }
     // The code point of the character that made the last ToMb fail on the
@@ -91,6 +97,12 @@ class TqwiUcConverter {
     void ToMbOnOtherOs(const char16_t *units, uint32_t count) noexcept;
 
   private:
+    // Opens the converter's own ICU converter (the ICU path's construction).
+    void OpenOwnConverter() noexcept;
+    // The ICU converter to convert with: the lender's, or the object's own.
+    icu::UConverter *IcuConverter() noexcept;
+    // After a failed ICU conversion: a borrowed converter is renewed.
+    void AfterIcuFailure() noexcept;
     // ToMb, or with `substitute` ToMbSubstituting.
     void ConvertToMb(const char16_t *units, uint32_t count, bool substitute) noexcept;
     bool ReserveWide(uint64_t units) noexcept;
@@ -107,7 +119,8 @@ class TqwiUcConverter {
     uint32_t narrowLength_ = 0;
     bool wideValid_ = false;
     bool narrowValid_ = false;
-    icu::UConverter *converter_ = nullptr;
+    icu::UConverter *converter_ = nullptr; // the object's own
+    SharedIcuConverter *lender_ = nullptr; // non-null while it borrows instead
     bool outOfMemory_ = false;
     int64_t unrepresentable_ = -1;
     uint32_t unrepresentableIndex_ = 0;

@@ -206,7 +206,7 @@ void AedDocumentHandler::startElement(const XMLCh *const name, xercesc::Attribut
         return;
     }
     FlushText();
-    TqwiUcConverter nameConverter(m_Context.icuPath);
+    TqwiUcConverter nameConverter(m_Icu);
     const char *elemName = ToMb(nameConverter, name, Length(name), kStartElementFunc);
     if (elemName == nullptr) {
         if (!m_RootSeen) {
@@ -234,8 +234,8 @@ void AedDocumentHandler::startElement(const XMLCh *const name, xercesc::Attribut
 }
 
 void AedDocumentHandler::StartAed(xercesc::AttributeList &attrs, const char *elemName) noexcept {
-    TqwiUcConverter attrConverter(m_Context.icuPath);
-    TqwiUcConverter valueConverter(m_Context.icuPath);
+    TqwiUcConverter attrConverter(m_Icu);
+    TqwiUcConverter valueConverter(m_Icu);
     const XMLSize_t count = attrs.getLength();
     for (XMLSize_t i = 0; i < count; ++i) {
         const char *attrName = nullptr;
@@ -294,8 +294,8 @@ void AedDocumentHandler::StartApplication(xercesc::AttributeList &attrs, const c
 void AedDocumentHandler::TakeApplicationAttributes(xercesc::AttributeList &attrs,
                                                    const char *elemName) noexcept {
     OstakElemAppl *appl = m_CurrentApplication;
-    TqwiUcConverter attrConverter(m_Context.icuPath);
-    TqwiUcConverter valueConverter(m_Context.icuPath);
+    TqwiUcConverter attrConverter(m_Icu);
+    TqwiUcConverter valueConverter(m_Icu);
     const XMLSize_t count = attrs.getLength();
     for (XMLSize_t i = 0; i < count && !m_SkipApplication; ++i) {
         const char *attrName = nullptr;
@@ -374,8 +374,8 @@ void AedDocumentHandler::DropCurrentRule() noexcept {
 
 bool AedDocumentHandler::TakeRuleAttributes(xercesc::AttributeList &attrs, const char *elemName) noexcept {
     OstakElemRule *rule = m_CurrentRule;
-    TqwiUcConverter attrConverter(m_Context.icuPath);
-    TqwiUcConverter valueConverter(m_Context.icuPath);
+    TqwiUcConverter attrConverter(m_Icu);
+    TqwiUcConverter valueConverter(m_Icu);
     const XMLSize_t count = attrs.getLength();
     for (XMLSize_t i = 0; i < count; ++i) {
         const char *attrName = nullptr;
@@ -458,7 +458,7 @@ void AedDocumentHandler::characters(const XMLCh *const chars, const XMLSize_t le
         }
         return;
     }
-    TqwiUcConverter converter(m_Context.icuPath);
+    TqwiUcConverter converter(m_Icu);
     const char *piece = ToMb(converter, chars, length, kCharactersFunc, &pieceStart);
     if (piece == nullptr) {
         return; // the field keeps what it had before this piece
@@ -514,7 +514,7 @@ void AedDocumentHandler::endElement(const XMLCh *const name) {
         return;
     }
     FlushText();
-    TqwiUcConverter nameConverter(m_Context.icuPath);
+    TqwiUcConverter nameConverter(m_Icu);
     const char *elemName = ToMb(nameConverter, name, Length(name), kEndElementFunc);
     if (elemName == nullptr) {
         if (nameConverter.OutOfMemory()) {

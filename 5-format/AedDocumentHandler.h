@@ -14,6 +14,7 @@
 
 #include "2-core/OstakContext.h"
 #include "3-model/OstakFields.h"
+#include "4-transcode/SharedIcuConverter.h"
 #include "5-format/OstakPendingText.h"
 
 #include <cstddef>
@@ -125,6 +126,8 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     OstakFileInMem *m_FileInMem;
     bool m_DropDisabled;
     OstakContext m_Context; // held by value: the caller's may be a temporary
+    // The ICU converter that every string of this load is converted with.
+    SharedIcuConverter m_Icu{m_Context.icuPath};
     bool m_SkipApplication = false;
     bool m_SkipRule = false;
     OstakElemAppl *m_CurrentApplication = nullptr;

@@ -5,16 +5,16 @@
 // target only when everything was written: a failed save leaves the former
 // file as it was. The whole save runs under the rule file's lock, and writes
 // (or removes) only a regular file or a path that names nothing.
-#include "2-core/ExportFrame.h"
-#include "2-core/MsgIssue.h"
-#include "3-model/OstakFileInMem.h"
-#include "2-core/OstakGlobals.h"
-#include "3-model/OstakElemAppl.h"
-#include "3-model/OstakElemRule.h"
 #include "1-platform/OstakFileLock.h"
 #include "1-platform/OstakPath.h"
 #include "1-platform/Seams.h"
 #include "1-platform/basekit32.h"
+#include "2-core/ExportFrame.h"
+#include "2-core/MsgIssue.h"
+#include "2-core/OstakGlobals.h"
+#include "3-model/OstakElemAppl.h"
+#include "3-model/OstakElemRule.h"
+#include "3-model/OstakFileInMem.h"
 #include "5-format/OstakFormatVocabulary.h"
 #include "5-format/OstakHeadEncoding.h"
 #include "5-format/OstakReplacingFile.h"
@@ -174,8 +174,9 @@ bool ReportUnwritable(const OstakXMLFileWriter &writer, const char *target,
 enum class BodyOutcome { kWritten, kFailed, kNoMemory };
 
 // The tests' look into the middle of a save: the first application's bytes are in the file.
-void MidBodySeam(std::FILE *out) noexcept {
+void MidBodySeam(OstakXMLFileWriter &writer, std::FILE *out) noexcept {
     if (Seams().saveMidBody != nullptr) {
+        writer.Flush();
         std::fflush(out);
         Seams().saveMidBody();
     }
@@ -211,7 +212,7 @@ BodyOutcome WriteBody(OstakXMLFileWriter &writer, std::FILE *out, const OstakFil
         }
         WriteApplication(writer, *appl);
         if (appl == file.Applications().FirstAppl()) {
-            MidBodySeam(out);
+            MidBodySeam(writer, out);
         }
         if (writer.OutOfMemory()) {
             return BodyOutcome::kNoMemory;
@@ -240,6 +241,10 @@ Written WriteDocument(const OstakFileInMem &file, std::FILE *head, const char *h
     try {
         const BodyEncoding encoding = BodyEncodingFor(icuPath);
         OstakXMLFileWriter writer(out, encoding, icuPath);
+        if (writer.OutOfMemory()) {
+            MsgFormatAndIssue(kMsgNoMemory, kSaveFunc, __LINE__, kLevelError);
+            return {false, OSTAK_E_NO_MEMORY};
+        }
         if (!CopyHead(head, headPath, writer, encoding)) {
             return {false, OSTAK_E_WRITE};
         }
@@ -254,6 +259,7 @@ Written WriteDocument(const OstakFileInMem &file, std::FILE *head, const char *h
                 return {false, OSTAK_E_WRITE};
             }
         }
+        writer.Flush();
         const int error = writer.WriteError();
         if (error != 0) {
             IssueFailureText(__LINE__, "Writing \"%s\" failed: %s (errno %d)", target, std::strerror(error),

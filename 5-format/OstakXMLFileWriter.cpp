@@ -23,7 +23,7 @@ OstakXMLFileWriter::OstakXMLFileWriter(std::FILE *file, BodyEncoding encoding, b
     : m_Target(file),
       m_Formatter(FormatterEncoding(encoding), &m_Target, xercesc::XMLFormatter::StdEscapes,
                   xercesc::XMLFormatter::UnRep_Fail, xercesc::XMLPlatformUtils::fgMemoryManager),
-      m_IcuPath(icuPath) {}
+      m_Icu(icuPath), m_OutOfMemory(!m_Target.HasBlock()) {}
 
 void OstakXMLFileWriter::NoteUnwritable(const char *owner, uint32_t character) noexcept {
     if (m_UnwritableName == nullptr) {
@@ -34,7 +34,7 @@ void OstakXMLFileWriter::NoteUnwritable(const char *owner, uint32_t character) n
 
 void OstakXMLFileWriter::Format(const char *owner, const char *text,
                                 xercesc::XMLFormatter::EscapeFlags escapes) {
-    TqwiUcConverter converter(m_IcuPath);
+    TqwiUcConverter converter(m_Icu);
     converter.ToUc(text, static_cast<uint32_t>(std::strlen(text)));
     if (converter.OutOfMemory()) {
         m_OutOfMemory = true;

@@ -3,12 +3,14 @@
 // and encodes them in the body's encoding.
 //
 // Every model string crosses into UTF-16 through its own converter, all on the
-// one conversion path the writer was made with. A value
+// one conversion path the writer was made with, and on the ICU path through
+// the writer's one ICU converter. A value
 // that cannot be converted, or that holds a character an XML document cannot
 // carry, is not written: the writer remembers the first such value, so that
 // the saver can refuse to replace the file with a damaged one.
 #pragma once
 
+#include "4-transcode/SharedIcuConverter.h"
 #include "5-format/OstakHeadEncoding.h"
 #include "5-format/OstakXMLFileWriterFormatTarget.h"
 
@@ -47,9 +49,13 @@ class OstakXMLFileWriter {
 
     uint16_t Depth() const noexcept { return m_Depth; }
 
+    // Hands every byte written so far to the stream; WriteError() then
+    // covers all of them.
+    void Flush() noexcept { m_Target.Flush(); }
+
     // The errno of the first write that failed (0: none).
     int WriteError() const noexcept { return m_Target.WriteError(); }
-    // Whether a conversion ran out of memory.
+    // Whether the writer's output block or a conversion ran out of memory.
     bool OutOfMemory() const noexcept { return m_OutOfMemory; }
     // The first value that could not be written (null: none), and the code
     // of the character that stopped it (0 when the conversion itself failed).
@@ -63,9 +69,9 @@ class OstakXMLFileWriter {
 
     OstakXMLFileWriterFormatTarget m_Target;
     xercesc::XMLFormatter m_Formatter;
-    bool m_IcuPath;
+    SharedIcuConverter m_Icu;
     uint16_t m_Depth = 0;
-    bool m_OutOfMemory = false;
+    bool m_OutOfMemory;
     const char *m_UnwritableName = nullptr;
     uint32_t m_UnwritableCharacter = 0;
 };

@@ -1,11 +1,19 @@
 #include "5-format/OstakXMLFileWriterFormatTarget.h"
 
 #include "1-platform/Seams.h"
+#include "1-platform/tasklib.h"
 
 #include <cerrno>
 #include <cstring>
 
 namespace ostak {
+
+OstakXMLFileWriterFormatTarget::OstakXMLFileWriterFormatTarget(std::FILE *file) noexcept
+    : m_File(file), m_Block(static_cast<char *>(maw_malloc(kBlockSize))) {}
+
+OstakXMLFileWriterFormatTarget::~OstakXMLFileWriterFormatTarget() {
+    maw_free(m_Block);
+}
 
 void OstakXMLFileWriterFormatTarget::writeChars(const XMLByte *const toWrite, const XMLSize_t count,
                                                 xercesc::XMLFormatter *const) {
@@ -18,6 +26,33 @@ void OstakXMLFileWriterFormatTarget::WriteBytes(const void *bytes, std::size_t c
     }
     if (Seams().saveWriteErrno != 0) {
         m_WriteError = Seams().saveWriteErrno;
+        return;
+    }
+    if (m_Block == nullptr) {
+        WriteToStream(bytes, count);
+        return;
+    }
+    if (count > kBlockSize - m_Gathered) {
+        Flush();
+        if (count >= kBlockSize) {
+            WriteToStream(bytes, count);
+            return;
+        }
+    }
+    std::memcpy(m_Block + m_Gathered, bytes, count);
+    m_Gathered += count;
+}
+
+void OstakXMLFileWriterFormatTarget::Flush() noexcept {
+    const std::size_t gathered = m_Gathered;
+    m_Gathered = 0;
+    if (gathered > 0) {
+        WriteToStream(m_Block, gathered);
+    }
+}
+
+void OstakXMLFileWriterFormatTarget::WriteToStream(const void *bytes, std::size_t count) noexcept {
+    if (m_WriteError != 0) {
         return;
     }
     errno = 0;
