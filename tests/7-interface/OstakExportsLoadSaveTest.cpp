@@ -12,25 +12,16 @@ namespace {
 class LoadSaveExports : public OstakTest {
   protected:
     void TearDown() override {
-        for (OstakFileInMemHandle *&handle : handles_) {
-            xfeOstakFileInMemDestroy(&handle);
-        }
+        handles_.DestroyAll();
         OstakTest::TearDown();
     }
 
-    OstakFileInMemHandle *Create(uint32_t kind, const std::string &path) {
-        OstakFileInMemHandle *file = nullptr;
-        OstakListApplHandle *list = nullptr;
-        EXPECT_EQ(
-            xfeOstakFileInMemCreate(kind, path.c_str(), static_cast<uint32_t>(path.size()), &file, &list), 0);
-        handles_.push_back(file);
-        return file;
-    }
+    OstakFileInMemHandle *Create(uint32_t kind, const std::string &path) { return handles_.Create(kind, path); }
 
     OstakFileInMem &Object(OstakFileInMemHandle *handle) { return *FromHandle(handle); }
 
     TempDir dir_;
-    std::vector<OstakFileInMemHandle *> handles_;
+    ExportedFiles handles_;
 };
 
 TEST_F(LoadSaveExports, BeforeInitialisationBothRefuseWith38) {

@@ -30,20 +30,11 @@ const std::vector<ApplSpec> kScriptAppls = {{"Editor", {R("Rule_1", "edit")}, 0,
 class LoadSaveLock : public SyncTest {
   protected:
     void TearDown() override {
-        for (OstakFileInMemHandle *&handle : handles_) {
-            xfeOstakFileInMemDestroy(&handle);
-        }
+        handles_.DestroyAll();
         SyncTest::TearDown();
     }
 
-    OstakFileInMemHandle *Create(uint32_t kind, const std::string &path) {
-        OstakFileInMemHandle *file = nullptr;
-        OstakListApplHandle *list = nullptr;
-        EXPECT_EQ(
-            xfeOstakFileInMemCreate(kind, path.c_str(), static_cast<uint32_t>(path.size()), &file, &list), 0);
-        handles_.push_back(file);
-        return file;
-    }
+    OstakFileInMemHandle *Create(uint32_t kind, const std::string &path) { return handles_.Create(kind, path); }
 
     std::string ScriptLock() const { return LockFileOf(scripts_.path(), "script.xml"); }
 
@@ -59,7 +50,7 @@ class LoadSaveLock : public SyncTest {
                                         std::to_string(waited) + " ms");
     }
 
-    std::vector<OstakFileInMemHandle *> handles_;
+    ExportedFiles handles_;
 };
 
 TEST_F(LoadSaveLock, TheExportsCheckInitialisationAndTheirArgument) {

@@ -186,4 +186,18 @@ int32_t SyncTest::LoadScript() {
     return xfeOstakLoad(script_);
 }
 
+OstakFileInMemHandle *ExportedFiles::Create(uint32_t kind, const std::string &path) {
+    OstakFileInMemHandle *file = nullptr;
+    OstakListApplHandle *list = nullptr;
+    EXPECT_EQ(xfeOstakFileInMemCreate(kind, path.c_str(), static_cast<uint32_t>(path.size()), &file, &list), 0);
+    handles_.push_back(file);
+    return file;
+}
+
+void ExportedFiles::DestroyAll() {
+    for (OstakFileInMemHandle *&handle : handles_) {
+        xfeOstakFileInMemDestroy(&handle);
+    }
+}
+
 } // namespace ostak_test

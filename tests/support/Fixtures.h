@@ -17,6 +17,18 @@
 namespace ostak_test {
 
 // The library is not initialised; the host name the model stamps with is kHost.
+// Rule-file objects made through the exports. DestroyAll belongs in the
+// fixture's TearDown, before the base fixture looks for leaks.
+class ExportedFiles {
+  public:
+    OstakFileInMemHandle *Create(uint32_t kind, const std::string &path);
+    void DestroyAll();
+    OstakFileInMemHandle *&operator[](std::size_t index) { return handles_[index]; }
+
+  private:
+    std::vector<OstakFileInMemHandle *> handles_;
+};
+
 class ModelTest : public OstakTest {
   protected:
     void SetUp() override;
