@@ -114,6 +114,7 @@ const std::vector<OptionSpec> &GlobalOptionSpecs() {
         {"root", 0, true},       {"utf8", 0, false},    {"quiet", 'q', false},
         {"verbose", 'v', false}, {"version", 0, false}, {"help", 'h', false},
         {"wait", 0, true},
+        {"completion-words", 0, false}, // undocumented: for the shell completion
     };
     return specs;
 }

@@ -56,6 +56,24 @@ void PrintOverview(std::ostream &out) {
     out << "\n" << kGlobalHelp << "\nRun 'ostak COMMAND --help' for a command's arguments and exit status.\n";
 }
 
+// For the shell completion: the commands, or a command's options, one a line
+// ("--prefer=" for an option that takes a value). Always what the tool accepts.
+void PrintCompletionWords(std::ostream &out, const Command *command) {
+    if (command == nullptr) {
+        for (const Command &each : AllCommands()) {
+            out << each.name << '\n';
+        }
+        return;
+    }
+    std::vector<OptionSpec> specs = command->options;
+    specs.insert(specs.end(), GlobalOptionSpecs().begin(), GlobalOptionSpecs().end());
+    for (const OptionSpec &spec : specs) {
+        if (std::strcmp(spec.name, "completion-words") != 0) {
+            out << "--" << spec.name << (spec.takesValue ? "=" : "") << '\n';
+        }
+    }
+}
+
 void PrintCommandHelp(std::ostream &out, const Command &command) {
     out << "Usage: ostak " << command.synopsis << "\n\n" << command.help << "\n" << kGlobalHelp;
 }
@@ -93,6 +111,10 @@ int Run(Context &context, std::vector<std::string> args) {
     const std::size_t at = FindCommand(args);
     if (at == args.size()) {
         const ParsedArgs parsed = ParseArgs(args, GlobalOptionSpecs());
+        if (parsed.Has("completion-words")) {
+            PrintCompletionWords(*context.out, nullptr);
+            return kExitOk;
+        }
         if (parsed.Has("version")) {
             *context.out << "ostak " << OSTAK_TOOL_VERSION << '\n';
             return kExitOk;
@@ -120,6 +142,10 @@ int Run(Context &context, std::vector<std::string> args) {
         parsed = ParseArgs(args, specs);
     } catch (const UsageError &error) {
         throw UsageError(std::string(command->name) + ": " + error.what());
+    }
+    if (parsed.Has("completion-words")) {
+        PrintCompletionWords(*context.out, command);
+        return kExitOk;
     }
     if (parsed.Has("help")) {
         PrintCommandHelp(*context.out, *command);

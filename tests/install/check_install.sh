@@ -16,6 +16,8 @@ libdir=$(dirname "$lib")
 [ -f "$prefix/include/ostak.h" ] || { echo "no header installed"; exit 1; }
 [ -f "$prefix/include/ostak.hpp" ] || { echo "no C++ header installed"; exit 1; }
 [ -x "$prefix/bin/ostak" ] || { echo "no ostak tool installed"; exit 1; }
+[ -f "$prefix/share/man/man1/ostak.1" ] || { echo "no manual page installed"; exit 1; }
+[ -f "$prefix/share/bash-completion/completions/ostak" ] || { echo "no bash completion installed"; exit 1; }
 [ -f "$prefix/share/ostak/dat/Ostak_res" ] || { echo "no message catalogue installed"; exit 1; }
 if ls "$prefix/include" | grep -qv '^ostak\.h\(pp\)\?$'; then echo "private headers installed"; exit 1; fi
 root="$prefix/share/ostak"
