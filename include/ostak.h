@@ -12,6 +12,12 @@
 
 #include <stdint.h>
 
+/* The version of this interface, the same as the library's release. */
+#define OSTAK_VERSION_MAJOR 1
+#define OSTAK_VERSION_MINOR 0
+#define OSTAK_VERSION_PATCH 0
+#define OSTAK_VERSION "1.0.0"
+
 #if defined(OSTAK_BUILDING_LIBRARY)
 #define OSTAK_API __attribute__((visibility("default")))
 #else
