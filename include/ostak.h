@@ -12,6 +12,12 @@
 
 #include <stdint.h>
 
+/* The version of this interface, the same as the library's release. */
+#define OSTAK_VERSION_MAJOR 1
+#define OSTAK_VERSION_MINOR 0
+#define OSTAK_VERSION_PATCH 0
+#define OSTAK_VERSION "1.0.0"
+
 #if defined(OSTAK_BUILDING_LIBRARY)
 #define OSTAK_API __attribute__((visibility("default")))
 #else
@@ -271,6 +277,17 @@ OSTAK_API int32_t xfeOstakElemApplSetAttrLong(OstakElemApplHandle *mpElemAppl, i
                                               int32_t miValue) OSTAK_NOEXCEPT;
 OSTAK_API int32_t xfeOstakElemApplGetAttrLong(OstakElemApplHandle *mpElemAppl, int32_t miAttrId,
                                               int32_t *mpiValue) OSTAK_NOEXCEPT;
+/* Stores the application's stamp: the host on which it was made or last
+ * changed (valid until the stamp is renewed or the application destroyed)
+ * and the time, in seconds since 1970-01-01 00:00 UTC. */
+OSTAK_API int32_t xfeOstakElemApplGetStamp(OstakElemApplHandle *mpElemAppl, const char **mppszHost,
+                                           int32_t *mpiTime) OSTAK_NOEXCEPT;
+/* Stamps the application with the host name taken at initialisation and the
+ * current time, as a merge stamps the applications it changes: for callers
+ * that change an application by handle. Read-only mode leaves the stamp as it
+ * is. OSTAK_E_NOT_IN_LIST when the application is not in the list. */
+OSTAK_API int32_t xfeOstakElemApplRenewStamp(OstakListApplHandle *mpListAppl,
+                                             OstakElemApplHandle *mpElemAppl) OSTAK_NOEXCEPT;
 
 /* Rules, with the application standing in the place of the list. */
 

@@ -12,6 +12,7 @@
  *                         owns a free-standing copy of an application list
  *   ostak::FileLock       holds a rule file's lock for its lifetime
  *   ostak::Error          thrown for every result code other than OSTAK_OK
+ *   ostak::Version()      the version of the header ("1.0.0", OSTAK_VERSION)
  *
  * Errors: every function that calls the library throws ostak::Error when the
  * result is not OSTAK_OK (the library has then already handed its message to
@@ -35,6 +36,7 @@
 #include <exception>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -42,6 +44,11 @@
 #include <utility>
 
 namespace ostak {
+
+/* The version of this header and of the C interface it wraps (OSTAK_VERSION). */
+inline const char *Version() noexcept {
+    return OSTAK_VERSION;
+}
 
 /* Kinds of rule-file objects (see ostak.h). */
 enum class FileKind : uint32_t {
@@ -415,7 +422,32 @@ class Application {
             "xfeOstakElemApplSetAttrLong");
     }
 
+    /* Where and when the application was made or last changed. */
+    struct Stamp {
+        std::string host;
+        int64_t time; /* seconds since 1970-01-01 00:00 UTC */
+    };
+    Stamp stamp() const {
+        const char *host = nullptr;
+        int32_t time = 0;
+        detail::Check(xfeOstakElemApplGetStamp(application_, &host, &time), "xfeOstakElemApplGetStamp");
+        return Stamp{host, static_cast<int64_t>(static_cast<uint32_t>(time))};
+    }
+    /* Stamps the application with this host and the current time: after changing it. */
+    void renewStamp() {
+        detail::Check(xfeOstakElemApplRenewStamp(list_, application_), "xfeOstakElemApplRenewStamp");
+    }
+
     RuleRange rules() const noexcept { return RuleRange(application_); }
+    /* The rule of that name, or an empty optional (a walk over the rules). */
+    std::optional<Rule> findRule(const std::string &name) const {
+        for (Rule rule : rules()) {
+            if (rule.name() == name) {
+                return rule;
+            }
+        }
+        return std::nullopt;
+    }
     /* Adds an empty rule at the head of the rules; set its fields, then finalize it. */
     Rule addRule() {
         OstakElemRuleHandle *rule = nullptr;
@@ -463,6 +495,8 @@ class ApplicationList {
     ApplicationIterator begin() const { return ApplicationIterator::Begin(list_); }
     ApplicationIterator end() const noexcept { return ApplicationIterator(list_, nullptr); }
     bool empty() const { return begin() == end(); }
+    /* The application of that name, or an empty optional (a walk over the list). */
+    inline std::optional<Application> find(const std::string &name) const;
 
     /* Adds an empty application at the head; set its fields, then finalize it. */
     Application add() {
@@ -483,6 +517,15 @@ class ApplicationList {
   private:
     OstakListApplHandle *list_ = nullptr;
 };
+
+inline std::optional<Application> ApplicationList::find(const std::string &name) const {
+    for (Application application : *this) {
+        if (application.name() == name) {
+            return application;
+        }
+    }
+    return std::nullopt;
+}
 
 /* Owns a list made by ApplicationList::clone; destroyed on scope exit. */
 class ApplicationListCopy {
@@ -694,6 +737,10 @@ class RuleFile {
     FileKind kind() const noexcept { return kind_; }
     const std::string &path() const noexcept { return path_; }
     ApplicationList applications() const noexcept { return ApplicationList(list_); }
+    /* The application of that name, or an empty optional. */
+    std::optional<Application> findApplication(const std::string &name) const {
+        return applications().find(name);
+    }
 
     /* Loads the file into the object (adding to what it holds). A Script
      * file is kept in step with the installation file on the way. */

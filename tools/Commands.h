@@ -28,6 +28,9 @@ Command FmtCommand();
 Command DiffCommand();
 Command MergeCommand();
 Command SyncCommand();
+Command NewCommand();
+Command AppCommand();
+Command RuleCommand();
 
 // ---- shared by the commands ----
 

@@ -3,6 +3,7 @@
 
 #include "tools/Json.h"
 #include "tools/Session.h"
+#include "tools/StampText.h"
 #include "tools/Text.h"
 
 #include <ostream>
@@ -55,6 +56,16 @@ void WriteJson(std::ostream &out, const ostak::RuleFile &file, bool active) {
         json.String(ToUtf8(appl.name()));
         json.Key("enabled");
         json.Bool(appl.enabled());
+        const ostak::Application::Stamp stamp = appl.stamp();
+        json.Key("stamp");
+        json.BeginObject();
+        json.Key("host");
+        json.String(ToUtf8(stamp.host));
+        json.Key("time");
+        json.String(IsoLocalTime(stamp.time));
+        json.Key("seconds");
+        json.Number(stamp.time);
+        json.EndObject();
         json.Key("rules");
         json.BeginArray();
         for (ostak::Rule rule : appl.rules()) {
@@ -73,7 +84,7 @@ void WriteTree(std::ostream &out, const ostak::RuleFile &file) {
     for (ostak::Application appl : file.applications()) {
         const auto rules = std::distance(appl.rules().begin(), appl.rules().end());
         out << "  " << appl.name() << " (" << (appl.enabled() ? "enabled" : "disabled") << ", " << rules
-            << (rules == 1 ? " rule)\n" : " rules)\n");
+            << (rules == 1 ? " rule, " : " rules, ") << DescribeStamp(appl.stamp()) << ")\n";
         for (ostak::Rule rule : appl.rules()) {
             const RuleValues values = ReadRule(rule);
             out << "    " << values.name << ": " << DescribeRule(values) << '\n';
@@ -108,7 +119,9 @@ Command ShowCommand() {
                    "print the applications and their rules",
                    "Prints the applications of FILE in name order, each with its rules, as an\n"
                    "indented tree, or with --json as one JSON document (described in README.md,\n"
-                   "\"JSON output\"). --active shows what a script sees at run time: the file\n"
+                   "\"JSON output\"). Each application shows its stamp: the host and the time\n"
+                   "(ISO 8601, local time) of its making or last change. --active shows what a script sees "
+                   "at run time: the file\n"
                    "loaded in read-only mode, which leaves disabled applications and disabled\n"
                    "rules out. show only reads: FILE is never written.\n"
                    "\n"

@@ -38,7 +38,8 @@ const char *const kGlobalHelp =
 
 const std::vector<Command> &AllCommands() {
     static const std::vector<Command> commands = {CheckCommand(), ShowCommand(),  FmtCommand(),
-                                                  DiffCommand(),  MergeCommand(), SyncCommand()};
+                                                  DiffCommand(),  MergeCommand(), SyncCommand(),
+                                                  NewCommand(),   AppCommand(),   RuleCommand()};
     return commands;
 }
 

@@ -1,6 +1,8 @@
 // ostak check, show and fmt, end to end.
 #include "tests/tool/tool_support.h"
 
+#include <cstdlib>
+
 using namespace tool_test;
 
 namespace {
@@ -109,15 +111,17 @@ TEST_F(ToolShow, JsonDocumentOfTheExampleScriptFile) {
 }
 
 TEST_F(ToolShow, TreeAndTheActiveView) {
+    setenv("TZ", "UTC", 1); // the stamps in local time, as the tool run inherits it
     const RunResult tree = Run({"show", "scripts/nightly.xml"});
     EXPECT_EQ(tree.exitCode, 0);
-    EXPECT_NE(tree.out.find("scripts/nightly.xml (saved by a script)\n  Compile (enabled, 3 rules)\n"
+    EXPECT_NE(tree.out.find("scripts/nightly.xml (saved by a script)\n"
+                            "  Compile (enabled, 3 rules, stamped 2026-12-07T23:34:10+00:00 on vm)\n"
                             "    Error: text \"error:\" [error, std, match case]\n"),
               std::string::npos)
         << tree.out;
     EXPECT_NE(tree.out.find("    Rule_2: text \"Permission denied\" [disabled, std, any case]\n"),
               std::string::npos);
-    EXPECT_NE(tree.out.find("  Mail (disabled, 2 rules)\n"), std::string::npos);
+    EXPECT_NE(tree.out.find("  Mail (disabled, 2 rules, stamped 2026-12-07T23:34:10+00:00 on vm)\n"), std::string::npos);
 
     // What a script sees: disabled applications and rules left out.
     const JsonValue active = ShowJson("scripts/nightly.xml", {"--active"});

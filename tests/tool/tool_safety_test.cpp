@@ -6,6 +6,7 @@
 #include <csignal>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,10 +50,10 @@ class ToolSafety : public ToolTest {
         return RunTool(args, options);
     }
 
-    // The `show` tree of a file without its first line (the path).
+    // The `show` tree of a file without its first line (the path) and the stamps.
     std::string Tree(const std::string &file) {
         const std::string out = Run({"show", file}).out;
-        return out.substr(out.find('\n') + 1);
+        return std::regex_replace(out.substr(out.find('\n') + 1), std::regex(", stamped [^)]*\\)"), ")");
     }
 };
 
