@@ -2,9 +2,11 @@
 // keeping it in step with the installation file, and says what happened.
 #include "tools/Commands.h"
 
+#include "tools/BaseMerge.h"
 #include "tools/Decider.h"
 #include "tools/InPlaceWrite.h"
 #include "tools/Session.h"
+#include "tools/SyncBase.h"
 
 #include <ostream>
 #include <sys/stat.h>
@@ -59,6 +61,12 @@ int RunSync(Context &context, const ParsedArgs &args) {
     const InPlaceWrite inPlace(context, session, path);
     const auto [before, existed] = ReadWholeFile(path);
     const std::string installation = ostak::Library::installationFilePath();
+    // What is taken over or merged in now becomes the base of the next sync.
+    const auto [installationContent, installationRead] = ReadWholeFile(installation);
+    const std::string basePath = BasePathFor(path);
+    const std::optional<ostak::RuleFile> base = LoadBaseFor(context, session.reporter(), path, basePath);
+    BaseMerge baseMerge(decider);
+    baseMerge.SetBase(base ? &*base : nullptr);
     ostak::RuleFile script(ostak::FileKind::Script, path);
     const int32_t code = LoadReporting(script, session.reporter());
     if (code != OSTAK_OK) {
@@ -67,9 +75,10 @@ int RunSync(Context &context, const ParsedArgs &args) {
     const auto [after, exists] = ReadWholeFile(path);
     std::string outcome;
     int exitCode = kExitOk;
+    bool keepBase = false;
     if (!confirmer.asked()) {
-        outcome = exists && (!existed || after != before) ? "taken over from " + installation
-                                                          : "unchanged (in step with " + installation + ")";
+        keepBase = exists && (!existed || after != before);
+        outcome = keepBase ? "taken over from " + installation : "unchanged (in step with " + installation + ")";
     } else if (!confirmer.answeredYes()) {
         outcome = "unchanged (the installation file's changes were not merged in)";
         exitCode = confirmer.undecided() ? kExitError : kExitOk;
@@ -77,8 +86,16 @@ int RunSync(Context &context, const ParsedArgs &args) {
         outcome = "cancelled (nothing written)";
         exitCode = decider.undecided() ? kExitError : kExitOk;
     } else {
+        keepBase = true;
         outcome = "merged the changes of " + installation + " (" + std::to_string(decider.questions()) +
-                  (decider.questions() == 1 ? " decision)" : " decisions)");
+                  (decider.questions() == 1 ? " decision" : " decisions") +
+                  (baseMerge.HasBase() ? "; " + std::to_string(baseMerge.settled()) + " settled three-way from " +
+                                             basePath
+                                       : std::string()) +
+                  ")";
+    }
+    if (keepBase && installationRead) {
+        WriteBase(context, basePath, installationContent);
     }
     if (!context.quiet || exitCode != kExitOk) {
         *context.out << path << ": " << outcome << '\n';
