@@ -28,6 +28,8 @@ Command FmtCommand();
 Command DiffCommand();
 Command MergeCommand();
 Command SyncCommand();
+Command MergeFileCommand();
+Command TextconvCommand();
 
 // ---- shared by the commands ----
 
