@@ -121,8 +121,17 @@ Command SyncCommand() {
                     "  unchanged    nothing to do, or the merge was declined (--no, or n)\n"
                     "  cancelled    a rule decision cancelled the merge; nothing was written\n"
                     "Without --yes or --no the question is asked when stdin is a terminal (or\n"
-                    "with --interactive); otherwise it is an error of use. Rule decisions of the\n"
-                    "merge (the installation file is the source, SCRIPTFILE the target):\n") +
+                    "with --interactive); otherwise it is an error of use.\n"
+                    "\n"
+                    "After a take-over or a merge, the installation file taken in is kept as\n"
+                    "the base of SCRIPTFILE: .NAME.base beside it. The next merge decides three-way\n"
+                    "from it: what only the installation file changed is taken, what only\n"
+                    "SCRIPTFILE changed stays, and only a rule both changed differently needs a\n"
+                    "decision. A base of another installation-file version than SCRIPTFILE was\n"
+                    "last brought in step at is stale: sync says so and asks about every difference.\n"
+                    "\n"
+                    "Rule decisions of the merge (the installation file is the source, SCRIPTFILE\n"
+                    "the target; with a base, only conflicts):\n") +
             kPreferHelp +
             "\n"
             "Exit status: 0 for each of the four outcomes, 1 when a file is not a valid\n"
