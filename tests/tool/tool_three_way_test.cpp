@@ -209,26 +209,47 @@ TEST_F(ToolMergeThreeWay, MergeFileWritesCurrentAndExitsByConflicts) {
 }
 
 TEST_F(ToolMergeThreeWay, MergeFileTroubleLeavesCurrentAsItWas) {
+    const std::string base = ws_.Read("base.xml");
     const std::string ours = ws_.Read("ours.xml");
+    const std::string theirs = ws_.Read("theirs.xml");
     const struct {
         const char *what;
-        std::string theirs;
-        std::string oursContent;
+        std::string base, ours, theirs;
         const char *message;
     } cases[] = {
-        {"theirs not a rule file", "nonsense", ours, "rules.xml (theirs): not loaded; nothing merged"},
-        {"ours a script's rule file",
-         ws_.Read("theirs.xml"), Replaced(ours, "FileVersionInstallation=\"5\"", "FileVersionInstallation=\"5\" Saved=\"true\""),
+        {"theirs not a rule file", base, ours, "nonsense", "rules.xml (theirs): not loaded; nothing merged"},
+        {"ours a script's rule file", base,
+         Replaced(ours, "FileVersionInstallation=\"5\"", "FileVersionInstallation=\"5\" Saved=\"true\""), theirs,
          "keeps its mark only when merged as one"},
+        {"theirs deleted everything", base, base, File({}), "the merged file holds no application"},
     };
     for (const auto &c : cases) {
+        ws_.Write("base.xml", c.base);
+        ws_.Write("ours.xml", c.ours);
         ws_.Write("theirs.xml", c.theirs);
-        ws_.Write("ours.xml", c.oursContent);
         const RunResult result = Run({"merge-file", "base.xml", "ours.xml", "theirs.xml", "rules.xml"});
         EXPECT_EQ(result.exitCode, 2) << c.what;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << c.what << ": " << result.err;
-        EXPECT_EQ(ws_.Read("ours.xml"), c.oursContent) << c.what;
+        EXPECT_EQ(ws_.Read("ours.xml"), c.ours) << c.what;
     }
+}
+
+TEST_F(ToolMergeThreeWay, MergeWithBaseListsConflictsDecidedByPrefer) {
+    ws_.Write("ours.xml", File({Appl("Mail", true, {{"A", "mine"}, {"B", "b"}, {"C", "c"}, {"D", "d"}})}));
+    const RunResult result = Run({"merge", "--base", "base.xml", "theirs.xml", "ours.xml", "--prefer", "target"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find(" 1 conflict\n  conflict: Mail/A: changed on both sides\n"), std::string::npos)
+        << result.out;
+    EXPECT_EQ(Tree("ours.xml"), "installation-file version 5\n"
+                                "Mail (disabled)\n"
+                                "  A: text \"mine\" [error, std, match case]\n"
+                                "  B: text \"b\" [error, std, match case]\n"
+                                "  C: text \"c\" [error, std, match case]\n"
+                                "New\n"
+                                "  R: text \"r\" [error, std, match case]\n");
+    const RunResult usage = Run({"merge", "--base=", "theirs.xml", "ours.xml"});
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_NE(usage.err.find("--base needs a file"), std::string::npos) << usage.err;
 }
 
 // git, found on PATH.
