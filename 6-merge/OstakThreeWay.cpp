@@ -18,13 +18,15 @@ uint32_t DecideThreeWay(const ThreeWaySides &sides) noexcept {
         if (!sides.inBase) {
             return OstakMergeTakeSource; // added in the source
         }
-        return sides.sourceEqualsBase ? static_cast<uint32_t>(OstakMergeTakeTarget) : kThreeWayConflict; // deleted in the target
+        return sides.sourceEqualsBase ? static_cast<uint32_t>(OstakMergeTakeTarget)
+                                      : kThreeWayConflict; // deleted in the target
     }
     if (sides.inTarget) {
         if (!sides.inBase) {
             return OstakMergeTakeTarget; // added in the target
         }
-        return sides.targetEqualsBase ? static_cast<uint32_t>(OstakMergeTakeSource) : kThreeWayConflict; // deleted in the source
+        return sides.targetEqualsBase ? static_cast<uint32_t>(OstakMergeTakeSource)
+                                      : kThreeWayConflict; // deleted in the source
     }
     return kThreeWayConflict;
 }
@@ -85,7 +87,8 @@ uint32_t OstakThreeWay::AnswerApplication(const OstakElemAppl *source,
                                         source != nullptr && equal, target != nullptr && equal});
 }
 
-uint32_t OstakThreeWay::AnswerEnabled(const OstakElemAppl &source, const OstakElemAppl &target) const noexcept {
+uint32_t OstakThreeWay::AnswerEnabled(const OstakElemAppl &source,
+                                      const OstakElemAppl &target) const noexcept {
     if (source.Enabled() == target.Enabled()) {
         return OstakMergeTakeTarget; // nothing differs: either side will do
     }

@@ -1,9 +1,9 @@
 // Exports of three-way decisions from a base rule file.
 #include "2-core/ExportFrame.h"
 #include "3-model/OstakFileInMem.h"
-#include "include/ostak.h"
 #include "6-merge/OstakThreeWay.h"
 #include "7-interface/OstakHandles.h"
+#include "include/ostak.h"
 
 using namespace ostak;
 

@@ -819,9 +819,11 @@ class ThreeWay {
     }
 
   private:
-    std::optional<MergeAnswer> DecideApplication(OstakElemApplHandle *source, OstakElemApplHandle *target) const {
+    std::optional<MergeAnswer> DecideApplication(OstakElemApplHandle *source,
+                                                 OstakElemApplHandle *target) const {
         uint32_t answer = OstakThreeWayConflict;
-        detail::Check(xfeOstakThreeWayAnswerAppl(base_, source, target, &answer), "xfeOstakThreeWayAnswerAppl");
+        detail::Check(xfeOstakThreeWayAnswerAppl(base_, source, target, &answer),
+                      "xfeOstakThreeWayAnswerAppl");
         return Decided(answer);
     }
     static std::optional<MergeAnswer> Decided(uint32_t answer) noexcept {
@@ -844,7 +846,8 @@ class ThreeWay {
  *     base.emplace(ostak::FileKind::Plain, "rules.base.xml");
  *     base->load(); */
 inline std::function<MergeAnswer(const MergeQuestion &)>
-ThreeWayMerge(const std::optional<RuleFile> &base, std::function<MergeAnswer(const MergeQuestion &)> onConflict) {
+ThreeWayMerge(const std::optional<RuleFile> &base,
+              std::function<MergeAnswer(const MergeQuestion &)> onConflict) {
     return [&base, onConflict = std::move(onConflict)](const MergeQuestion &question) {
         if (base) {
             if (const std::optional<MergeAnswer> answer = ThreeWay(*base).decide(question)) {

@@ -71,7 +71,8 @@ bool BaseMerge::Prepare(ostak::RuleFile &source, ostak::RuleFile &target, bool a
         if (found == targets.end()) {
             const std::optional<ostak::MergeAnswer> answer = threeWay.decideSourceOnly(appl);
             if (!answer) {
-                conflicts_.push_back(Conflict{name, "", "deleted in the target, changed in the source; kept", ""});
+                conflicts_.push_back(
+                    Conflict{name, "", "deleted in the target, changed in the source; kept", ""});
             } else if (++settled_; *answer == ostak::MergeAnswer::TakeTarget) {
                 appl.setDiffMark(ostak::DiffMark::Skip);
             }
@@ -80,7 +81,8 @@ bool BaseMerge::Prepare(ostak::RuleFile &source, ostak::RuleFile &target, bool a
         const ostak::Application other = found->second;
         const std::optional<ostak::MergeAnswer> flag = threeWay.decideEnabled(appl, other);
         if (!flag) {
-            conflicts_.push_back(Conflict{name, "", "enabled on one side only, and not in the base; the target's flag kept", ""});
+            conflicts_.push_back(Conflict{
+                name, "", "enabled on one side only, and not in the base; the target's flag kept", ""});
         } else if (appl.enabled() != other.enabled()) {
             ++settled_;
         }
@@ -99,7 +101,8 @@ bool BaseMerge::Prepare(ostak::RuleFile &source, ostak::RuleFile &target, bool a
         }
         const std::optional<ostak::MergeAnswer> answer = threeWay.decideTargetOnly(appl);
         if (!answer) {
-            conflicts_.push_back(Conflict{name, "", "deleted in the source, changed in the target; kept", ""});
+            conflicts_.push_back(
+                Conflict{name, "", "deleted in the source, changed in the target; kept", ""});
         } else if (++settled_; *answer == ostak::MergeAnswer::TakeSource) {
             target.applications().remove(appl);
         }
@@ -120,8 +123,14 @@ bool BaseMerge::PrepareRulesOnlyInTarget(ostak::Application source, ostak::Appli
         if (sourceRules.count(rule.name()) != 0) {
             continue;
         }
-        const ostak::MergeQuestion question{ostak::MergeEvent::RuleOnlyInTarget, sourceKind, targetKind, target,
-                                            rule, ostak::Application(), ostak::Rule(), ""};
+        const ostak::MergeQuestion question{ostak::MergeEvent::RuleOnlyInTarget,
+                                            sourceKind,
+                                            targetKind,
+                                            target,
+                                            rule,
+                                            ostak::Application(),
+                                            ostak::Rule(),
+                                            ""};
         const ostak::MergeAnswer answer = decider_.Decide(question);
         if (answer == ostak::MergeAnswer::Cancel) {
             return false;

@@ -23,8 +23,8 @@ namespace ostak_tool {
 // A difference that the base did not settle.
 struct Conflict {
     std::string application;
-    std::string rule; // empty: the application itself, or its Enabled flag
-    std::string what; // "changed on both sides", ...
+    std::string rule;         // empty: the application itself, or its Enabled flag
+    std::string what;         // "changed on both sides", ...
     std::string proposedName; // a rule changed on both sides: the name the source's rule gets to keep both
 };
 

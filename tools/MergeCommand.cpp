@@ -251,8 +251,8 @@ int RunMerge(Context &context, const ParsedArgs &args) {
             << written << '\n';
         if (baseMerge.HasBase()) {
             out << "three-way from " << basePath << ": " << baseMerge.settled() << " settled, "
-                << baseMerge.conflicts().size() << (baseMerge.conflicts().size() == 1 ? " conflict" : " conflicts")
-                << '\n';
+                << baseMerge.conflicts().size()
+                << (baseMerge.conflicts().size() == 1 ? " conflict" : " conflicts") << '\n';
             for (const Conflict &conflict : baseMerge.conflicts()) {
                 out << "  conflict: " << Printable(conflict.application)
                     << (conflict.rule.empty() ? "" : "/" + Printable(conflict.rule)) << ": " << conflict.what

@@ -111,27 +111,26 @@ int RunMergeFile(Context &context, const ParsedArgs &args) {
 } // namespace
 
 Command MergeFileCommand() {
-    return Command{
-        "merge-file",
-        "merge-file [OPTIONS] BASE CURRENT OTHER [PATH]",
-        "git merge driver: merge three-way into CURRENT",
-        "Merges OTHER into CURRENT three-way, BASE being their common ancestor, and\n"
-        "writes the result to CURRENT, as git's merge driver does (%O %A %B %P):\n"
-        "what only one side changed since BASE is taken; a rule both sides changed\n"
-        "differently is kept twice, ours under its name and theirs under the name\n"
-        "the library proposes (Rule_3 -> Rule_4, Check -> Check_1), so that CURRENT\n"
-        "stays a valid rule file; every conflict is listed on stderr, named by PATH.\n"
-        "All three are read as plain files; a CURRENT marked Saved=\"true\" is refused.\n"
-        "\n"
-        "In .gitattributes:   *.xml merge=ostak diff=ostak\n"
-        "In git config:       git config merge.ostak.name \"Ostak rule files\"\n"
-        "                     git config merge.ostak.driver \"ostak merge-file %O %A %B %P\"\n"
-        "                     git config diff.ostak.textconv \"ostak textconv\"\n"
-        "\n"
-        "Exit status: 0 when nothing conflicted, 1 when conflicts were kept (git\n"
-        "then reports the file as conflicted), 2 for errors (CURRENT left as it was).\n",
-        {},
-        RunMergeFile};
+    return Command{"merge-file",
+                   "merge-file [OPTIONS] BASE CURRENT OTHER [PATH]",
+                   "git merge driver: merge three-way into CURRENT",
+                   "Merges OTHER into CURRENT three-way, BASE being their common ancestor, and\n"
+                   "writes the result to CURRENT, as git's merge driver does (%O %A %B %P):\n"
+                   "what only one side changed since BASE is taken; a rule both sides changed\n"
+                   "differently is kept twice, ours under its name and theirs under the name\n"
+                   "the library proposes (Rule_3 -> Rule_4, Check -> Check_1), so that CURRENT\n"
+                   "stays a valid rule file; every conflict is listed on stderr, named by PATH.\n"
+                   "All three are read as plain files; a CURRENT marked Saved=\"true\" is refused.\n"
+                   "\n"
+                   "In .gitattributes:   *.xml merge=ostak diff=ostak\n"
+                   "In git config:       git config merge.ostak.name \"Ostak rule files\"\n"
+                   "                     git config merge.ostak.driver \"ostak merge-file %O %A %B %P\"\n"
+                   "                     git config diff.ostak.textconv \"ostak textconv\"\n"
+                   "\n"
+                   "Exit status: 0 when nothing conflicted, 1 when conflicts were kept (git\n"
+                   "then reports the file as conflicted), 2 for errors (CURRENT left as it was).\n",
+                   {},
+                   RunMergeFile};
 }
 
 } // namespace ostak_tool

@@ -78,7 +78,8 @@ int RunSync(Context &context, const ParsedArgs &args) {
     bool keepBase = false;
     if (!confirmer.asked()) {
         keepBase = exists && (!existed || after != before);
-        outcome = keepBase ? "taken over from " + installation : "unchanged (in step with " + installation + ")";
+        outcome =
+            keepBase ? "taken over from " + installation : "unchanged (in step with " + installation + ")";
     } else if (!confirmer.answeredYes()) {
         outcome = "unchanged (the installation file's changes were not merged in)";
         exitCode = confirmer.undecided() ? kExitError : kExitOk;
@@ -89,9 +90,9 @@ int RunSync(Context &context, const ParsedArgs &args) {
         keepBase = true;
         outcome = "merged the changes of " + installation + " (" + std::to_string(decider.questions()) +
                   (decider.questions() == 1 ? " decision" : " decisions") +
-                  (baseMerge.HasBase() ? "; " + std::to_string(baseMerge.settled()) + " settled three-way from " +
-                                             basePath
-                                       : std::string()) +
+                  (baseMerge.HasBase()
+                       ? "; " + std::to_string(baseMerge.settled()) + " settled three-way from " + basePath
+                       : std::string()) +
                   ")";
     }
     if (keepBase && installationRead) {

@@ -107,8 +107,8 @@ TEST_F(MergeThreeWay, ApplicationAndEnabledDecisionTable) {
         const OstakThreeWay threeWay(base->Applications());
         const OstakElemAppl *s = source->Applications().FindAppl("App");
         const OstakElemAppl *t = target->Applications().FindAppl("App");
-        const uint32_t answer = s != nullptr && t != nullptr ? threeWay.AnswerEnabled(*s, *t)
-                                                             : threeWay.AnswerApplication(s, t);
+        const uint32_t answer =
+            s != nullptr && t != nullptr ? threeWay.AnswerEnabled(*s, *t) : threeWay.AnswerApplication(s, t);
         EXPECT_EQ(answer, row.answer) << row.what;
     }
 }
@@ -120,9 +120,9 @@ int gConflicts = 0;
 
 uint32_t AnswerFromBase(int32_t event, int32_t, int32_t, void *appl, void *rule, void *, void *rule2,
                         const char *) {
-    const uint32_t answer = gThreeWay->AnswerEvent(event, *static_cast<OstakElemAppl *>(appl),
-                                                   *static_cast<OstakElemRule *>(rule),
-                                                   static_cast<OstakElemRule *>(rule2));
+    const uint32_t answer =
+        gThreeWay->AnswerEvent(event, *static_cast<OstakElemAppl *>(appl),
+                               *static_cast<OstakElemRule *>(rule), static_cast<OstakElemRule *>(rule2));
     if (answer != kThreeWayConflict) {
         return answer;
     }
@@ -136,12 +136,18 @@ uint32_t AnswerFromBase(int32_t event, int32_t, int32_t, void *appl, void *rule,
 TEST_F(MergeThreeWay, AWholeMergeAnsweredFromTheBaseAsksOnlyAboutTheConflict) {
     // Plain into script (kinds 0 and 1): every one-sided rule is asked about
     // (the stamps differ, so that the rules are merged, not replaced).
-    const FilePtr base = MakeFile(0, {{"App", {R("Kept"), R("Mine", "old"), R("Theirs", "old"),
-                                               R("Both", "old"), R("DroppedBySource"), R("DroppedByTarget")}}});
-    const FilePtr source = MakeFile(0, {{"App", {R("Kept"), R("Mine", "old"), R("Theirs", "new"),
-                                                 R("Both", "one"), R("DroppedByTarget"), R("Added")}, 0, 1, "sourcehost"}});
-    const FilePtr target = MakeFile(1, {{"App", {R("Kept"), R("Mine", "new"), R("Theirs", "old"),
-                                                 R("Both", "two"), R("DroppedBySource")}}});
+    const FilePtr base = MakeFile(0, {{"App",
+                                       {R("Kept"), R("Mine", "old"), R("Theirs", "old"), R("Both", "old"),
+                                        R("DroppedBySource"), R("DroppedByTarget")}}});
+    const FilePtr source = MakeFile(0, {{"App",
+                                         {R("Kept"), R("Mine", "old"), R("Theirs", "new"), R("Both", "one"),
+                                          R("DroppedByTarget"), R("Added")},
+                                         0,
+                                         1,
+                                         "sourcehost"}});
+    const FilePtr target = MakeFile(
+        1,
+        {{"App", {R("Kept"), R("Mine", "new"), R("Theirs", "old"), R("Both", "two"), R("DroppedBySource")}}});
     Appl(*source, "App")->SetDiffMark(OstakDiffApply);
     const OstakThreeWay threeWay(base->Applications());
     gThreeWay = &threeWay;

@@ -57,7 +57,8 @@ TEST_F(ThreeWayExports, AnswersFromTheBase) {
     EXPECT_EQ(answer, static_cast<uint32_t>(OstakMergeTakeSource)) << "the source deleted gone";
     EXPECT_EQ(xfeOstakThreeWayAnswerAppl(base_, ApplOf(source_, "New"), nullptr, &answer), 0);
     EXPECT_EQ(answer, static_cast<uint32_t>(OstakMergeTakeSource)) << "New was added in the source";
-    EXPECT_EQ(xfeOstakThreeWayAnswerEnabled(base_, ApplOf(source_, "App"), ApplOf(target_, "App"), &answer), 0);
+    EXPECT_EQ(xfeOstakThreeWayAnswerEnabled(base_, ApplOf(source_, "App"), ApplOf(target_, "App"), &answer),
+              0);
     EXPECT_EQ(answer, static_cast<uint32_t>(OstakMergeTakeTarget)) << "the flags are the same";
     int32_t version = 0;
     EXPECT_EQ(xfeOstakFileInMemGetAttrLong(base_, OSTAK_FILE_LONG_INSTALLATION_VERSION, &version), 0);
@@ -76,10 +77,13 @@ TEST_F(ThreeWayExports, RefusalsGive3OnceAndPresetAConflict) {
         const char *what;
         std::function<int32_t()> call;
     } cases[] = {
-        {"merge: null base", [&] { return xfeOstakThreeWayAnswerMerge(nullptr, 4, s, sr, nullptr, nullptr, &answer); }},
-        {"merge: null rule", [&] { return xfeOstakThreeWayAnswerMerge(base_, 4, s, nullptr, nullptr, nullptr, &answer); }},
+        {"merge: null base",
+         [&] { return xfeOstakThreeWayAnswerMerge(nullptr, 4, s, sr, nullptr, nullptr, &answer); }},
+        {"merge: null rule",
+         [&] { return xfeOstakThreeWayAnswerMerge(base_, 4, s, nullptr, nullptr, nullptr, &answer); }},
         {"merge: event 7", [&] { return xfeOstakThreeWayAnswerMerge(base_, 7, s, sr, t, tr, &answer); }},
-        {"merge: conflict without target rule", [&] { return xfeOstakThreeWayAnswerMerge(base_, 6, s, sr, t, nullptr, &answer); }},
+        {"merge: conflict without target rule",
+         [&] { return xfeOstakThreeWayAnswerMerge(base_, 6, s, sr, t, nullptr, &answer); }},
         {"appl: both sides", [&] { return xfeOstakThreeWayAnswerAppl(base_, s, t, &answer); }},
         {"appl: neither side", [&] { return xfeOstakThreeWayAnswerAppl(base_, nullptr, nullptr, &answer); }},
         {"enabled: null target", [&] { return xfeOstakThreeWayAnswerEnabled(base_, s, nullptr, &answer); }},
@@ -113,7 +117,8 @@ TEST_F(ThreeWayExportsNotInitialised, RefuseWith38) {
         Log().clear();
         EXPECT_EQ(call(), OSTAK_E_NOT_INITIALISED);
         ExpectIssuedOnce(kMsgNotInitialised);
-        EXPECT_TRUE((answer == 0 && version == 99) || (answer == 99 && version == 0)) << "only its own place is preset";
+        EXPECT_TRUE((answer == 0 && version == 99) || (answer == 99 && version == 0))
+            << "only its own place is preset";
     }
 }
 

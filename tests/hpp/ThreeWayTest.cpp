@@ -43,7 +43,8 @@ TEST_F(HppThreeWay, MergeCallbackHandsOnlyConflictsOn) {
     EXPECT_EQ(threeWay.decideSourceOnly(find(source, "New")), ostak::MergeAnswer::TakeSource);
     EXPECT_EQ(threeWay.decideSourceOnly(find(source, "Old")), ostak::MergeAnswer::TakeTarget);
     EXPECT_EQ(threeWay.decideTargetOnly(find(target, "Mail")), std::nullopt);
-    EXPECT_EQ(threeWay.decideEnabled(find(source, "Mail"), find(target, "Mail")), ostak::MergeAnswer::TakeTarget);
+    EXPECT_EQ(threeWay.decideEnabled(find(source, "Mail"), find(target, "Mail")),
+              ostak::MergeAnswer::TakeTarget);
     EXPECT_EQ(base->installationVersion(), 0);
 }
 

@@ -63,7 +63,8 @@ TEST_F(ToolThreeWay, TheNextReleaseIsMergedWithoutAsking) {
         << result.out;
     const JsonValue doc = ShowJson(kScript);
     EXPECT_EQ(Rule(doc, "Backup", "Failed")["text"].AsString(), "rsync failed:") << "changed in the release";
-    EXPECT_EQ(Rule(doc, "Compile", "Warning")["suffix"].AsString(), " [-Wall]") << "the script's answer stays";
+    EXPECT_EQ(Rule(doc, "Compile", "Warning")["suffix"].AsString(), " [-Wall]")
+        << "the script's answer stays";
     EXPECT_EQ(Rule(doc, "Deploy", "Rule_1")["text"].AsString(), rule1);
     EXPECT_EQ(Rule(doc, "Deploy", "Rule_2")["level"].AsString(), "disabled");
     EXPECT_EQ(ws_.Read(kBase), ws_.Read(kInstallation)) << "release 4 is the base now";
@@ -125,12 +126,15 @@ TEST_F(ToolThreeWay, ABaseThatCannotBeWrittenIsSaid) {
 }
 
 // Three versions of one file for merge --base and merge-file.
-std::string Appl(const std::string &name, bool enabled, const std::vector<std::pair<std::string, std::string>> &rules) {
+std::string Appl(const std::string &name, bool enabled,
+                 const std::vector<std::pair<std::string, std::string>> &rules) {
     std::string xml = "<Application Name=\"" + name + "\" Enabled=\"" + (enabled ? "true" : "false") +
                       "\" StampTime=\"1000\" StampHost=\"h\">";
     for (const auto &[rule, text] : rules) {
-        xml += "<Rule Name=\"" + rule + "\" FailIfNotFound=\"false\" MatchCase=\"true\" UseText=\"true\" "
-               "Level=\"error\"><Text>" + text + "</Text></Rule>";
+        xml += "<Rule Name=\"" + rule +
+               "\" FailIfNotFound=\"false\" MatchCase=\"true\" UseText=\"true\" "
+               "Level=\"error\"><Text>" +
+               text + "</Text></Rule>";
     }
     return xml + "</Application>";
 }
@@ -154,8 +158,9 @@ class ToolMergeThreeWay : public ToolTest {
                                       Appl("Mail", false, {{"A", "a2"}, {"B", "b"}, {"C", "c"}}),
                                       Appl("New", true, {{"R", "r"}})}));
         // ours: B changed, E added, Dropped deleted
-        ws_.Write("ours.xml", File({Appl("Mail", true, {{"A", "a"}, {"B", "b2"}, {"C", "c"}, {"D", "d"}, {"E", "e"}}),
-                                    Appl("Old", true, {{"R", "r"}})}));
+        ws_.Write("ours.xml",
+                  File({Appl("Mail", true, {{"A", "a"}, {"B", "b2"}, {"C", "c"}, {"D", "d"}, {"E", "e"}}),
+                        Appl("Old", true, {{"R", "r"}})}));
     }
     std::string Tree(const std::string &file) {
         const RunResult result = Run({"textconv", file});
@@ -164,15 +169,14 @@ class ToolMergeThreeWay : public ToolTest {
     }
 };
 
-constexpr const char *kMergedTree =
-    "installation-file version 5\n"
-    "Mail (disabled)\n"
-    "  A: text \"a2\" [error, std, match case]\n"
-    "  B: text \"b2\" [error, std, match case]\n"
-    "  C: text \"c\" [error, std, match case]\n"
-    "  E: text \"e\" [error, std, match case]\n"
-    "New\n"
-    "  R: text \"r\" [error, std, match case]\n";
+constexpr const char *kMergedTree = "installation-file version 5\n"
+                                    "Mail (disabled)\n"
+                                    "  A: text \"a2\" [error, std, match case]\n"
+                                    "  B: text \"b2\" [error, std, match case]\n"
+                                    "  C: text \"c\" [error, std, match case]\n"
+                                    "  E: text \"e\" [error, std, match case]\n"
+                                    "New\n"
+                                    "  R: text \"r\" [error, std, match case]\n";
 
 TEST_F(ToolMergeThreeWay, MergeWithBaseTakesEveryOneSidedChange) {
     const RunResult result = Run({"merge", "--base", "base.xml", "theirs.xml", "ours.xml", "-o", "out.xml"});
@@ -190,14 +194,16 @@ TEST_F(ToolMergeThreeWay, MergeFileWritesCurrentAndExitsByConflicts) {
 
     // Both change C, differently; theirs changes D, which ours deleted.
     ws_.Write("ours.xml", File({Appl("Mail", true, {{"A", "a"}, {"B", "b"}, {"C", "mine"}})}));
-    ws_.Write("theirs.xml", File({Appl("Mail", true, {{"A", "a"}, {"B", "b"}, {"C", "theirs"}, {"D", "d2"}})}));
+    ws_.Write("theirs.xml",
+              File({Appl("Mail", true, {{"A", "a"}, {"B", "b"}, {"C", "theirs"}, {"D", "d2"}})}));
     const RunResult conflicted = Run({"merge-file", "base.xml", "ours.xml", "theirs.xml", "rules.xml"});
     EXPECT_EQ(conflicted.exitCode, 1) << conflicted.err;
-    EXPECT_EQ(conflicted.err,
-              "ostak: rules.xml: conflict: application \"Mail\", rule \"C\": changed on both sides; ours stays "
-              "as \"C\", theirs is added as \"C_1\"\n"
-              "ostak: rules.xml: conflict: application \"Mail\", rule \"D\": deleted in the target, changed in "
-              "the source; kept\n");
+    EXPECT_EQ(
+        conflicted.err,
+        "ostak: rules.xml: conflict: application \"Mail\", rule \"C\": changed on both sides; ours stays "
+        "as \"C\", theirs is added as \"C_1\"\n"
+        "ostak: rules.xml: conflict: application \"Mail\", rule \"D\": deleted in the target, changed in "
+        "the source; kept\n");
     EXPECT_EQ(Tree("ours.xml"), "installation-file version 5\n"
                                 "Mail\n"
                                 "  A: text \"a\" [error, std, match case]\n"
@@ -219,8 +225,8 @@ TEST_F(ToolMergeThreeWay, MergeFileTroubleLeavesCurrentAsItWas) {
     } cases[] = {
         {"theirs not a rule file", base, ours, "nonsense", "rules.xml (theirs): not loaded; nothing merged"},
         {"ours a script's rule file", base,
-         Replaced(ours, "FileVersionInstallation=\"5\"", "FileVersionInstallation=\"5\" Saved=\"true\""), theirs,
-         "keeps its mark only when merged as one"},
+         Replaced(ours, "FileVersionInstallation=\"5\"", "FileVersionInstallation=\"5\" Saved=\"true\""),
+         theirs, "keeps its mark only when merged as one"},
         {"theirs deleted everything", base, base, File({}), "the merged file holds no application"},
     };
     for (const auto &c : cases) {
@@ -236,7 +242,8 @@ TEST_F(ToolMergeThreeWay, MergeFileTroubleLeavesCurrentAsItWas) {
 
 TEST_F(ToolMergeThreeWay, MergeWithBaseListsConflictsDecidedByPrefer) {
     ws_.Write("ours.xml", File({Appl("Mail", true, {{"A", "mine"}, {"B", "b"}, {"C", "c"}, {"D", "d"}})}));
-    const RunResult result = Run({"merge", "--base", "base.xml", "theirs.xml", "ours.xml", "--prefer", "target"});
+    const RunResult result =
+        Run({"merge", "--base", "base.xml", "theirs.xml", "ours.xml", "--prefer", "target"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(result.out.find(" 1 conflict\n  conflict: Mail/A: changed on both sides\n"), std::string::npos)
         << result.out;
