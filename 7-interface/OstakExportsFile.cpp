@@ -58,4 +58,17 @@ OSTAK_API int32_t xfeOstakFileInMemGetAttrBool(OstakFileInMemHandle *mpFileInMem
     });
 }
 
+OSTAK_API int32_t xfeOstakFileInMemGetAttrLong(OstakFileInMemHandle *mpFileInMem, int32_t miAttrId,
+                                               int32_t *mpiValue) noexcept {
+    const auto presets = Presets(mpiValue, 0);
+    return RunExport("xfeOstakFileInMemGetAttrLong", presets, kRequireInit, [&]() -> int32_t {
+        if (mpFileInMem == nullptr || mpiValue == nullptr ||
+            miAttrId != OSTAK_FILE_LONG_INSTALLATION_VERSION) {
+            return OSTAK_E_INVALID_ARGUMENT;
+        }
+        *mpiValue = FromHandle(mpFileInMem)->InstallationVersion();
+        return OSTAK_OK;
+    });
+}
+
 } // extern "C"

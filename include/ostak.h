@@ -140,6 +140,7 @@ enum {
 /* Attribute identifiers, by element and value kind (Char, Bool, Long). */
 enum {
     OSTAK_FILE_BOOL_SAVED = 0,             /* rule-file object: saved flag */
+    OSTAK_FILE_LONG_INSTALLATION_VERSION = 0, /* rule-file object: FileVersionInstallation (0 when absent) */
     OSTAK_APPL_CHAR_NAME = 0,              /* application: Name */
     OSTAK_APPL_BOOL_ENABLED = 0,           /* application: Enabled */
     OSTAK_APPL_LONG_DIFF_MARK = 0,         /* application: DiffMark */
@@ -209,6 +210,11 @@ OSTAK_API int32_t xfeOstakFileInMemDestroy(OstakFileInMemHandle **mppFileInMem) 
 /* Reads the saved flag (identifier OSTAK_FILE_BOOL_SAVED) as 1 or 0. */
 OSTAK_API int32_t xfeOstakFileInMemGetAttrBool(OstakFileInMemHandle *mpFileInMem, int32_t miAttrId,
                                                uint8_t *mpbValue) OSTAK_NOEXCEPT;
+/* Reads the installation-file version (identifier
+ * OSTAK_FILE_LONG_INSTALLATION_VERSION): the FileVersionInstallation the file
+ * was loaded with or will be saved with, 0 when it has none. */
+OSTAK_API int32_t xfeOstakFileInMemGetAttrLong(OstakFileInMemHandle *mpFileInMem, int32_t miAttrId,
+                                               int32_t *mpiValue) OSTAK_NOEXCEPT;
 
 /* Takes the lock of the object's own file for the caller, who holds it until
  * xfeOstakFileInMemUnlock or the object's destruction: other processes that
@@ -341,6 +347,62 @@ OSTAK_API int32_t xfeOstakMarkDifferencesInSource(OstakFileInMemHandle *mpFileIn
 OSTAK_API int32_t xfeOstakHandleDifferencesInTargetBySourceMark(OstakFileInMemHandle *mpFileInMemSource,
                                                                 OstakFileInMemHandle *mpFileInMemTarget,
                                                                 uint8_t mbReplace) OSTAK_NOEXCEPT;
+
+/* Three-way merging: deciding a difference between a source and a target
+ * from a common ancestor of both, the base (a rule file the caller loaded,
+ * of any kind). A change made on one side only is taken without asking; a
+ * change made on both sides differently is a conflict, for the caller.
+ *
+ * Each function stores in *mpnAnswer OstakMergeTakeSource (the source's
+ * side), OstakMergeTakeTarget (the target's side) or OstakThreeWayConflict.
+ * The last equals OstakMergeCancel: a merge callback that hands it on
+ * unawares cancels the merge. The base's application is the one of the same
+ * name; its rule the one of the same name in it. Rules are equal when every
+ * value is (Name, Text, Prefix, Suffix, Level, MatchCase, UseText,
+ * FailIfNotFound, Type); applications when their rule lists are equal and
+ * their Enabled flags are the same (stamps take no part). Nothing is changed.
+ * A null handle or place, or another event, gives OSTAK_E_INVALID_ARGUMENT. */
+enum {
+    OstakThreeWayConflict = 0 /* changed on both sides differently: the caller decides */
+};
+
+/* Answers one event of the merge callback from the base; pass the callback's
+ * event and handles as they came:
+ *  - a rule only in the source (event 4): absent in the base, it was added:
+ *    take it (OstakMergeTakeSource); equal to the base's, the target deleted
+ *    it: leave it out (OstakMergeTakeTarget); else a conflict;
+ *  - a rule only in the target (event 5): the mirror image;
+ *  - a rule on both sides with different values (event 6; mpAppl2 and
+ *    mpRule2 required): the target's equal to the base's, the source changed
+ *    it: OstakMergeTakeSource; the source's equal to the base's:
+ *    OstakMergeTakeTarget; else (also without a base rule) a conflict.
+ * Typical use, in the caller's merge callback:
+ *    if (xfeOstakThreeWayAnswerMerge(base, event, appl, rule, appl2, rule2, &answer) == OSTAK_OK &&
+ *        answer != OstakThreeWayConflict) return answer;
+ *    ...ask the person... */
+OSTAK_API int32_t xfeOstakThreeWayAnswerMerge(OstakFileInMemHandle *mpFileInMemBase, int32_t miEvent,
+                                              void *mpAppl, void *mpRule, void *mpAppl2, void *mpRule2,
+                                              uint32_t *mpnAnswer) OSTAK_NOEXCEPT;
+
+/* Decides an application that only one side holds; give exactly one of the
+ * two. Only in the source: absent in the base, take it (OstakMergeTakeSource:
+ * mark it OstakDiffApply); equal to the base's, the target deleted it
+ * (OstakMergeTakeTarget: mark it OstakDiffSkip); else a conflict. Only in the
+ * target: absent in the base, keep it (OstakMergeTakeTarget); equal to the
+ * base's, the source deleted it (OstakMergeTakeSource: delete it from the
+ * target); else a conflict. */
+OSTAK_API int32_t xfeOstakThreeWayAnswerAppl(OstakFileInMemHandle *mpFileInMemBase,
+                                             OstakElemApplHandle *mpElemApplSource,
+                                             OstakElemApplHandle *mpElemApplTarget,
+                                             uint32_t *mpnAnswer) OSTAK_NOEXCEPT;
+
+/* Decides the Enabled flag of an application both hold: the same on both
+ * sides, OstakMergeTakeTarget; else the side that differs from the base's
+ * application wins; a conflict when the base has no such application. */
+OSTAK_API int32_t xfeOstakThreeWayAnswerEnabled(OstakFileInMemHandle *mpFileInMemBase,
+                                                OstakElemApplHandle *mpElemApplSource,
+                                                OstakElemApplHandle *mpElemApplTarget,
+                                                uint32_t *mpnAnswer) OSTAK_NOEXCEPT;
 
 /* Loading and saving rule files. */
 

@@ -11,6 +11,7 @@
  *   ostak::ApplicationListCopy
  *                         owns a free-standing copy of an application list
  *   ostak::FileLock       holds a rule file's lock for its lifetime
+ *   ostak::ThreeWay       decides differences from a common base (three-way merging)
  *   ostak::Error          thrown for every result code other than OSTAK_OK
  *   ostak::Version()      the version of the header ("1.0.0", OSTAK_VERSION)
  *
@@ -775,6 +776,13 @@ class RuleFile {
     }
     /* Lets the lock go (nothing when none is held). */
     void unlock() { detail::Check(xfeOstakFileInMemUnlock(file_), "xfeOstakFileInMemUnlock"); }
+    /* The installation-file version the file carries (FileVersionInstallation), 0 when none. */
+    int32_t installationVersion() const {
+        int32_t value = 0;
+        detail::Check(xfeOstakFileInMemGetAttrLong(file_, OSTAK_FILE_LONG_INSTALLATION_VERSION, &value),
+                      "xfeOstakFileInMemGetAttrLong");
+        return value;
+    }
     /* Marks each application of this file against its namesake in other. */
     void markDifferences(const RuleFile &other) {
         detail::Check(xfeOstakMarkDifferencesInSource(file_, other.file_), "xfeOstakMarkDifferencesInSource");
@@ -816,6 +824,84 @@ inline void ApplyDifferences(RuleFile &source, RuleFile &target, bool replace = 
     detail::Check(
         xfeOstakHandleDifferencesInTargetBySourceMark(source.handle(), target.handle(), replace ? 1 : 0),
         "xfeOstakHandleDifferencesInTargetBySourceMark");
+}
+
+/* Three-way decisions from a base: a rule file that is the common ancestor
+ * of the source and the target of a merge (see ostak.h). Each answer is
+ * MergeAnswer::TakeSource or TakeTarget when the base settles the question,
+ * std::nullopt for a conflict: changed on both sides differently, for the
+ * caller to decide. The base must outlive the object and not change meanwhile. */
+class ThreeWay {
+  public:
+    explicit ThreeWay(const RuleFile &base) noexcept : base_(base.handle()) {}
+
+    /* Answers a question of the merge callback. */
+    std::optional<MergeAnswer> decide(const MergeQuestion &question) const {
+        const bool conflict = question.event == MergeEvent::RuleConflict;
+        uint32_t answer = OstakThreeWayConflict;
+        detail::Check(xfeOstakThreeWayAnswerMerge(base_, static_cast<int32_t>(question.event),
+                                                  question.application.handle(), question.rule.handle(),
+                                                  conflict ? question.targetApplication.handle() : nullptr,
+                                                  conflict ? question.targetRule.handle() : nullptr, &answer),
+                      "xfeOstakThreeWayAnswerMerge");
+        return Decided(answer);
+    }
+    /* An application only the source holds: TakeSource carries it over,
+     * TakeTarget leaves it out (the target deleted it). */
+    std::optional<MergeAnswer> decideSourceOnly(const Application &source) const {
+        return DecideApplication(source.handle(), nullptr);
+    }
+    /* An application only the target holds: TakeSource deletes it (the
+     * source deleted it), TakeTarget keeps it. */
+    std::optional<MergeAnswer> decideTargetOnly(const Application &target) const {
+        return DecideApplication(nullptr, target.handle());
+    }
+    /* The enabled flag of an application both hold: whose flag it gets. */
+    std::optional<MergeAnswer> decideEnabled(const Application &source, const Application &target) const {
+        uint32_t answer = OstakThreeWayConflict;
+        detail::Check(xfeOstakThreeWayAnswerEnabled(base_, source.handle(), target.handle(), &answer),
+                      "xfeOstakThreeWayAnswerEnabled");
+        return Decided(answer);
+    }
+
+  private:
+    std::optional<MergeAnswer> DecideApplication(OstakElemApplHandle *source,
+                                                 OstakElemApplHandle *target) const {
+        uint32_t answer = OstakThreeWayConflict;
+        detail::Check(xfeOstakThreeWayAnswerAppl(base_, source, target, &answer),
+                      "xfeOstakThreeWayAnswerAppl");
+        return Decided(answer);
+    }
+    static std::optional<MergeAnswer> Decided(uint32_t answer) noexcept {
+        if (answer == OstakThreeWayConflict) {
+            return std::nullopt;
+        }
+        return static_cast<MergeAnswer>(answer);
+    }
+
+    OstakFileInMemHandle *base_;
+};
+
+/* A merge callback for Options::merge that answers from `base` and hands
+ * only the conflicts to `onConflict` (none: cancel). `base` is read at each
+ * question, so that it can be loaded once the Library exists; while it is
+ * empty, every question goes to `onConflict`. It must outlive the Library.
+ *     std::optional<ostak::RuleFile> base;
+ *     options.merge = ostak::ThreeWayMerge(base, askThePerson);
+ *     ostak::Library library(std::move(options));
+ *     base.emplace(ostak::FileKind::Plain, "rules.base.xml");
+ *     base->load(); */
+inline std::function<MergeAnswer(const MergeQuestion &)>
+ThreeWayMerge(const std::optional<RuleFile> &base,
+              std::function<MergeAnswer(const MergeQuestion &)> onConflict) {
+    return [&base, onConflict = std::move(onConflict)](const MergeQuestion &question) {
+        if (base) {
+            if (const std::optional<MergeAnswer> answer = ThreeWay(*base).decide(question)) {
+                return *answer;
+            }
+        }
+        return onConflict ? onConflict(question) : MergeAnswer::Cancel;
+    };
 }
 
 } // namespace ostak

@@ -10,7 +10,8 @@ if [ -n "$bad" ]; then
     echo "unexpected exported symbols:"; echo "$bad"; exit 1
 fi
 required="xfeOstakGlobalInit xfeOstakGlobalTerm xfpszOstakFileFullPathScriptStr
-    xfeOstakFileInMemCreate xfeOstakFileInMemDestroy xfeOstakFileInMemGetAttrBool
+    xfeOstakFileInMemCreate xfeOstakFileInMemDestroy xfeOstakFileInMemGetAttrBool xfeOstakFileInMemGetAttrLong
+    xfeOstakThreeWayAnswerMerge xfeOstakThreeWayAnswerAppl xfeOstakThreeWayAnswerEnabled
     xfeOstakFileInMemLock xfeOstakFileInMemUnlock
     xfeOstakListApplClone xfeOstakListApplDestroy
     xfeOstakElemApplAddEmpty xfeOstakElemApplDelete xfeOstakElemApplIterateFirst xfeOstakElemApplIterateNext

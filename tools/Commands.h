@@ -31,6 +31,8 @@ Command SyncCommand();
 Command NewCommand();
 Command AppCommand();
 Command RuleCommand();
+Command MergeFileCommand();
+Command TextconvCommand();
 
 // ---- shared by the commands ----
 

@@ -99,6 +99,11 @@ Decider::Decider(const Context &context, Prefer prefer, bool interactive)
     : context_(context), prefer_(prefer), interactive_(interactive) {}
 
 ostak::MergeAnswer Decider::Decide(const ostak::MergeQuestion &question) {
+    if (settle_) {
+        if (const std::optional<ostak::MergeAnswer> settled = settle_(question)) {
+            return *settled;
+        }
+    }
     ++questions_;
     if (prefer_ != Prefer::Unset) {
         return ByPreference(question.event);

@@ -6,6 +6,8 @@
 #include "include/ostak.hpp"
 #include "tools/Cli.h"
 
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace ostak_tool {
@@ -21,6 +23,11 @@ class Decider {
     Decider(const Context &context, Prefer prefer, bool interactive);
     ostak::MergeAnswer Decide(const ostak::MergeQuestion &question);
 
+    // Settles questions before they are counted and decided here (from a
+    // three-way base); std::nullopt hands the question on.
+    using Settle = std::function<std::optional<ostak::MergeAnswer>(const ostak::MergeQuestion &)>;
+    void SettleFirst(Settle settle) { settle_ = std::move(settle); }
+
     int questions() const { return questions_; }
     // The merge was cancelled by an answer (or the end of the input).
     bool cancelled() const { return cancelled_; }
@@ -34,6 +41,7 @@ class Decider {
     const Context &context_;
     Prefer prefer_;
     bool interactive_;
+    Settle settle_;
     int questions_ = 0;
     bool cancelled_ = false;
     bool undecided_ = false;

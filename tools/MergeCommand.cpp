@@ -1,6 +1,7 @@
 // ostak merge SOURCE TARGET: carries chosen applications over and saves the target.
 #include "tools/Commands.h"
 
+#include "tools/BaseMerge.h"
 #include "tools/Decider.h"
 #include "tools/InPlaceWrite.h"
 #include "tools/PrivateCopy.h"
@@ -33,8 +34,7 @@ std::string OutcomeOfMark(ostak::DiffMark mark) {
 }
 
 // Replaces every mark by the decision; answers the chosen applications with their marks.
-std::map<std::string, ostak::DiffMark> Choose(ostak::RuleFile &source, const ParsedArgs &args) {
-    const bool all = args.Has("all");
+std::map<std::string, ostak::DiffMark> Choose(ostak::RuleFile &source, const ParsedArgs &args, bool all) {
     const std::vector<std::string> &wanted = args.Values("app");
     std::set<std::string> missing(wanted.begin(), wanted.end());
     std::map<std::string, ostak::DiffMark> chosen;
@@ -145,10 +145,19 @@ int RunMerge(Context &context, const ParsedArgs &args) {
     if (args.Has("interactive") && prefer != Prefer::Unset) {
         throw UsageError("--interactive and --prefer exclude each other");
     }
-    if (args.Has("all") == !args.Values("app").empty()) {
+    const std::string basePath = args.Value("base");
+    if (args.Has("base") && basePath.empty()) {
+        throw UsageError("--base needs a file");
+    }
+    // Three-way, every application is merged unless some are named.
+    const bool all = args.Has("all") || (args.Has("base") && args.Values("app").empty());
+    if (all == !args.Values("app").empty()) {
         throw UsageError("choose the applications: --app NAME (repeatable) or --all");
     }
     RequireRegularFile(context, sourcePath);
+    if (args.Has("base")) {
+        RequireRegularFile(context, basePath);
+    }
     RequireRegularOrMissing(context, targetPath);
 
     Decider decider(context, prefer,
@@ -160,6 +169,16 @@ int RunMerge(Context &context, const ParsedArgs &args) {
         sourceKind == ostak::FileKind::Script && askedTargetKind != ostak::FileKind::Script;
     Session session(context, SessionSetup{sourceIsScript ? sourceLoad : targetPath, false, &decider});
     session.reporter().Alias(sourceLoad, sourcePath);
+    BaseMerge baseMerge(decider);
+    std::optional<ostak::RuleFile> base;
+    if (args.Has("base")) {
+        base.emplace(ostak::FileKind::Plain, basePath);
+        if (const int32_t code = LoadReporting(*base, session.reporter()); code != OSTAK_OK) {
+            Complain(context, "nothing merged");
+            return ExitCodeOfLoad(code);
+        }
+        baseMerge.SetBase(&*base);
+    }
     ostak::RuleFile source(sourceKind, sourceLoad);
     if (const int32_t code = LoadReporting(source, session.reporter(), sourcePath); code != OSTAK_OK) {
         Complain(context, "nothing merged");
@@ -184,7 +203,11 @@ int RunMerge(Context &context, const ParsedArgs &args) {
         inPlace->NoteLoaded(); // a script's load may have written it itself
     }
     source.markDifferences(target);
-    const std::map<std::string, ostak::DiffMark> chosen = Choose(source, args);
+    const std::map<std::string, ostak::DiffMark> chosen = Choose(source, args, all);
+    if (!baseMerge.Prepare(source, target, all)) {
+        Complain(context, "merge cancelled; nothing written");
+        return kExitError;
+    }
 
     try {
         ostak::ApplyDifferences(source, target, args.Has("replace"));
@@ -199,6 +222,7 @@ int RunMerge(Context &context, const ParsedArgs &args) {
         }
         return kExitError;
     }
+    baseMerge.Finish(target);
     const std::string written = output.empty() ? targetPath : output;
     if (inPlace) {
         inPlace->CheckUnchanged();
@@ -225,6 +249,16 @@ int RunMerge(Context &context, const ParsedArgs &args) {
             << KindName(targetKind) << (loaded->keptScript ? ", as its Saved mark says" : "") << "), "
             << decider.questions() << (decider.questions() == 1 ? " decision" : " decisions") << "; wrote "
             << written << '\n';
+        if (baseMerge.HasBase()) {
+            out << "three-way from " << basePath << ": " << baseMerge.settled() << " settled, "
+                << baseMerge.conflicts().size()
+                << (baseMerge.conflicts().size() == 1 ? " conflict" : " conflicts") << '\n';
+            for (const Conflict &conflict : baseMerge.conflicts()) {
+                out << "  conflict: " << Printable(conflict.application)
+                    << (conflict.rule.empty() ? "" : "/" + Printable(conflict.rule)) << ": " << conflict.what
+                    << '\n';
+            }
+        }
     }
     return kExitOk;
 }
@@ -235,7 +269,7 @@ Command MergeCommand() {
     return Command{
         "merge",
         "merge [OPTIONS] SOURCE TARGET (--app NAME... | --all) [--prefer source|target|both |\n"
-        "       --interactive] [--replace] [--source-kind KIND] [--target-kind KIND] [-o OUT]",
+        "       --interactive] [--replace] [--base BASE] [--source-kind KIND] [--target-kind KIND] [-o OUT]",
         "carry applications from one rule file into another",
         std::string("Carries the chosen applications of SOURCE (--app NAME, repeatable, or --all)\n"
                     "into TARGET and saves TARGET (or OUT). An application TARGET lacks is copied;\n"
@@ -251,6 +285,14 @@ Command MergeCommand() {
                     "warned about, since what is written then lacks the mark.\n"
                     "A SOURCE read as a script's rule file is loaded from a private copy: merge\n"
                     "writes only TARGET (or OUT).\n"
+                    "\n"
+                    "--base BASE merges three-way: BASE is the common ancestor of SOURCE and TARGET\n"
+                    "(read as a plain file; every application unless --app is given). What only\n"
+                    "one side changed since BASE is taken without asking: a rule or application\n"
+                    "added, changed or deleted on one side, an Enabled flag switched on one side.\n"
+                    "Only what both sides changed differently is a conflict, decided by --prefer\n"
+                    "or asked, and listed after the summary (a conflict over an application one\n"
+                    "side deleted, or over an Enabled flag, keeps what is there).\n"
                     "\n") +
             kPreferHelp + "\n" + kKindsHelp + kPairsHelp +
             "\n"
@@ -261,6 +303,7 @@ Command MergeCommand() {
          {"prefer", 0, true},
          {"interactive", 'i', false},
          {"replace", 0, false},
+         {"base", 0, true},
          {"source-kind", 0, true},
          {"target-kind", 0, true},
          {"output", 'o', true}},

@@ -2,9 +2,11 @@
 // keeping it in step with the installation file, and says what happened.
 #include "tools/Commands.h"
 
+#include "tools/BaseMerge.h"
 #include "tools/Decider.h"
 #include "tools/InPlaceWrite.h"
 #include "tools/Session.h"
+#include "tools/SyncBase.h"
 
 #include <ostream>
 #include <sys/stat.h>
@@ -59,6 +61,12 @@ int RunSync(Context &context, const ParsedArgs &args) {
     const InPlaceWrite inPlace(context, session, path);
     const auto [before, existed] = ReadWholeFile(path);
     const std::string installation = ostak::Library::installationFilePath();
+    // What is taken over or merged in now becomes the base of the next sync.
+    const auto [installationContent, installationRead] = ReadWholeFile(installation);
+    const std::string basePath = BasePathFor(path);
+    const std::optional<ostak::RuleFile> base = LoadBaseFor(context, session.reporter(), path, basePath);
+    BaseMerge baseMerge(decider);
+    baseMerge.SetBase(base ? &*base : nullptr);
     ostak::RuleFile script(ostak::FileKind::Script, path);
     const int32_t code = LoadReporting(script, session.reporter());
     if (code != OSTAK_OK) {
@@ -67,9 +75,11 @@ int RunSync(Context &context, const ParsedArgs &args) {
     const auto [after, exists] = ReadWholeFile(path);
     std::string outcome;
     int exitCode = kExitOk;
+    bool keepBase = false;
     if (!confirmer.asked()) {
-        outcome = exists && (!existed || after != before) ? "taken over from " + installation
-                                                          : "unchanged (in step with " + installation + ")";
+        keepBase = exists && (!existed || after != before);
+        outcome =
+            keepBase ? "taken over from " + installation : "unchanged (in step with " + installation + ")";
     } else if (!confirmer.answeredYes()) {
         outcome = "unchanged (the installation file's changes were not merged in)";
         exitCode = confirmer.undecided() ? kExitError : kExitOk;
@@ -77,8 +87,16 @@ int RunSync(Context &context, const ParsedArgs &args) {
         outcome = "cancelled (nothing written)";
         exitCode = decider.undecided() ? kExitError : kExitOk;
     } else {
+        keepBase = true;
         outcome = "merged the changes of " + installation + " (" + std::to_string(decider.questions()) +
-                  (decider.questions() == 1 ? " decision)" : " decisions)");
+                  (decider.questions() == 1 ? " decision" : " decisions") +
+                  (baseMerge.HasBase()
+                       ? "; " + std::to_string(baseMerge.settled()) + " settled three-way from " + basePath
+                       : std::string()) +
+                  ")";
+    }
+    if (keepBase && installationRead) {
+        WriteBase(context, basePath, installationContent);
     }
     if (!context.quiet || exitCode != kExitOk) {
         *context.out << path << ": " << outcome << '\n';
@@ -104,8 +122,17 @@ Command SyncCommand() {
                     "  unchanged    nothing to do, or the merge was declined (--no, or n)\n"
                     "  cancelled    a rule decision cancelled the merge; nothing was written\n"
                     "Without --yes or --no the question is asked when stdin is a terminal (or\n"
-                    "with --interactive); otherwise it is an error of use. Rule decisions of the\n"
-                    "merge (the installation file is the source, SCRIPTFILE the target):\n") +
+                    "with --interactive); otherwise it is an error of use.\n"
+                    "\n"
+                    "After a take-over or a merge, the installation file taken in is kept as\n"
+                    "the base of SCRIPTFILE: .NAME.base beside it. The next merge decides three-way\n"
+                    "from it: what only the installation file changed is taken, what only\n"
+                    "SCRIPTFILE changed stays, and only a rule both changed differently needs a\n"
+                    "decision. A base of another installation-file version than SCRIPTFILE was\n"
+                    "last brought in step at is stale: sync says so and asks about every difference.\n"
+                    "\n"
+                    "Rule decisions of the merge (the installation file is the source, SCRIPTFILE\n"
+                    "the target; with a base, only conflicts):\n") +
             kPreferHelp +
             "\n"
             "Exit status: 0 for each of the four outcomes, 1 when a file is not a valid\n"

@@ -37,9 +37,9 @@ const char *const kGlobalHelp =
     "(and application/rule) they are about.\n";
 
 const std::vector<Command> &AllCommands() {
-    static const std::vector<Command> commands = {CheckCommand(), ShowCommand(),  FmtCommand(),
-                                                  DiffCommand(),  MergeCommand(), SyncCommand(),
-                                                  NewCommand(),   AppCommand(),   RuleCommand()};
+    static const std::vector<Command> commands = {
+        CheckCommand(), ShowCommand(),  NewCommand(),  AppCommand(),       RuleCommand(),    FmtCommand(),
+        DiffCommand(),  MergeCommand(), SyncCommand(), MergeFileCommand(), TextconvCommand()};
     return commands;
 }
 
@@ -51,7 +51,8 @@ void PrintOverview(std::ostream &out) {
            "\n"
            "Commands:\n";
     for (const Command &command : AllCommands()) {
-        out << "  " << command.name << std::string(8 - std::strlen(command.name), ' ') << command.summary
+        const std::size_t length = std::strlen(command.name);
+        out << "  " << command.name << std::string(length < 12 ? 12 - length : 1, ' ') << command.summary
             << '\n';
     }
     out << "\n" << kGlobalHelp << "\nRun 'ostak COMMAND --help' for a command's arguments and exit status.\n";

@@ -18,7 +18,7 @@ fi
 commands=$("$tool" --completion-words) || fail "no command list"
 [ -n "$commands" ] || fail "empty command list"
 for command in $commands; do
-    grep -q "^\.SS \"$command[ \"]" "$page" || fail "the manual page has no section for '$command'"
+    grep -qF ".SS \"${command//-/\\-}" "$page" || fail "the manual page has no section for '$command'"
     for option in $("$tool" "$command" --completion-words); do
         name=${option%=}
         grep -qF -- "${name//-/\\-}" "$page" || fail "the manual page does not name $name of '$command'"

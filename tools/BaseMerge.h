@@ -1,0 +1,67 @@
+// A merge decided three-way from a base file, the common ancestor of the
+// source and the target: what one side alone changed is taken without
+// asking; only what both changed differently (a conflict) goes on to the
+// Decider (--prefer, or asked), and is listed.
+//
+// The library settles the rule questions of the merge callback from the base.
+// Around the merge itself, Prepare settles what the library does not ask
+// about: applications only one side holds (left out when the target deleted
+// them, deleted when the source did), rules only the target holds where the
+// direction keeps them without asking, and the Enabled flags; Finish sets
+// those flags once the merge is done.
+#pragma once
+
+#include "include/ostak.hpp"
+#include "tools/Decider.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace ostak_tool {
+
+// A difference that the base did not settle.
+struct Conflict {
+    std::string application;
+    std::string rule;         // empty: the application itself, or its Enabled flag
+    std::string what;         // "changed on both sides", ...
+    std::string proposedName; // a rule changed on both sides: the name the source's rule gets to keep both
+};
+
+class BaseMerge {
+  public:
+    // Settles the decider's questions from the base once one is set.
+    explicit BaseMerge(Decider &decider);
+    BaseMerge(const BaseMerge &) = delete;
+    BaseMerge &operator=(const BaseMerge &) = delete;
+
+    // The base to decide from (null: none, every question goes on as without a base).
+    void SetBase(const ostak::RuleFile *base) { base_ = base; }
+    bool HasBase() const { return base_ != nullptr; }
+
+    // Before applying the source's applications marked Apply (after marking
+    // and choosing): leaves out what the target deleted, deletes from the
+    // target what the source deleted (applications only with `all`), and
+    // notes the Enabled flag each application both hold is to get. False
+    // when a question passed on was answered cancel.
+    bool Prepare(ostak::RuleFile &source, ostak::RuleFile &target, bool all);
+    // After a successful apply: the Enabled flags noted by Prepare.
+    void Finish(ostak::RuleFile &target);
+
+    // Questions the base settled, and the conflicts that went on, in order.
+    int settled() const { return settled_; }
+    const std::vector<Conflict> &conflicts() const { return conflicts_; }
+
+  private:
+    std::optional<ostak::MergeAnswer> Settle(const ostak::MergeQuestion &question);
+    bool PrepareRulesOnlyInTarget(ostak::Application source, ostak::Application target,
+                                  ostak::FileKind sourceKind, ostak::FileKind targetKind);
+
+    Decider &decider_;
+    const ostak::RuleFile *base_ = nullptr;
+    int settled_ = 0;
+    std::vector<Conflict> conflicts_;
+    std::map<std::string, bool> enabled_; // application name -> the flag it is to get
+};
+
+} // namespace ostak_tool
