@@ -3,8 +3,10 @@
 #include "tools/PrivateCopy.h"
 #include "tools/Session.h"
 
+#include <cerrno>
 #include <iostream>
 #include <iterator>
+#include <sys/stat.h>
 
 namespace ostak_tool {
 
@@ -95,7 +97,13 @@ OutputFile::OutputFile(const Context &context, const std::string &arg) : path_(a
         shown_ = "<stdout>";
         return;
     }
-    RequireRegularOrMissing(context, arg);
+    // What is there (a FIFO, a link to one) the library's save refuses itself;
+    // a path that cannot even be looked at is said here with its cause.
+    struct stat status {};
+    if (::stat(arg.c_str(), &status) != 0 && errno != ENOENT) {
+        ComplainAbout(context, arg, "cannot write it: " + Cause(errno));
+        throw Failure(kExitError);
+    }
 }
 
 OutputFile::~OutputFile() = default;

@@ -233,9 +233,12 @@ int RunMerge(Context &context, const ParsedArgs &args) {
         args.Has("replace") ? DroppedByReplace(source, target, chosen)
                             : std::map<std::string, std::vector<std::string>>();
 
+    session.reporter().SetSubject(targetPath);
     try {
         ostak::ApplyDifferences(source, target, args.Has("replace"));
+        session.reporter().SetSubject("");
     } catch (const ostak::Error &error) {
+        session.reporter().SetSubject("");
         if (decider.undecided() || decider.cancelled()) {
             Complain(context, "merge cancelled; nothing written");
         } else if (error.code() == OSTAK_E_INVALID_ARGUMENT) {

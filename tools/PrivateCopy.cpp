@@ -124,7 +124,7 @@ PrivateCopy::PrivateCopy(const Context &context, const std::string &original) : 
     }
     std::filesystem::copy_file(original, path_, error);
     if (error) {
-        Complain(context, original + ": cannot copy it to read it safely: " + error.message());
+        ComplainAbout(context, original, "cannot copy it to read it safely: " + error.message());
         throw Failure(kExitError);
     }
 }
