@@ -699,8 +699,8 @@ inline void LogTrampoline(int32_t number, const char *text, const char *function
                           int32_t level) {
     try {
         State &state = GetState();
-        NoteMessage(number, text, level);
         if (state.log) {
+            NoteMessage(number, text, level);
             state.log(Message{number, text != nullptr ? text : "", function != nullptr ? function : "", line,
                               level});
         }
