@@ -84,6 +84,16 @@ void Reporter::Release(const std::string &file, const std::string &element) {
     held_.clear();
 }
 
+std::vector<Diagnostic> Reporter::TakeHeld() {
+    holding_ = false;
+    std::vector<Diagnostic> held;
+    for (auto &entry : held_) {
+        held.push_back(std::move(entry.first));
+    }
+    held_.clear();
+    return held;
+}
+
 std::string Reporter::Unaliased(std::string text) const {
     for (const auto &[actual, shown] : aliases_) {
         for (std::size_t at = text.find(actual); at != std::string::npos; at = text.find(actual, at + shown.size())) {
@@ -147,13 +157,25 @@ Session::Session(const Context &context, const SessionSetup &setup) : reporter_(
                       "'ostak sync' merges it in");
         return false;
     };
+    // The messages of the initialisation wait until it is known whether the
+    // catalogue itself is at fault: then they are the library's own words
+    // about reading it, and the tool says which file it is instead.
+    reporter_.Hold();
     try {
         library_.emplace(std::move(options));
     } catch (const ostak::Error &error) {
+        if (error.code() == OSTAK_E_RESOURCE_FILE) {
+            reporter_.TakeHeld();
+            ComplainAbout(context, (std::filesystem::path(root) / "dat" / "Ostak_res").string(),
+                          "the message catalogue of the data folder " + root + " is not one the library reads");
+            throw Failure(kExitError);
+        }
+        reporter_.Release("");
         Complain(context, "cannot initialise the library over the data folder " + root + " (" +
                               ostak::ResultName(error.code()) + ")");
         throw Failure(kExitError);
     }
+    reporter_.Release("");
 }
 
 } // namespace ostak_tool

@@ -49,6 +49,8 @@ class Reporter {
     // `file` and `element` (for when the subject is known only after the call).
     void Hold() { holding_ = true; }
     void Release(const std::string &file, const std::string &element = "");
+    // Ends holding and answers the held messages instead of printing them.
+    std::vector<Diagnostic> TakeHeld();
     // Names `shown` wherever a message names `actual` (a private copy's path).
     void Alias(std::string actual, std::string shown) {
         if (actual != shown) {
