@@ -53,7 +53,7 @@ class Reporter {
     std::vector<Diagnostic> TakeHeld();
     // Names `shown` wherever a message names `actual` (a private copy's path).
     void Alias(std::string actual, std::string shown) {
-        if (actual != shown) {
+        if (!actual.empty() && actual != shown) {
             aliases_.emplace_back(std::move(actual), std::move(shown));
         }
     }
