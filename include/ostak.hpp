@@ -231,8 +231,8 @@ class Error : public std::runtime_error {
   public:
     Error(int32_t code, const char *function) : Error(code, function, 0, MessagePlace{}) {}
     Error(int32_t code, const char *function, int32_t messageNumber, MessagePlace message)
-        : std::runtime_error(Describe(code, function, messageNumber, message)), code_(code), function_(function),
-          messageNumber_(messageNumber), message_(std::move(message)) {}
+        : std::runtime_error(Describe(code, function, messageNumber, message)), code_(code),
+          function_(function), messageNumber_(messageNumber), message_(std::move(message)) {}
     /* The result code (OSTAK_E_...). */
     int32_t code() const noexcept { return code_; }
     /* The name of the C function that returned it ("xfeOstakLoad"). */
@@ -249,7 +249,8 @@ class Error : public std::runtime_error {
   private:
     /* "FILE:LINE:COL: TEXT [NUMBER]", as much as is known; without a
      * message, the function and the code. */
-    static std::string Describe(int32_t code, const char *function, int32_t number, const MessagePlace &message) {
+    static std::string Describe(int32_t code, const char *function, int32_t number,
+                                const MessagePlace &message) {
         if (message.text.empty()) {
             return std::string(function) + " failed: " + ResultName(code) + " (" + std::to_string(code) + ")";
         }
@@ -318,7 +319,7 @@ inline void KeepPending() noexcept {
 inline void NoteMessage(int32_t number, const char *text, int32_t level) {
     State &state = GetState();
     const bool better = level >= OSTAK_LEVEL_ERROR ? state.messageLevel < OSTAK_LEVEL_ERROR
-                                                    : level >= OSTAK_LEVEL_WARNING && state.messageLevel == 0;
+                                                   : level >= OSTAK_LEVEL_WARNING && state.messageLevel == 0;
     if (better) {
         state.messageLevel = level;
         state.messageNumber = number;

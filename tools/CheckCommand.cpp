@@ -159,7 +159,8 @@ int ExitOf(const FileReport &report, bool strict) {
 
 std::string Summary(const FileReport &report) {
     const int warnings = report.Count("warning");
-    const std::string warned = warnings == 0 ? "" : ", " + Counted(static_cast<std::size_t>(warnings), "warning");
+    const std::string warned =
+        warnings == 0 ? "" : ", " + Counted(static_cast<std::size_t>(warnings), "warning");
     if (report.status == "not-loaded") {
         return report.file + ": not loaded (" + report.cause + ")";
     }

@@ -61,7 +61,8 @@ int32_t LoadReporting(ostak::RuleFile &file, Reporter &reporter, const std::stri
         code = error.code();
     }
     if (script) {
-        reporter.Release(code == OSTAK_E_INSTALLATION_LOAD ? ostak::Library::installationFilePath() : subject);
+        reporter.Release(code == OSTAK_E_INSTALLATION_LOAD ? ostak::Library::installationFilePath()
+                                                           : subject);
     }
     reporter.SetSubject("");
     return code;

@@ -47,7 +47,9 @@ FieldValue ValueOf(const RuleValues &rule, const std::string &field) {
     if (field == "level" || field == "type") {
         return FieldValue{FieldValue::Word, field == "level" ? LevelName(rule.level) : TypeName(rule.type)};
     }
-    const bool flag = field == "useText" ? rule.useText : field == "matchCase" ? rule.matchCase : rule.failIfNotFound;
+    const bool flag = field == "useText"     ? rule.useText
+                      : field == "matchCase" ? rule.matchCase
+                                             : rule.failIfNotFound;
     return FieldValue{FieldValue::Flag, "", flag};
 }
 

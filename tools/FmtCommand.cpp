@@ -48,16 +48,17 @@ int RunFmt(Context &context, const ParsedArgs &args) {
         return ExitCodeOfLoad(code);
     }
     if (!script && file.saved()) {
-        ComplainAbout(context, path, "marked Saved=\"true\" (a script's rule file saved by it): rewrite it "
-                                     "with --script to keep that mark");
+        ComplainAbout(context, path,
+                      "marked Saved=\"true\" (a script's rule file saved by it): rewrite it "
+                      "with --script to keep that mark");
         return kExitError;
     }
     if (!script && file.applications().empty()) {
         if (!context.quiet) {
             std::ostream &report = outputFile && outputFile->toStdout() ? *context.err : *context.out;
             report << Printable(path)
-                         << ": no applications; left as it is (saving an empty rule file other "
-                            "than a script's removes the file)\n";
+                   << ": no applications; left as it is (saving an empty rule file other "
+                      "than a script's removes the file)\n";
         }
         return kExitOk;
     }

@@ -14,7 +14,8 @@ InPlaceWrite::InPlaceWrite(const Context &context, Session &session, const std::
         holder_->lock(std::chrono::milliseconds(context.lockWaitMs));
     } catch (const ostak::Error &) {
         session.reporter().SetSubject("");
-        ComplainAbout(context, path, "not written (another process is writing it; try again, or give --wait)");
+        ComplainAbout(context, path,
+                      "not written (another process is writing it; try again, or give --wait)");
         throw Failure(kExitError);
     }
     session.reporter().SetSubject("");

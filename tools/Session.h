@@ -18,15 +18,15 @@ class Confirmer;
 
 // One message as the tool shows it: "FILE:LINE:COL: LEVEL: ELEMENT: TEXT [NUMBER]".
 struct Diagnostic {
-    std::string level;   // "error", "warning", "note" (a trace line)
-    std::string file;    // the file it is about; empty: none
-    int32_t line = 0;    // 0: no position
+    std::string level; // "error", "warning", "note" (a trace line)
+    std::string file;  // the file it is about; empty: none
+    int32_t line = 0;  // 0: no position
     int32_t column = 0;
     std::string element; // the application or rule it is about ("Mail/R1"); may be empty
     std::string text;
-    int32_t number = 0;  // the library's message number; 0: none
-    std::string fix;     // how to mend it (check's warnings); may be empty
-    std::string origin;  // the library function and source line (shown when verbose)
+    int32_t number = 0; // the library's message number; 0: none
+    std::string fix;    // how to mend it (check's warnings); may be empty
+    std::string origin; // the library function and source line (shown when verbose)
 };
 
 // The line of a diagnostic, without the line end.
@@ -65,7 +65,8 @@ class Reporter {
   private:
     void Emit(Diagnostic diagnostic, int32_t level);
     std::string Unaliased(std::string text) const;
-    Diagnostic Describe(const ostak::Message &message, const std::string &file, const std::string &element) const;
+    Diagnostic Describe(const ostak::Message &message, const std::string &file,
+                        const std::string &element) const;
 
     const Context &context_;
     std::string file_;

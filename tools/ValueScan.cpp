@@ -120,7 +120,9 @@ class Scanner {
         int32_t column;
     };
 
-    bool StartsWith(const char *text) const { return bytes_.compare(at_, std::char_traits<char>::length(text), text) == 0; }
+    bool StartsWith(const char *text) const {
+        return bytes_.compare(at_, std::char_traits<char>::length(text), text) == 0;
+    }
 
     Place Here() const { return Place{at_, line_, column_}; }
 
@@ -316,7 +318,8 @@ class Scanner {
                 continue;
             }
             const std::string meant = kMeantTrue.count(Lower(attribute.value)) != 0 ? "true" : "false";
-            Warn(attribute, attribute.name + "=\"" + attribute.value + "\" reads as false (only \"true\" is true)",
+            Warn(attribute,
+                 attribute.name + "=\"" + attribute.value + "\" reads as false (only \"true\" is true)",
                  "write " + attribute.name + "=\"" + meant + "\"");
         }
     }
@@ -328,7 +331,8 @@ class Scanner {
             if (attribute.name != "Level" || attribute.value == "error" || attribute.value == "disabled") {
                 continue;
             }
-            const std::string meant = kMeantDisabled.count(Lower(attribute.value)) != 0 ? "disabled" : "error";
+            const std::string meant =
+                kMeantDisabled.count(Lower(attribute.value)) != 0 ? "disabled" : "error";
             Warn(attribute,
                  "Level=\"" + attribute.value + "\" reads as \"error\" (only \"disabled\" disables a rule)",
                  "write Level=\"" + meant + "\"");
@@ -346,7 +350,8 @@ class Scanner {
         for (std::size_t i = 0; i < units.size(); ++i) {
             uint32_t cp = 0;
             if (units[i].value == kInvalid) {
-                Warn(units[i], open_.back() + " holds a byte that is not UTF-8, though the head declares UTF-8",
+                Warn(units[i],
+                     open_.back() + " holds a byte that is not UTF-8, though the head declares UTF-8",
                      "the text is probably ISO-8859-1: write it in UTF-8, or declare encoding=\"ISO-8859-1\" "
                      "in the head");
                 ++told_;
@@ -385,8 +390,10 @@ class Scanner {
         for (std::size_t i = 0; i < bytes.size();) {
             uint32_t cp = 0;
             const std::size_t length = bytes[i].value < 0x80 ? 1 : Utf8Sequence(bytes, i, cp);
-            units.push_back(Unit{length == 1 ? bytes[i].value : length == 0 ? kInvalid : cp, bytes[i].line,
-                                 bytes[i].column});
+            units.push_back(Unit{length == 1   ? bytes[i].value
+                                 : length == 0 ? kInvalid
+                                               : cp,
+                                 bytes[i].line, bytes[i].column});
             i += length == 0 ? 1 : length;
         }
         return units;
@@ -405,7 +412,8 @@ class Scanner {
     }
 
     template <typename Where> void Warn(const Where &where, std::string text, std::string fix) {
-        warnings_.push_back(ValueWarning{where.line, where.column, Element(), std::move(text), std::move(fix)});
+        warnings_.push_back(
+            ValueWarning{where.line, where.column, Element(), std::move(text), std::move(fix)});
     }
     void Warn(const Place &where, const std::string &element, std::string text, std::string fix) {
         warnings_.push_back(ValueWarning{where.line, where.column, element, std::move(text), std::move(fix)});

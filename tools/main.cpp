@@ -8,8 +8,8 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
-#include <new>
 #include <langinfo.h>
+#include <new>
 #include <unistd.h>
 
 #ifndef OSTAK_TOOL_VERSION
@@ -59,12 +59,16 @@ void PrintOverview(std::ostream &out) {
             << '\n';
     }
     out << "  help    print the help of a command: ostak help COMMAND\n";
-    out << "\n" << kGlobalHelp << "\n" << kExitStatusHelp
+    out << "\n"
+        << kGlobalHelp << "\n"
+        << kExitStatusHelp
         << "\nRun 'ostak COMMAND --help' (or 'ostak help COMMAND') for a command's arguments.\n";
 }
 
 void PrintCommandHelp(std::ostream &out, const Command &command) {
-    out << "Usage: ostak " << command.synopsis << "\n\n" << command.help << "\n" << kExitStatusHelp << "\n"
+    out << "Usage: ostak " << command.synopsis << "\n\n"
+        << command.help << "\n"
+        << kExitStatusHelp << "\n"
         << kGlobalHelp;
 }
 
@@ -144,7 +148,8 @@ int Run(Context &context, std::vector<std::string> args) {
     }
     const std::string name = args[at];
     if (name == "help") {
-        return RunHelp(context, std::vector<std::string>(args.begin() + static_cast<std::ptrdiff_t>(at), args.end()));
+        return RunHelp(context,
+                       std::vector<std::string>(args.begin() + static_cast<std::ptrdiff_t>(at), args.end()));
     }
     args.erase(args.begin() + static_cast<std::ptrdiff_t>(at));
     const Command *command = FindCommandNamed(name);
@@ -209,7 +214,8 @@ int main(int argc, char **argv) {
     try {
         exitCode = Run(context, std::vector<std::string>(argv + 1, argv + argc));
     } catch (const UsageError &error) {
-        const std::string help = error.command().empty() ? "ostak --help" : "ostak " + error.command() + " --help";
+        const std::string help =
+            error.command().empty() ? "ostak --help" : "ostak " + error.command() + " --help";
         std::cerr << "ostak: error: " << error.what() << "\nRun '" << help << "' for help.\n";
         exitCode = kExitError;
     } catch (const Failure &failure) {

@@ -28,9 +28,10 @@ TEST(HppMessagePlace, ThePositionComesOutOfTheText) {
          "Invalid value \"x\" of attribute \"Type\" of element \"Rule\"", "c.xml", 0, 0},
         {"The file does not exist", "The file does not exist", "", 0, 0},
         // Something like a position that is not one stays in the text.
-        {"Stop at line four, column 2 of file \"d.xml\"", "Stop at line four, column 2 of file \"d.xml\"", "", 0, 0},
-        {"A (line 3, column 9 of file \"e.xml\") in the middle", "A (line 3, column 9 of file \"e.xml\") in the middle",
-         "", 0, 0},
+        {"Stop at line four, column 2 of file \"d.xml\"", "Stop at line four, column 2 of file \"d.xml\"", "",
+         0, 0},
+        {"A (line 3, column 9 of file \"e.xml\") in the middle",
+         "A (line 3, column 9 of file \"e.xml\") in the middle", "", 0, 0},
     };
     for (const Case &c : cases) {
         const ostak::MessagePlace place = ostak::SplitMessagePlace(c.text);
@@ -44,9 +45,10 @@ TEST(HppMessagePlace, ThePositionComesOutOfTheText) {
 TEST_F(HppError, EachErrorCarriesTheMessageOfItsOwnCall) {
     ostak::Library library(FullOptions());
     const std::string path = dir_.File("alert.xml");
-    std::ofstream(path) << ostak_test::ReadFile(ostak_test::SourceRoot() + "/dat/OstakDtd.xml")
-                        << "<AED TqVersion=\"7.6\">\r\n\t<Application Name=\"A\" Enabled=\"true\">\r\n"
-                           "\t\t<Rule Name=\"R\" Type=\"Alert\">\r\n\t\t</Rule>\r\n\t</Application>\r\n</AED>\r\n";
+    std::ofstream(path)
+        << ostak_test::ReadFile(ostak_test::SourceRoot() + "/dat/OstakDtd.xml")
+        << "<AED TqVersion=\"7.6\">\r\n\t<Application Name=\"A\" Enabled=\"true\">\r\n"
+           "\t\t<Rule Name=\"R\" Type=\"Alert\">\r\n\t\t</Rule>\r\n\t</Application>\r\n</AED>\r\n";
     ostak::RuleFile file(ostak::FileKind::Plain, path);
     heard_.clear();
     try {

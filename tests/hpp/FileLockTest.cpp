@@ -35,7 +35,8 @@ TEST_F(HppLock, TheGuardHoldsTheLockForItsScopeAndThrowsWhenAnotherProcessHoldsI
         EXPECT_STREQ(error.function(), "xfeOstakFileInMemLock");
         // The library's message, with its number.
         EXPECT_EQ(error.messageNumber(), -32548);
-        EXPECT_EQ(std::string(error.what()).rfind("The rule file \"" + file.path() + "\" is locked by another process", 0),
+        EXPECT_EQ(std::string(error.what())
+                      .rfind("The rule file \"" + file.path() + "\" is locked by another process", 0),
                   0u)
             << error.what();
     }

@@ -27,12 +27,11 @@ TEST_F(ToolCheck, EveryProblemIsReportedWithWhatItIsAbout) {
     const RunResult result = Run({"check", "invalid.xml"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "invalid.xml: not valid (3 problems)\n");
-    EXPECT_EQ(
-        result.err,
-        "invalid.xml: error: (no name): A name is empty or holds a character outside 0-9, a-z, A-Z, "
-        "_, #, @ and $ [-32589]\n"
-        "invalid.xml: error: M/R1: A rule that uses its text has an empty Text [-32587]\n"
-        "invalid.xml: error: M/R2: A rule that uses prefix and suffix has an empty Suffix [-32585]\n");
+    EXPECT_EQ(result.err,
+              "invalid.xml: error: (no name): A name is empty or holds a character outside 0-9, a-z, A-Z, "
+              "_, #, @ and $ [-32589]\n"
+              "invalid.xml: error: M/R1: A rule that uses its text has an empty Text [-32587]\n"
+              "invalid.xml: error: M/R2: A rule that uses prefix and suffix has an empty Suffix [-32585]\n");
 }
 
 TEST_F(ToolCheck, WhatLoadingMeetsAndWhatCannotBeRead) {
@@ -52,7 +51,8 @@ TEST_F(ToolCheck, WhatLoadingMeetsAndWhatCannotBeRead) {
         {"nodtd.xml", 1, "nodtd.xml: not valid (OSTAK_E_INVALID_DOCUMENT), 1 warning\n",
          "nodtd.xml:1:1: warning: no document type head before <AED>: the library refuses a file without "
          "one; start the file with the content of "},
-        {"empty.xml", 1, "empty.xml: not valid (OSTAK_E_FILE_EMPTY)\n", "empty.xml: error: The file is empty [-32574]\n"},
+        {"empty.xml", 1, "empty.xml: not valid (OSTAK_E_FILE_EMPTY)\n",
+         "empty.xml: error: The file is empty [-32574]\n"},
         // The invalid application stays out; what loaded is still checked.
         {"badname.xml", 1, "badname.xml: not valid (OSTAK_E_INVALID_NAME, 1 problem)\n",
          "badname.xml:27:41: error: Invalid value \"A b\" of attribute \"Name\" of element \"Application\" "
@@ -66,8 +66,14 @@ TEST_F(ToolCheck, WhatLoadingMeetsAndWhatCannotBeRead) {
         EXPECT_EQ(result.out, c.out) << c.file;
         EXPECT_EQ(result.err.rfind(c.err, 0), 0u) << c.file << ": " << result.err;
     }
-    EXPECT_NE(Run({"check", "badname.xml"}).err.find("badname.xml: error: M/R1: A rule that uses its text has an empty Text [-32587]\n"), std::string::npos);
-    EXPECT_NE(Run({"check", "nodtd.xml"}).err.find("nodtd.xml:1:5: error: XML parser: no declaration found for element 'AED' [-32596]\n"), std::string::npos);
+    EXPECT_NE(
+        Run({"check", "badname.xml"})
+            .err.find("badname.xml: error: M/R1: A rule that uses its text has an empty Text [-32587]\n"),
+        std::string::npos);
+    EXPECT_NE(
+        Run({"check", "nodtd.xml"})
+            .err.find("nodtd.xml:1:5: error: XML parser: no declaration found for element 'AED' [-32596]\n"),
+        std::string::npos);
 }
 
 TEST_F(ToolCheck, EveryFileIsCheckedAndTheWorstOutcomeDecides) {

@@ -206,7 +206,9 @@ TEST_F(ToolMerge, CancelledUndecidedOrFailedWritesNothing) {
     const std::vector<Case> cases = {
         {{"--interactive"}, "c\n", "ostak: error: merge cancelled; nothing written\n"},
         {{"--interactive"}, "s\n", "ostak: error: end of input: merge cancelled\n"},
-        {{}, "", "ostak: error: a rule needs a decision: give --prefer source|target|both, or --interactive\n"},
+        {{},
+         "",
+         "ostak: error: a rule needs a decision: give --prefer source|target|both, or --interactive\n"},
         {{"--source-kind", "plain", "--prefer", "both"},
          "",
          "ostak: error: the library does not merge plain -> plain; see 'ostak merge --help' for the accepted "

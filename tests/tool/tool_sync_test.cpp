@@ -58,7 +58,8 @@ TEST_F(ToolSync, NoOrCancelLeavesTheFileAsItWas) {
          "",
          2,
          "scripts/nightly.xml: unchanged (the installation file's changes were not merged in)\n",
-         "ostak: error: the installation file has changed since scripts/nightly.xml took it in: give --yes to merge "
+         "ostak: error: the installation file has changed since scripts/nightly.xml took it in: give --yes "
+         "to merge "
          "its "
          "changes in, or --no\n"},
         {{"--yes", "--interactive"},
