@@ -258,7 +258,12 @@ int RunCheck(Context &context, const ParsedArgs &args) {
         try {
             reports.push_back(CheckFile(context, path));
         } catch (const Failure &failure) {
+            // Said on stderr already; the document still lists the file.
             worst = std::max(worst, failure.exitCode());
+            FileReport unread;
+            unread.file = path == "-" ? kStdinName : path;
+            unread.status = "not-loaded";
+            reports.push_back(std::move(unread));
             continue;
         }
         worst = std::max(worst, ExitOf(reports.back(), strict));

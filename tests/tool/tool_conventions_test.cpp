@@ -223,6 +223,11 @@ TEST_F(ToolConventions, CheckWarnsAboutEveryValueThatLoadsAsSomethingElse) {
 
 TEST_F(ToolConventions, CheckJsonGivesTheSameAsADocument) {
     ws_.Write("f.xml", OneRule("Level=\"off\" Type=\"Alert\"", "x"));
+    const RunResult unread = Run({"check", "--json", "missing.xml"});
+    EXPECT_EQ(unread.exitCode, 2);
+    EXPECT_EQ(unread.err, "missing.xml: error: cannot read it: No such file or directory\n");
+    EXPECT_EQ(JsonValue::Parse(unread.out)["files"].AsArray().at(0)["status"].AsString(), "not-loaded");
+
     const RunResult result = Run({"check", "--json", "--strict", "f.xml", kScript});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "");
