@@ -17,7 +17,9 @@
  *
  * Errors: every function that calls the library throws ostak::Error when the
  * result is not OSTAK_OK (the library has then already handed its message to
- * the log callback). An exception thrown by one of the caller's callbacks is
+ * the log callback). The Error carries that message too: its text, number,
+ * and the file, line and column it names; what() reads "FILE:LINE:COL: TEXT
+ * [NUMBER]". An exception thrown by one of the caller's callbacks is
  * kept, the library is answered "cancel" (merge) or "no" (configuration), and
  * the exception is rethrown when the library call returns.
  *
@@ -157,21 +159,128 @@ inline const char *ResultName(int32_t code) noexcept {
     }
 }
 
-/* A library function returned a result code other than OSTAK_OK. */
+/* Where a message of the library points, taken out of its text: the text
+ * without the position, and the file, line and column it names. */
+struct MessagePlace {
+    std::string text;   /* the message without the position */
+    std::string file;   /* the file it names; empty when none */
+    int32_t line = 0;   /* 0 when it names none */
+    int32_t column = 0; /* 0 when it names none */
+};
+
+namespace detail {
+
+inline bool ReadNumber(std::string_view text, std::size_t &at, int32_t &value) noexcept {
+    const std::size_t start = at;
+    int64_t number = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && number <= INT32_MAX) {
+        number = number * 10 + (text[at] - '0');
+        ++at;
+    }
+    if (at == start || number > INT32_MAX) {
+        return false;
+    }
+    value = static_cast<int32_t>(number);
+    return true;
+}
+
+inline bool Skip(std::string_view text, std::size_t &at, std::string_view word) noexcept {
+    if (text.substr(at, word.size()) != word) {
+        return false;
+    }
+    at += word.size();
+    return true;
+}
+
+} // namespace detail
+
+/* Splits the position off a message text that ends in one: ... at line L,
+ * column C of file "F"; ... (line L, column C of file "F"); ... in file "F".
+ * A text without one comes back whole, with no file. */
+inline MessagePlace SplitMessagePlace(std::string_view text) {
+    struct Form {
+        std::string_view lead;
+        bool position;
+        std::string_view tail;
+    };
+    static constexpr Form kForms[] = {
+        {" at line ", true, "\""}, {" (line ", true, "\")"}, {" in file \"", false, "\""}};
+    for (const Form &form : kForms) {
+        if (text.size() < form.tail.size() || text.substr(text.size() - form.tail.size()) != form.tail) {
+            continue;
+        }
+        const std::size_t end = text.size() - form.tail.size();
+        for (std::size_t start = text.rfind(form.lead); start != std::string_view::npos;
+             start = start == 0 ? std::string_view::npos : text.rfind(form.lead, start - 1)) {
+            std::size_t at = start + form.lead.size();
+            MessagePlace place;
+            if (form.position &&
+                !(detail::ReadNumber(text, at, place.line) && detail::Skip(text, at, ", column ") &&
+                  detail::ReadNumber(text, at, place.column) && detail::Skip(text, at, " of file \""))) {
+                continue;
+            }
+            if (at > end) {
+                continue;
+            }
+            place.file = std::string(text.substr(at, end - at));
+            place.text = std::string(text.substr(0, start));
+            return place;
+        }
+    }
+    MessagePlace whole;
+    whole.text = std::string(text);
+    return whole;
+}
+
+/* A library function returned a result code other than OSTAK_OK. It carries
+ * the library's message issued during that call (its first error, else its
+ * first warning), when there was one. */
 class Error : public std::runtime_error {
   public:
-    Error(int32_t code, const char *function)
-        : std::runtime_error(std::string(function) + " failed: " + ResultName(code) + " (" +
-                             std::to_string(code) + ")"),
-          code_(code), function_(function) {}
+    Error(int32_t code, const char *function) : Error(code, function, 0, MessagePlace{}) {}
+    Error(int32_t code, const char *function, int32_t messageNumber, MessagePlace message)
+        : std::runtime_error(Describe(code, function, messageNumber, message)), code_(code),
+          function_(function), messageNumber_(messageNumber), message_(std::move(message)) {}
     /* The result code (OSTAK_E_...). */
     int32_t code() const noexcept { return code_; }
     /* The name of the C function that returned it ("xfeOstakLoad"). */
     const char *function() const noexcept { return function_; }
+    /* The message's catalogue number (0 for a text the library composed, or no message). */
+    int32_t messageNumber() const noexcept { return messageNumber_; }
+    /* The message's text without its position; empty when no message was issued. */
+    const std::string &messageText() const noexcept { return message_.text; }
+    /* The file, line and column the message names (empty and 0 when it names none). */
+    const std::string &file() const noexcept { return message_.file; }
+    int32_t line() const noexcept { return message_.line; }
+    int32_t column() const noexcept { return message_.column; }
 
   private:
+    /* "FILE:LINE:COL: TEXT [NUMBER]", as much as is known; without a
+     * message, the function and the code. */
+    static std::string Describe(int32_t code, const char *function, int32_t number,
+                                const MessagePlace &message) {
+        if (message.text.empty()) {
+            return std::string(function) + " failed: " + ResultName(code) + " (" + std::to_string(code) + ")";
+        }
+        std::string out;
+        if (!message.file.empty()) {
+            out = message.file;
+            if (message.line > 0) {
+                out += ":" + std::to_string(message.line) + ":" + std::to_string(message.column);
+            }
+            out += ": ";
+        }
+        out += message.text;
+        if (number != 0) {
+            out += " [" + std::to_string(number) + "]";
+        }
+        return out;
+    }
+
     int32_t code_;
     const char *function_;
+    int32_t messageNumber_;
+    MessagePlace message_;
 };
 
 class Application;
@@ -196,6 +305,10 @@ struct State {
     std::function<bool(int32_t)> confirm;
     std::exception_ptr pending; /* the first exception a callback threw during the current call */
     bool active = false;        /* a Library object exists */
+    /* The message an Error of the current call carries: its level (0: none yet), number and text. */
+    int32_t messageLevel = 0;
+    int32_t messageNumber = 0;
+    std::string messageText;
 };
 
 inline State &GetState() noexcept {
@@ -210,16 +323,45 @@ inline void KeepPending() noexcept {
     }
 }
 
-/* Rethrows what a callback threw during the call, else throws Error for a failure code. */
+/* Keeps the first error of a call, else its first warning (trace lines never). */
+inline void NoteMessage(int32_t number, const char *text, int32_t level) {
+    State &state = GetState();
+    const bool better = level >= OSTAK_LEVEL_ERROR ? state.messageLevel < OSTAK_LEVEL_ERROR
+                                                   : level >= OSTAK_LEVEL_WARNING && state.messageLevel == 0;
+    if (better) {
+        state.messageLevel = level;
+        state.messageNumber = number;
+        state.messageText = text != nullptr ? text : "";
+    }
+}
+
+/* Forgets the message kept for the current call. */
+inline void ForgetMessage() noexcept {
+    State &state = GetState();
+    state.messageLevel = 0;
+    state.messageNumber = 0;
+    state.messageText.clear();
+}
+
+/* Rethrows what a callback threw during the call, else throws Error for a
+ * failure code with the message the call issued. Every call of the C
+ * interface is followed by Check (or ForgetMessage), so the kept message is
+ * always the current call's. */
 inline void Check(int32_t code, const char *function) {
     State &state = GetState();
     if (state.pending) {
+        ForgetMessage();
         std::exception_ptr pending = std::exchange(state.pending, nullptr);
         std::rethrow_exception(pending);
     }
-    if (code != OSTAK_OK) {
-        throw Error(code, function);
+    if (code == OSTAK_OK) {
+        ForgetMessage();
+        return;
     }
+    const int32_t number = state.messageNumber;
+    MessagePlace message = SplitMessagePlace(state.messageText);
+    ForgetMessage();
+    throw Error(code, function, number, std::move(message));
 }
 
 inline uint32_t Length(const std::string &text) {
@@ -552,6 +694,7 @@ class ApplicationListCopy {
     void reset() noexcept {
         if (list_ != nullptr) {
             xfeOstakListApplDestroy(&list_);
+            detail::ForgetMessage();
         }
     }
     OstakListApplHandle *list_ = nullptr;
@@ -602,6 +745,7 @@ inline void LogTrampoline(int32_t number, const char *text, const char *function
     try {
         State &state = GetState();
         if (state.log) {
+            NoteMessage(number, text, level);
             state.log(Message{number, text != nullptr ? text : "", function != nullptr ? function : "", line,
                               level});
         }
@@ -662,6 +806,7 @@ class Library {
         state.merge = std::move(options.merge);
         state.confirm = std::move(options.confirm);
         state.pending = nullptr;
+        detail::ForgetMessage();
         const int32_t code = xfeOstakGlobalInit(
             options.readOnly ? 1 : 0, state.log ? detail::LogTrampoline : nullptr,
             state.merge ? detail::MergeTrampoline : nullptr, state.confirm ? detail::ConfTrampoline : nullptr,
@@ -683,6 +828,7 @@ class Library {
     ~Library() {
         xfeOstakGlobalTerm();
         Forget();
+        detail::ForgetMessage();
     }
 
     /* The stored full paths of the three rule files. */
@@ -792,6 +938,7 @@ class RuleFile {
     void reset() noexcept {
         if (file_ != nullptr) {
             xfeOstakFileInMemDestroy(&file_);
+            detail::ForgetMessage();
         }
         list_ = nullptr;
     }
@@ -809,7 +956,10 @@ class RuleFile {
 class FileLock {
   public:
     FileLock(RuleFile &file, std::chrono::milliseconds wait) : file_(&file) { file.lock(wait); }
-    ~FileLock() { xfeOstakFileInMemUnlock(file_->handle()); }
+    ~FileLock() {
+        xfeOstakFileInMemUnlock(file_->handle());
+        detail::ForgetMessage();
+    }
     FileLock(const FileLock &) = delete;
     FileLock &operator=(const FileLock &) = delete;
 

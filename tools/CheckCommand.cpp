@@ -1,9 +1,16 @@
-// ostak check FILE...: loads each file and reports every problem.
+// ostak check FILE...: loads each file and reports every problem, and every
+// value that loads as something other than it looks.
 #include "tools/Commands.h"
 
+#include "tools/Json.h"
+#include "tools/PrivateCopy.h"
 #include "tools/Session.h"
+#include "tools/Text.h"
+#include "tools/ValueScan.h"
 
 #include <algorithm>
+#include <climits>
+#include <filesystem>
 #include <ostream>
 #include <vector>
 
@@ -15,9 +22,25 @@ std::string Shown(const std::string &name) {
     return name.empty() ? "(no name)" : name;
 }
 
+// What check found in one file.
+struct FileReport {
+    std::string file;
+    std::string status; // "ok", "not-valid", "not-loaded"
+    std::string cause;  // the result code of a load that failed, or empty
+    std::size_t applications = 0;
+    std::size_t rules = 0;
+    int problems = 0; // applications and rules not valid
+    std::vector<Diagnostic> diagnostics;
+
+    int Count(const char *level) const {
+        return static_cast<int>(std::count_if(diagnostics.begin(), diagnostics.end(),
+                                              [&](const Diagnostic &d) { return d.level == level; }));
+    }
+};
+
 // Validates one rule through the library; answers whether it is valid.
-bool CheckRule(ostak::Rule rule, Reporter &reporter, const std::string &subject) {
-    reporter.SetSubject(subject + "/" + Shown(rule.name()));
+bool CheckRule(ostak::Rule rule, Reporter &reporter, const std::string &path, const std::string &appl) {
+    reporter.SetSubject(path, appl + "/" + Shown(rule.name()));
     try {
         rule.finalize();
         return true;
@@ -28,8 +51,9 @@ bool CheckRule(ostak::Rule rule, Reporter &reporter, const std::string &subject)
 
 // Validates an application and every rule of it; answers the number of problems.
 int CheckApplication(ostak::Application appl, Reporter &reporter, const std::string &path) {
-    const std::string subject = path + ": " + Shown(appl.name());
+    const std::string name = Shown(appl.name());
     ostak::Rule failing;
+    reporter.SetSubject(path, name);
     reporter.Hold();
     bool valid = true;
     try {
@@ -37,7 +61,7 @@ int CheckApplication(ostak::Application appl, Reporter &reporter, const std::str
     } catch (const ostak::Error &) {
         valid = false;
     }
-    reporter.Release(failing ? subject + "/" + Shown(failing.name()) : subject);
+    reporter.Release(path, failing ? name + "/" + Shown(failing.name()) : name);
     if (valid) {
         return 0;
     }
@@ -47,68 +71,208 @@ int CheckApplication(ostak::Application appl, Reporter &reporter, const std::str
     auto next = failing ? std::find(rules.begin(), rules.end(), failing) + 1 : rules.begin();
     int problems = 1;
     for (; next < rules.end(); ++next) {
-        problems += CheckRule(*next, reporter, subject) ? 0 : 1;
+        problems += CheckRule(*next, reporter, path, name) ? 0 : 1;
     }
     return problems;
 }
 
-int CheckFile(Context &context, const std::string &path) {
-    RequireRegularFile(context, path);
-    Session session(context, SessionSetup{path});
+// Loading meets a problem of the file itself (1), or cannot read it (2).
+bool ProblemOfTheFile(int32_t code) {
+    switch (code) {
+    case OSTAK_E_DUPLICATE_NAME:
+    case OSTAK_E_INVALID_NAME:
+    case OSTAK_E_LINE_BREAK:
+    case OSTAK_E_FILE_EMPTY:
+    case OSTAK_E_INVALID_DOCUMENT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void AddValueWarnings(FileReport &report, const std::string &bytes, const std::string &root) {
+    const std::string dtd = (std::filesystem::path(root) / "dat" / "OstakDtd.xml").string();
+    for (ValueWarning &warning : ScanValues(bytes, dtd)) {
+        Diagnostic diagnostic;
+        diagnostic.level = "warning";
+        diagnostic.file = report.file;
+        diagnostic.line = warning.line;
+        diagnostic.column = warning.column;
+        diagnostic.element = std::move(warning.element);
+        diagnostic.text = std::move(warning.text);
+        diagnostic.fix = std::move(warning.fix);
+        report.diagnostics.push_back(std::move(diagnostic));
+    }
+}
+
+FileReport CheckFile(Context &context, const std::string &arg) {
+    const InputFile input = OpenInput(context, arg, ostak::FileKind::Source);
+    FileReport report;
+    report.file = input.shown;
+    Session session(context, SessionSetup{input.load});
     Reporter &reporter = session.reporter();
-    ostak::RuleFile file(ostak::FileKind::Source, path);
-    const int32_t code = LoadReporting(file, reporter);
-    const int loadExit = ExitCodeOfLoad(code);
-    if (loadExit == kExitError) {
-        if (!context.quiet) {
-            *context.out << path << ": not loaded (" << ostak::ResultName(code) << ")\n";
-        }
-        return loadExit;
+    reporter.Alias(input.load, input.shown);
+    reporter.Capture(&report.diagnostics);
+    ostak::RuleFile file(ostak::FileKind::Source, input.load);
+    const int32_t code = LoadReporting(file, reporter, input.shown);
+    if (code != OSTAK_OK && !ProblemOfTheFile(code)) {
+        report.status = "not-loaded";
+        report.cause = ostak::ResultName(code);
+        return report;
     }
     // What loaded is validated too, unless the load stopped part-way (an
     // invalid document) or holds repeated names (reported by the load already).
-    int problems = 0;
-    std::size_t appls = 0;
-    std::size_t rules = 0;
     if (code == OSTAK_OK || code == OSTAK_E_INVALID_NAME) {
         const std::vector<ostak::Application> all(file.applications().begin(), file.applications().end());
         for (const ostak::Application &appl : all) {
-            problems += CheckApplication(appl, reporter, path);
-            rules += static_cast<std::size_t>(std::distance(appl.rules().begin(), appl.rules().end()));
+            report.problems += CheckApplication(appl, reporter, input.shown);
+            report.rules += static_cast<std::size_t>(std::distance(appl.rules().begin(), appl.rules().end()));
         }
-        appls = all.size();
+        report.applications = all.size();
     }
     reporter.SetSubject("");
-    if (code == OSTAK_OK && problems == 0) {
-        if (!context.quiet) {
-            *context.out << path << ": ok (" << appls << " applications, " << rules << " rules)\n";
+    reporter.Capture(nullptr);
+    AddValueWarnings(report, ReadWholeFile(input.load).first, context.root);
+    report.status = code == OSTAK_OK && report.problems == 0 ? "ok" : "not-valid";
+    report.cause = code == OSTAK_OK ? "" : ostak::ResultName(code);
+    // Messages with a position in the file first, in the file's order.
+    std::stable_sort(report.diagnostics.begin(), report.diagnostics.end(),
+                     [&](const Diagnostic &a, const Diagnostic &b) {
+                         const auto key = [&](const Diagnostic &d) {
+                             return d.line > 0 && d.file == report.file ? std::pair(d.line, d.column)
+                                                                        : std::pair(INT_MAX, 0);
+                         };
+                         return key(a) < key(b);
+                     });
+    return report;
+}
+
+int ExitOf(const FileReport &report, bool strict) {
+    if (report.status == "not-loaded") {
+        return kExitError;
+    }
+    if (report.status == "not-valid" || (strict && report.Count("warning") != 0)) {
+        return kExitFound;
+    }
+    return kExitOk;
+}
+
+std::string Summary(const FileReport &report) {
+    const int warnings = report.Count("warning");
+    const std::string warned =
+        warnings == 0 ? "" : ", " + Counted(static_cast<std::size_t>(warnings), "warning");
+    if (report.status == "not-loaded") {
+        return report.file + ": not loaded (" + report.cause + ")";
+    }
+    if (report.status == "ok") {
+        return report.file + ": ok (" + Counted(report.applications, "application") + ", " +
+               Counted(report.rules, "rule") + ")" + warned;
+    }
+    std::string what = report.cause;
+    if (report.problems != 0) {
+        what += (what.empty() ? "" : ", ") + Counted(static_cast<std::size_t>(report.problems), "problem");
+    }
+    return report.file + ": not valid (" + what + ")" + warned;
+}
+
+void WriteText(const Context &context, const FileReport &report) {
+    for (const Diagnostic &diagnostic : report.diagnostics) {
+        if (diagnostic.level == "warning" && context.quiet) {
+            continue;
         }
-        return kExitOk;
+        *context.err << FormatDiagnostic(diagnostic, context.verbose) << '\n';
     }
     if (!context.quiet) {
-        std::string what = code != OSTAK_OK ? ostak::ResultName(code) : "";
-        if (problems != 0) {
-            what += (what.empty() ? "" : ", ") + std::to_string(problems) +
-                    (problems == 1 ? " problem" : " problems");
-        }
-        *context.out << path << ": not valid (" << what << ")\n";
+        *context.out << Printable(Summary(report)) << '\n';
     }
-    return kExitFound;
+}
+
+void WriteJson(std::ostream &out, const std::vector<FileReport> &reports, bool strict, int exitCode) {
+    JsonWriter json(out);
+    json.BeginObject();
+    json.Key("format");
+    json.String("ostak-check");
+    json.Key("version");
+    json.Number(1);
+    json.Key("strict");
+    json.Bool(strict);
+    json.Key("exitCode");
+    json.Number(exitCode);
+    json.Key("files");
+    json.BeginArray();
+    for (const FileReport &report : reports) {
+        json.BeginObject();
+        json.Key("file");
+        json.String(ToUtf8(report.file));
+        json.Key("status");
+        json.String(report.status);
+        json.Key("cause");
+        report.cause.empty() ? json.Null() : json.String(report.cause);
+        json.Key("applications");
+        json.Number(static_cast<int64_t>(report.applications));
+        json.Key("rules");
+        json.Number(static_cast<int64_t>(report.rules));
+        json.Key("errors");
+        json.Number(report.Count("error"));
+        json.Key("warnings");
+        json.Number(report.Count("warning"));
+        json.Key("messages");
+        json.BeginArray();
+        for (const Diagnostic &diagnostic : report.diagnostics) {
+            json.BeginObject();
+            json.Key("level");
+            json.String(diagnostic.level);
+            json.Key("file");
+            json.String(ToUtf8(diagnostic.file));
+            json.Key("line");
+            diagnostic.line > 0 ? json.Number(diagnostic.line) : json.Null();
+            json.Key("column");
+            diagnostic.line > 0 ? json.Number(diagnostic.column) : json.Null();
+            json.Key("element");
+            diagnostic.element.empty() ? json.Null() : json.String(ToUtf8(diagnostic.element));
+            json.Key("text");
+            json.String(ToUtf8(diagnostic.text));
+            json.Key("number");
+            diagnostic.number != 0 ? json.Number(diagnostic.number) : json.Null();
+            json.Key("fix");
+            diagnostic.fix.empty() ? json.Null() : json.String(ToUtf8(diagnostic.fix));
+            json.EndObject();
+        }
+        json.EndArray();
+        json.EndObject();
+    }
+    json.EndArray();
+    json.EndObject();
+    json.Finish();
 }
 
 int RunCheck(Context &context, const ParsedArgs &args) {
     if (args.positionals.empty()) {
         throw UsageError("expected FILE...");
     }
+    const bool strict = args.Has("strict");
+    const bool json = args.Has("json");
+    std::vector<FileReport> reports;
     int worst = kExitOk;
     for (const std::string &path : args.positionals) {
-        int exitCode = kExitOk;
         try {
-            exitCode = CheckFile(context, path);
+            reports.push_back(CheckFile(context, path));
         } catch (const Failure &failure) {
-            exitCode = failure.exitCode();
+            // Said on stderr already; the document still lists the file.
+            worst = std::max(worst, failure.exitCode());
+            FileReport unread;
+            unread.file = path == "-" ? kStdinName : path;
+            unread.status = "not-loaded";
+            reports.push_back(std::move(unread));
+            continue;
         }
-        worst = std::max(worst, exitCode);
+        worst = std::max(worst, ExitOf(reports.back(), strict));
+        if (!json) {
+            WriteText(context, reports.back());
+        }
+    }
+    if (json) {
+        WriteJson(*context.out, reports, strict, worst);
     }
     return worst;
 }
@@ -117,18 +281,28 @@ int RunCheck(Context &context, const ParsedArgs &args) {
 
 Command CheckCommand() {
     return Command{"check",
-                   "check [OPTIONS] FILE...",
-                   "load each file and report every problem",
-                   "Loads each FILE as a rule file and reports every problem on stderr: what\n"
-                   "loading meets (a document that is not a valid rule file, an invalid name or\n"
-                   "value, a repeated name), and for a file that loads, every application and rule\n"
-                   "that is not valid (an empty name, a missing text, prefix or suffix). Each\n"
-                   "message names the file, application and rule it is about. check only\n"
-                   "reads: no FILE is ever written.\n"
+                   "check [OPTIONS] FILE... [--strict] [--json]",
+                   "load each file and report every problem and misleading value",
+                   "Loads each FILE (\"-\": standard input) as a rule file and reports on stderr\n"
+                   "every problem: what loading meets (a document that is not a valid rule file,\n"
+                   "an invalid name or value, a repeated name), and for a file that loads, every\n"
+                   "application and rule that is not valid (an empty name, a missing text, prefix\n"
+                   "or suffix). Then one line a file on stdout: ok, not valid, or not loaded.\n"
                    "\n"
-                   "Exit status: 0 when every file loads cleanly, 1 when a file is not valid,\n"
-                   "2 when a file cannot be read.\n",
-                   {},
+                   "It also warns, with the fix, about every value the library reads as something\n"
+                   "other than it looks: an Enabled, MatchCase, UseText, FailIfNotFound or Saved\n"
+                   "other than exactly \"true\" or \"false\" (it reads as false), a Level other than\n"
+                   "\"error\" or \"disabled\" (it reads as \"error\"), text that looks like UTF-8 read\n"
+                   "as ISO-8859-1 (an e acute shown as two characters, as an editor saving UTF-8\n"
+                   "into an ISO-8859-1 file leaves it) or ISO-8859-1 text in a file that declares\n"
+                   "UTF-8, and a file without the document type head.\n"
+                   "\n"
+                   "  --strict  warnings count as problems (exit 1), for CI\n"
+                   "  --json    one JSON document on stdout instead (README.md, \"JSON output\")\n"
+                   "\n"
+                   "check only reads: no FILE is ever written. Exit 1 when a file is not valid\n"
+                   "(or, with --strict, has warnings); 2 when one cannot be read.\n",
+                   {{"strict", 0, false}, {"json", 0, false}},
                    RunCheck};
 }
 

@@ -1,10 +1,16 @@
 #include "tools/Cli.h"
 
+#include "tools/Text.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #ifndef OSTAK_TOOL_DATA_FROM_BIN
 #define OSTAK_TOOL_DATA_FROM_BIN "../share/ostak"
@@ -37,6 +43,44 @@ bool HoldsCatalogue(const std::filesystem::path &root) {
     return std::filesystem::is_regular_file(root / "dat" / "Ostak_res", ignored);
 }
 
+// Answers 0 when `path` is a regular file that can be read, else the cause
+// (an errno value, or EISDIR for anything but a regular file).
+int ReadableFile(const std::string &path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return errno;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return EISDIR;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    ::close(fd);
+    return 0;
+}
+
+// Each data file the library needs under the root: the message catalogue
+// (read by the initialisation) and the document type file (the head of every
+// file it writes). Reports the first one missing, where, and why.
+void RequireDataFiles(const Context &context, const std::string &root) {
+    const struct {
+        const char *name;
+        const char *what;
+    } files[] = {{"Ostak_res", "the message catalogue"}, {"OstakDtd.xml", "the document type file"}};
+    for (const auto &file : files) {
+        const std::string path = (std::filesystem::path(root) / "dat" / file.name).string();
+        const int error = ReadableFile(path);
+        if (error != 0) {
+            ComplainAbout(context, path,
+                          std::string(file.what) + " of the data folder " + root + " cannot be read: " +
+                              (error == EISDIR ? "not a regular file" : Cause(error)) +
+                              " (--root names the folder that holds dat/)");
+            throw Failure(kExitError);
+        }
+    }
+}
 } // namespace
 
 std::string ParsedArgs::Value(const std::string &name, const std::string &fallback) const {
@@ -121,17 +165,15 @@ const std::vector<OptionSpec> &GlobalOptionSpecs() {
 
 std::string ResolveRoot(const Context &context) {
     if (!context.root.empty()) {
-        if (!HoldsCatalogue(context.root)) {
-            Complain(context,
-                     context.root + ": no dat/Ostak_res in this folder (give the folder that holds dat/)");
-            throw Failure(kExitError);
-        }
+        RequireDataFiles(context, context.root);
         return context.root;
     }
     const std::filesystem::path exeDir = std::filesystem::path(context.executable).parent_path();
     for (const std::filesystem::path &candidate : {exeDir / OSTAK_TOOL_DATA_FROM_BIN, exeDir}) {
         if (HoldsCatalogue(candidate)) {
-            return candidate.lexically_normal().string();
+            const std::string root = candidate.lexically_normal().string();
+            RequireDataFiles(context, root);
+            return root;
         }
     }
     Complain(context,
@@ -140,17 +182,52 @@ std::string ResolveRoot(const Context &context) {
 }
 
 void Complain(const Context &context, const std::string &text) {
-    *context.err << "ostak: " << text << "\n";
+    *context.err << "ostak: error: " << text << "\n";
+}
+
+void ComplainAbout(const Context &context, const std::string &file, const std::string &text) {
+    *context.err << Printable(file) << ": error: " << text << "\n";
+}
+
+void Warn(const Context &context, const std::string &text) {
+    if (!context.quiet) {
+        *context.err << "ostak: warning: " << text << "\n";
+    }
+}
+
+void WarnAbout(const Context &context, const std::string &file, const std::string &text) {
+    if (!context.quiet) {
+        *context.err << Printable(file) << ": warning: " << text << "\n";
+    }
+}
+
+std::string Cause(int error) {
+    return std::strerror(error);
 }
 
 void RequireRegularFile(const Context &context, const std::string &path) {
+    const int error = ReadableFile(path);
+    if (error == EISDIR) {
+        ComplainAbout(context, path, "not a regular file");
+        throw Failure(kExitError);
+    }
+    if (error != 0) {
+        ComplainAbout(context, path, "cannot read it: " + Cause(error));
+        throw Failure(kExitError);
+    }
+}
+
+void RequireRegularOrMissing(const Context &context, const std::string &path) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
-        Complain(context, path + ": no such file");
+        if (errno == ENOENT) {
+            return; // nothing there yet: a new file
+        }
+        ComplainAbout(context, path, "cannot write it: " + Cause(errno));
         throw Failure(kExitError);
     }
     if (!S_ISREG(status.st_mode)) {
-        Complain(context, path + ": not a regular file");
+        ComplainAbout(context, path, "not a regular file");
         throw Failure(kExitError);
     }
 }

@@ -10,14 +10,22 @@
 
 namespace ostak_tool {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFound = 1; // differences found, or a file is not a valid rule file
-constexpr int kExitError = 2; // an error of use or of input/output
+// Exit codes, as diff(1) and grep(1) have them, the same for every command.
+constexpr int kExitOk = 0;    // success: no differences, the file is fine
+constexpr int kExitFound = 1; // what was looked for was found: differences (diff), problems (check)
+constexpr int kExitError = 2; // trouble: a file that does not load, an error of use or of
+                              // input/output, a merge or sync cancelled by its answers
 
-// An error of use: a wrong option or argument. Reported with a hint to --help.
+// An error of use: a wrong option or argument. Reported with a hint to the
+// help of the command it belongs to (none: the tool's help).
 class UsageError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit UsageError(const std::string &text, std::string command = "")
+        : std::runtime_error(text), command_(std::move(command)) {}
+    const std::string &command() const noexcept { return command_; }
+
+  private:
+    std::string command_;
 };
 
 // A failure that has been reported already; ends the command with its exit code.
@@ -73,11 +81,22 @@ struct Context {
 // folder, else dat/ beside the executable (build tree). Throws Failure when none holds dat/Ostak_res.
 std::string ResolveRoot(const Context &context);
 
-// Reports the tool's own problem on stderr: "ostak: text".
+// Reports the tool's own problem on stderr: "ostak: error: text".
 void Complain(const Context &context, const std::string &text);
+// The same about a file: "FILE: error: text".
+void ComplainAbout(const Context &context, const std::string &file, const std::string &text);
+// A warning (not when quiet): "ostak: warning: text", or "FILE: warning: text".
+void Warn(const Context &context, const std::string &text);
+void WarnAbout(const Context &context, const std::string &file, const std::string &text);
 
-// Fails with exit 2 unless `path` names an existing regular file.
+// The cause of a failed system call, as strerror names it.
+std::string Cause(int error);
+
+// Fails with exit 2 unless `path` names an existing regular file that can be
+// read; the message names the file and the cause.
 void RequireRegularFile(const Context &context, const std::string &path);
+// Fails with exit 2 unless `path` names a regular file or nothing (a file to write).
+void RequireRegularOrMissing(const Context &context, const std::string &path);
 
 // Reads a whole file; empty when it cannot be read (the second member says whether it existed).
 std::pair<std::string, bool> ReadWholeFile(const std::string &path);

@@ -7,17 +7,72 @@
 #include "tools/Session.h"
 #include "tools/Text.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <ostream>
+#include <unistd.h>
 
 namespace ostak_tool {
 
 namespace {
 
+// A value of a rule field: a text (in the library's code page), a flag, or a
+// word (level, type).
+struct FieldValue {
+    enum Kind { Text, Flag, Word } kind;
+    std::string text;
+    bool flag = false;
+};
+
+struct FieldChange {
+    std::string field; // as named in the JSON output
+    FieldValue source;
+    FieldValue other;
+};
+
 struct RuleDiff {
     std::string status; // "only-in-source", "only-in-other", "differs"
-    std::vector<std::string> fields;
+    std::vector<FieldChange> changes;
 };
+
+FieldValue ValueOf(const RuleValues &rule, const std::string &field) {
+    if (field == "name" || field == "text" || field == "prefix" || field == "suffix") {
+        const std::string &text = field == "name"     ? rule.name
+                                  : field == "text"   ? rule.text
+                                  : field == "prefix" ? rule.prefix
+                                                      : rule.suffix;
+        return FieldValue{FieldValue::Text, text};
+    }
+    if (field == "level" || field == "type") {
+        return FieldValue{FieldValue::Word, field == "level" ? LevelName(rule.level) : TypeName(rule.type)};
+    }
+    const bool flag = field == "useText"     ? rule.useText
+                      : field == "matchCase" ? rule.matchCase
+                                             : rule.failIfNotFound;
+    return FieldValue{FieldValue::Flag, "", flag};
+}
+
+std::vector<FieldChange> Changes(const RuleValues &source, const RuleValues &other) {
+    std::vector<FieldChange> changes;
+    for (const std::string &field : DifferingFields(source, other)) {
+        changes.push_back(FieldChange{field, ValueOf(source, field), ValueOf(other, field)});
+    }
+    return changes;
+}
+
+// A value as the text output shows it: texts quoted, flags and words bare.
+std::string Shown(const FieldValue &value) {
+    switch (value.kind) {
+    case FieldValue::Text:
+        return "\"" + Printable(value.text) + "\"";
+    case FieldValue::Flag:
+        return value.flag ? "true" : "false";
+    case FieldValue::Word:
+        break;
+    }
+    return value.text;
+}
 
 struct ApplDiff {
     std::string status; // "only-in-source", "only-in-other", "same-rules", "same-stamp", "changed"
@@ -60,9 +115,8 @@ std::map<std::string, RuleDiff> CompareRules(const ostak::Application &source,
         auto found = theirs.find(name);
         if (found == theirs.end()) {
             diffs[name] = RuleDiff{"only-in-source", {}};
-        } else if (std::vector<std::string> fields = DifferingFields(values, found->second);
-                   !fields.empty()) {
-            diffs[name] = RuleDiff{"differs", fields};
+        } else if (std::vector<FieldChange> changes = Changes(values, found->second); !changes.empty()) {
+            diffs[name] = RuleDiff{"differs", std::move(changes)};
         }
     }
     for (const auto &entry : theirs) {
@@ -118,8 +172,21 @@ struct Side {
     ostak::FileKind kind;
 };
 
+bool EnabledDiffers(const ApplDiff &diff) {
+    return diff.sourceEnabled && diff.otherEnabled && *diff.sourceEnabled != *diff.otherEnabled;
+}
+
+// The -/+ lines of one value, coloured on request (red the source's, green the other's).
+void WriteChange(std::ostream &out, bool colour, const std::string &indent, const std::string &field,
+                 const std::string &source, const std::string &other) {
+    out << (colour ? "\x1B[31m" : "") << '-' << indent << field << ' ' << source << (colour ? "\x1B[m" : "")
+        << '\n';
+    out << (colour ? "\x1B[32m" : "") << '+' << indent << field << ' ' << other << (colour ? "\x1B[m" : "")
+        << '\n';
+}
+
 void WriteText(std::ostream &out, const Side &source, const Side &other,
-               const std::map<std::string, ApplDiff> &diffs) {
+               const std::map<std::string, ApplDiff> &diffs, bool colour) {
     out << "source: " << Printable(source.path) << " (" << KindName(source.kind) << ")\n";
     out << "other:  " << Printable(other.path) << " (" << KindName(other.kind) << ")\n";
     std::size_t width = 0;
@@ -128,16 +195,22 @@ void WriteText(std::ostream &out, const Side &source, const Side &other,
     }
     for (const auto &[name, diff] : diffs) {
         out << "  " << name << std::string(width - name.size() + 2, ' ') << Words(diff.status);
-        if (diff.sourceEnabled && diff.otherEnabled && *diff.sourceEnabled != *diff.otherEnabled) {
-            out << " (enabled in " << (*diff.sourceEnabled ? "source" : "other") << " only)";
+        if (EnabledDiffers(diff)) {
+            out << " (enabled in " << (*diff.sourceEnabled ? "source" : "other") << " only)\n";
+            WriteChange(out, colour, "   ", "enabled", *diff.sourceEnabled ? "true" : "false",
+                        *diff.otherEnabled ? "true" : "false");
+        } else {
+            out << '\n';
         }
-        out << '\n';
         for (const auto &[ruleName, rule] : diff.rules) {
             out << "    rule " << ruleName << ": " << Words(rule.status);
-            for (std::size_t i = 0; i < rule.fields.size(); ++i) {
-                out << (i == 0 ? " in " : ", ") << rule.fields[i];
+            for (std::size_t i = 0; i < rule.changes.size(); ++i) {
+                out << (i == 0 ? " in " : ", ") << rule.changes[i].field;
             }
             out << '\n';
+            for (const FieldChange &change : rule.changes) {
+                WriteChange(out, colour, "     ", change.field, Shown(change.source), Shown(change.other));
+            }
         }
     }
 }
@@ -159,6 +232,32 @@ void WriteOptionalBool(JsonWriter &json, const char *key, const std::optional<bo
     } else {
         json.Null();
     }
+}
+
+void WriteValue(JsonWriter &json, const char *key, const FieldValue &value) {
+    json.Key(key);
+    if (value.kind == FieldValue::Flag) {
+        json.Bool(value.flag);
+    } else {
+        json.String(value.kind == FieldValue::Text ? ToUtf8(value.text) : value.text);
+    }
+}
+
+// --color=auto|always|never; auto: stdout is a terminal, NO_COLOR is not set and TERM is not "dumb".
+bool ColourOption(const ParsedArgs &args) {
+    const std::string when = args.Value("color", "auto");
+    if (when == "always") {
+        return true;
+    }
+    if (when == "never") {
+        return false;
+    }
+    if (when != "auto") {
+        throw UsageError("--color: \"" + when + "\" is none of auto, always, never");
+    }
+    const char *term = std::getenv("TERM");
+    return isatty(STDOUT_FILENO) != 0 && std::getenv("NO_COLOR") == nullptr &&
+           !(term != nullptr && std::strcmp(term, "dumb") == 0);
 }
 
 void WriteJson(std::ostream &out, const Side &source, const Side &other,
@@ -193,8 +292,19 @@ void WriteJson(std::ostream &out, const Side &source, const Side &other,
             json.String(rule.status);
             json.Key("fields");
             json.BeginArray();
-            for (const std::string &field : rule.fields) {
-                json.String(field);
+            for (const FieldChange &change : rule.changes) {
+                json.String(change.field);
+            }
+            json.EndArray();
+            json.Key("changes");
+            json.BeginArray();
+            for (const FieldChange &change : rule.changes) {
+                json.BeginObject();
+                json.Key("field");
+                json.String(change.field);
+                WriteValue(json, "source", change.source);
+                WriteValue(json, "other", change.other);
+                json.EndObject();
             }
             json.EndArray();
             json.EndObject();
@@ -209,18 +319,18 @@ void WriteJson(std::ostream &out, const Side &source, const Side &other,
 
 int RunDiff(Context &context, const ParsedArgs &args) {
     ExpectPositionals(args, 2, "SOURCE and OTHER");
-    const std::string sourcePath = args.positionals[0];
-    const std::string otherPath = args.positionals[1];
     const ostak::FileKind sourceKind = KindOption("source-kind", args.Value("source-kind", "plain"));
     const ostak::FileKind otherKind = KindOption("other-kind", args.Value("other-kind", "plain"));
-    RequireRegularFile(context, sourcePath);
-    RequireRegularFile(context, otherPath);
+    const bool colour = ColourOption(args);
 
-    // A file read as a script's rule file is loaded from a private copy: diff never writes.
-    std::unique_ptr<PrivateCopy> sourceCopy;
-    std::unique_ptr<PrivateCopy> otherCopy;
-    const std::string sourceLoad = LoadPathFor(context, sourcePath, sourceKind, sourceCopy);
-    const std::string otherLoad = LoadPathFor(context, otherPath, otherKind, otherCopy);
+    // Standard input, or a file read as a script's rule file, is loaded from
+    // a private copy: diff never writes.
+    const InputFile sourceInput = OpenInput(context, args.positionals[0], sourceKind);
+    const InputFile otherInput = OpenInput(context, args.positionals[1], otherKind);
+    const std::string &sourcePath = sourceInput.shown;
+    const std::string &otherPath = otherInput.shown;
+    const std::string &sourceLoad = sourceInput.load;
+    const std::string &otherLoad = otherInput.load;
     const bool otherIsScript = otherKind == ostak::FileKind::Script && sourceKind != ostak::FileKind::Script;
     Session session(context, SessionSetup{otherIsScript ? otherLoad : sourceLoad});
     ostak::RuleFile source(sourceKind, sourceLoad);
@@ -236,12 +346,12 @@ int RunDiff(Context &context, const ParsedArgs &args) {
     const std::map<std::string, ApplDiff> diffs = Compare(source, other);
     bool differences = false;
     for (const auto &entry : diffs) {
-        differences = differences || entry.second.status != "same-rules";
+        differences = differences || entry.second.status != "same-rules" || EnabledDiffers(entry.second);
     }
     if (args.Has("json")) {
         WriteJson(*context.out, sourceSide, otherSide, diffs, differences);
     } else if (!context.quiet) {
-        WriteText(*context.out, sourceSide, otherSide, diffs);
+        WriteText(*context.out, sourceSide, otherSide, diffs, colour);
     }
     return differences ? kExitFound : kExitOk;
 }
@@ -251,7 +361,8 @@ int RunDiff(Context &context, const ParsedArgs &args) {
 Command DiffCommand() {
     return Command{
         "diff",
-        "diff [OPTIONS] SOURCE OTHER [--json] [--source-kind KIND] [--other-kind KIND]",
+        "diff [OPTIONS] SOURCE OTHER [--json] [--color=auto|always|never] [--source-kind KIND]\n"
+        "       [--other-kind KIND]",
         "show the differences between two rule files",
         std::string("Marks every application of SOURCE against its namesake in OTHER, and the\n"
                     "other way round, through the library, and prints per application:\n"
@@ -262,9 +373,14 @@ Command DiffCommand() {
                     "                                  (only between a plain and a script file)\n"
                     "  changed                         the rules differ otherwise\n"
                     "For changed applications it lists the rules only one side holds and, for\n"
-                    "rules both hold, the fields that differ. --json prints one JSON document\n"
-                    "(README.md, \"JSON output\"). Both kinds default to plain; marking treats\n"
-                    "every pair alike except plain and script, which tell \"same stamp\" apart.\n"
+                    "rules both hold, each field that differs as two lines, like a unified diff:\n"
+                    "\"-\" SOURCE's value, \"+\" OTHER's. An application whose enabled flag\n"
+                    "differs says so the same way, and counts as a difference. --color colours\n"
+                    "the -/+ lines (auto: on a terminal, unless NO_COLOR is set). --json prints\n"
+                    "one JSON document with both values of each field (README.md, \"JSON\n"
+                    "output\"). Either file may be - (standard input). Both kinds default to\n"
+                    "plain; marking treats every pair alike except plain and script, which tell\n"
+                    "\"same stamp\" apart.\n"
                     "\n") +
             kKindsHelp +
             "\n"
@@ -272,9 +388,9 @@ Command DiffCommand() {
             "private copy, so that keeping it in step with the installation file shows\n"
             "in the comparison but never reaches the file itself.\n"
             "\n"
-            "Exit status: 0 when no application differs, 1 when one does, 2 for errors\n"
-            "of use or input/output (and 1 when a file is not a valid rule file).\n",
-        {{"json", 0, false}, {"source-kind", 0, true}, {"other-kind", 0, true}},
+            "Exit 0 when no application differs, 1 when one does (rules or enabled flag),\n"
+            "2 when a file does not load, for errors of use or input/output.\n",
+        {{"json", 0, false}, {"color", 0, true}, {"source-kind", 0, true}, {"other-kind", 0, true}},
         RunDiff};
 }
 

@@ -14,7 +14,8 @@ InPlaceWrite::InPlaceWrite(const Context &context, Session &session, const std::
         holder_->lock(std::chrono::milliseconds(context.lockWaitMs));
     } catch (const ostak::Error &) {
         session.reporter().SetSubject("");
-        Complain(context, path + ": not written (another process is writing it; try again, or give --wait)");
+        ComplainAbout(context, path,
+                      "not written (another process is writing it; try again, or give --wait)");
         throw Failure(kExitError);
     }
     session.reporter().SetSubject("");
@@ -27,7 +28,7 @@ void InPlaceWrite::NoteLoaded() {
 
 void InPlaceWrite::CheckUnchanged() const {
     if (FileIdentity::Of(path_) != identity_) {
-        Complain(context_, path_ + " changed meanwhile (since it was loaded); nothing written");
+        ComplainAbout(context_, path_, "changed meanwhile (since it was loaded); nothing written");
         throw Failure(kExitError);
     }
 }

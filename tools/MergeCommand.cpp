@@ -59,14 +59,6 @@ bool SameFile(const std::string &a, const std::string &b) {
     return first.exists && second.exists && first.device == second.device && first.inode == second.inode;
 }
 
-void RequireRegularOrMissing(const Context &context, const std::string &path) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-        Complain(context, path + ": not a regular file");
-        throw Failure(kExitError);
-    }
-}
-
 // The target of a merge, loaded. A target marked Saved="true" is a script's
 // rule file: unless a kind was asked for, it is merged into as one, so that
 // it stays one (mark and all); a kind asked for that drops the mark is warned about.
@@ -88,31 +80,31 @@ std::optional<Target> LoadTarget(const Context &context, Session &session, const
     }
     if (!output.empty() && !kindAsked) {
         // TARGET itself stays as it is; only the new file is written without the mark.
-        Complain(context, "warning: " + path + " is a script's rule file (Saved=\"true\"); " + output +
-                              " is written as a " + KindName(kind) + " file, without that mark");
+        WarnAbout(context, path, "a script's rule file (Saved=\"true\"); " + output + " is written as a " +
+                                     KindName(kind) + " file, without that mark");
         return target;
     }
     if (kindAsked) {
-        Complain(context, "warning: " + path + " is a script's rule file (Saved=\"true\"); written as a " +
-                              KindName(kind) +
-                              " file it loses that mark, and the next 'ostak sync' of it takes the "
-                              "installation file over it whenever their installation-file versions "
-                              "differ, replacing its applications");
+        WarnAbout(context, path, std::string("a script's rule file (Saved=\"true\"); written as a ") +
+                                     KindName(kind) +
+                                     " file it loses that mark, and the next 'ostak sync' of it takes the "
+                                     "installation file over it whenever their installation-file versions "
+                                     "differ, replacing its applications");
         return target;
     }
     if (sourceKind == ostak::FileKind::Script) {
-        Complain(context, path + " is a script's rule file (Saved=\"true\") and one script's rule file "
-                                 "is not merged into another; give --target-kind plain to write it as a "
-                                 "plain file (it then loses the mark)");
+        ComplainAbout(context, path, "a script's rule file (Saved=\"true\"), and one script's rule file "
+                                     "is not merged into another; give --target-kind plain to write it as a "
+                                     "plain file (it then loses the mark)");
         exitCode = kExitError;
         return std::nullopt;
     }
     target = Target{ostak::RuleFile(ostak::FileKind::Script, path), true};
     if (const int32_t code = LoadReporting(target.file, session.reporter()); code != OSTAK_OK) {
         if (code == OSTAK_E_INSTALLATION_LOAD) {
-            Complain(context, path + " is a script's rule file (Saved=\"true\"), merged into as one, which "
-                                     "needs the installation file under --root; give --root, or "
-                                     "--target-kind plain to write it as a plain file (it then loses the mark)");
+            ComplainAbout(context, path, "a script's rule file (Saved=\"true\"), merged into as one, which "
+                                         "needs the installation file under --root; give --root, or "
+                                         "--target-kind plain to write it as a plain file (it then loses the mark)");
         }
         exitCode = ExitCodeOfLoad(code);
         return std::nullopt;
@@ -120,9 +112,18 @@ std::optional<Target> LoadTarget(const Context &context, Session &session, const
     return target;
 }
 
-// "added", "changed", ...; an application added disabled says so.
-std::string Outcome(ostak::DiffMark mark, const ostak::RuleFile &target, const std::string &name) {
+// "added", "changed", ...; an application added disabled says so, and one
+// whose rules were replaced (--replace) says which rules of the target went.
+std::string Outcome(ostak::DiffMark mark, const ostak::RuleFile &target, const std::string &name,
+                    const std::map<std::string, std::vector<std::string>> &dropped) {
     std::string outcome = OutcomeOfMark(mark);
+    if (auto found = dropped.find(name); found != dropped.end() && !found->second.empty()) {
+        outcome += ", rules replaced; dropped from the target:";
+        for (const std::string &rule : found->second) {
+            outcome += " " + rule;
+        }
+        return outcome;
+    }
     if (mark != ostak::DiffMark::Absent) {
         return outcome;
     }
@@ -134,11 +135,44 @@ std::string Outcome(ostak::DiffMark mark, const ostak::RuleFile &target, const s
     return outcome;
 }
 
+// For --replace: per chosen application both hold with differing rules, the
+// rules of the target that the source lacks (the replace drops them).
+std::map<std::string, std::vector<std::string>> DroppedByReplace(const ostak::RuleFile &source,
+                                                                 const ostak::RuleFile &target,
+                                                                 const std::map<std::string, ostak::DiffMark> &chosen) {
+    std::map<std::string, std::set<std::string>> sourceRules;
+    for (ostak::Application appl : source.applications()) {
+        auto found = chosen.find(appl.name());
+        if (found == chosen.end() || found->second == ostak::DiffMark::Absent ||
+            found->second == ostak::DiffMark::SameRules) {
+            continue;
+        }
+        std::set<std::string> &names = sourceRules[appl.name()];
+        for (ostak::Rule rule : appl.rules()) {
+            names.insert(rule.name());
+        }
+    }
+    std::map<std::string, std::vector<std::string>> dropped;
+    for (ostak::Application appl : target.applications()) {
+        auto names = sourceRules.find(appl.name());
+        if (names == sourceRules.end()) {
+            continue;
+        }
+        for (ostak::Rule rule : appl.rules()) {
+            if (names->second.count(rule.name()) == 0) {
+                dropped[appl.name()].push_back(rule.name());
+            }
+        }
+    }
+    return dropped;
+}
+
 int RunMerge(Context &context, const ParsedArgs &args) {
     ExpectPositionals(args, 2, "SOURCE and TARGET");
-    const std::string sourcePath = args.positionals[0];
     const std::string targetPath = args.positionals[1];
-    const std::string output = args.Value("output");
+    if (targetPath == "-") {
+        throw UsageError("TARGET cannot be standard input; give -o - to write the merge to standard output");
+    }
     const ostak::FileKind sourceKind = KindOption("source-kind", args.Value("source-kind", "source"));
     const ostak::FileKind askedTargetKind = KindOption("target-kind", args.Value("target-kind", "plain"));
     const Prefer prefer = PreferOption(args);
@@ -154,17 +188,27 @@ int RunMerge(Context &context, const ParsedArgs &args) {
     if (all == !args.Values("app").empty()) {
         throw UsageError("choose the applications: --app NAME (repeatable) or --all");
     }
-    RequireRegularFile(context, sourcePath);
+    if (args.positionals[0] == "-" && args.Has("interactive")) {
+        throw UsageError("--interactive reads the answers from standard input, which SOURCE - takes");
+    }
     if (args.Has("base")) {
         RequireRegularFile(context, basePath);
     }
     RequireRegularOrMissing(context, targetPath);
+    // The source is only read: standard input, or a file read as a script's
+    // rule file, is loaded from a private copy.
+    const InputFile sourceInput = OpenInput(context, args.positionals[0], sourceKind);
+    const std::string &sourcePath = sourceInput.shown;
+    const std::string &sourceLoad = sourceInput.load;
+    std::optional<OutputFile> outputFile;
+    if (args.Has("output")) {
+        outputFile.emplace(context, args.Value("output"));
+    }
+    const std::string output = outputFile ? outputFile->path() : "";
 
     Decider decider(context, prefer,
-                    args.Has("interactive") || (prefer == Prefer::Unset && context.stdinIsTerminal));
-    // The source is only read: read as a script's rule file, it is loaded from a private copy.
-    std::unique_ptr<PrivateCopy> sourceCopy;
-    const std::string sourceLoad = LoadPathFor(context, sourcePath, sourceKind, sourceCopy);
+                    args.Has("interactive") ||
+                        (prefer == Prefer::Unset && context.stdinIsTerminal && args.positionals[0] != "-"));
     const bool sourceIsScript =
         sourceKind == ostak::FileKind::Script && askedTargetKind != ostak::FileKind::Script;
     Session session(context, SessionSetup{sourceIsScript ? sourceLoad : targetPath, false, &decider});
@@ -192,7 +236,7 @@ int RunMerge(Context &context, const ParsedArgs &args) {
     int exitCode = kExitOk;
     std::optional<Target> loaded =
         LoadTarget(context, session, targetPath, askedTargetKind, args.Has("target-kind"), sourceKind,
-                   inPlace ? std::string() : output, exitCode);
+                   inPlace ? std::string() : outputFile->shown(), exitCode);
     if (!loaded) {
         Complain(context, "nothing merged");
         return exitCode;
@@ -204,14 +248,20 @@ int RunMerge(Context &context, const ParsedArgs &args) {
     }
     source.markDifferences(target);
     const std::map<std::string, ostak::DiffMark> chosen = Choose(source, args, all);
+    const std::map<std::string, std::vector<std::string>> dropped =
+        args.Has("replace") ? DroppedByReplace(source, target, chosen)
+                            : std::map<std::string, std::vector<std::string>>();
     if (!baseMerge.Prepare(source, target, all)) {
         Complain(context, "merge cancelled; nothing written");
         return kExitError;
     }
 
+    session.reporter().SetSubject(targetPath);
     try {
         ostak::ApplyDifferences(source, target, args.Has("replace"));
+        session.reporter().SetSubject("");
     } catch (const ostak::Error &error) {
+        session.reporter().SetSubject("");
         if (decider.undecided() || decider.cancelled()) {
             Complain(context, "merge cancelled; nothing written");
         } else if (error.code() == OSTAK_E_INVALID_ARGUMENT) {
@@ -223,10 +273,11 @@ int RunMerge(Context &context, const ParsedArgs &args) {
         return kExitError;
     }
     baseMerge.Finish(target);
-    const std::string written = output.empty() ? targetPath : output;
+    const std::string written = output.empty() ? targetPath : outputFile->shown();
     if (inPlace) {
         inPlace->CheckUnchanged();
     }
+    session.reporter().Alias(output, written);
     session.reporter().SetSubject(written);
     try {
         if (output.empty()) {
@@ -235,17 +286,20 @@ int RunMerge(Context &context, const ParsedArgs &args) {
             target.saveAs(output);
         }
     } catch (const ostak::Error &) {
-        Complain(context, written + ": not written");
+        ComplainAbout(context, written, "not written");
         return kExitError;
     }
     session.reporter().SetSubject("");
+    if (outputFile) {
+        outputFile->Deliver(context);
+    }
     if (!context.quiet) {
-        std::ostream &out = *context.out;
+        // With the merge on stdout, the report goes to stderr.
+        std::ostream &out = outputFile && outputFile->toStdout() ? *context.err : *context.out;
         for (const auto &[name, mark] : chosen) {
-            out << "  " << name << ": " << Outcome(mark, target, name) << '\n';
+            out << "  " << name << ": " << Outcome(mark, target, name, dropped) << '\n';
         }
-        out << "merged " << chosen.size() << (chosen.size() == 1 ? " application" : " applications")
-            << " from " << sourcePath << " (" << KindName(sourceKind) << ") into " << targetPath << " ("
+        out << "merged " << Counted(chosen.size(), "application") << " from " << sourcePath << " (" << KindName(sourceKind) << ") into " << targetPath << " ("
             << KindName(targetKind) << (loaded->keptScript ? ", as its Saved mark says" : "") << "), "
             << decider.questions() << (decider.questions() == 1 ? " decision" : " decisions") << "; wrote "
             << written << '\n';
@@ -269,14 +323,18 @@ Command MergeCommand() {
     return Command{
         "merge",
         "merge [OPTIONS] SOURCE TARGET (--app NAME... | --all) [--prefer source|target|both |\n"
-        "       --interactive] [--replace] [--base BASE] [--source-kind KIND] [--target-kind KIND] [-o OUT]",
+        "       --interactive] [--replace] [--base BASE] [--source-kind KIND] [--target-kind KIND] [-o OUT|-]",
         "carry applications from one rule file into another",
         std::string("Carries the chosen applications of SOURCE (--app NAME, repeatable, or --all)\n"
-                    "into TARGET and saves TARGET (or OUT). An application TARGET lacks is copied;\n"
-                    "one both hold has its rules merged rule by rule, the library asking for each\n"
-                    "rule only one side holds and each rule both hold with different values.\n"
-                    "--replace replaces TARGET's differing rules by SOURCE's without asking. The\n"
-                    "merge is all or nothing: when it is cancelled or fails, nothing is written.\n"
+                    "into TARGET and saves TARGET (or OUT; -o - writes it to stdout, and the report\n"
+                    "to stderr). SOURCE - reads standard input. An application TARGET lacks is\n"
+                    "copied; one both hold has its rules merged rule by rule, the library asking\n"
+                    "for each rule only one side holds and each rule both hold with different\n"
+                    "values (some of these are settled without asking, by the pair of kinds below).\n"
+                    "--replace asks nothing: each chosen application both hold whose rules differ\n"
+                    "gets a copy of SOURCE's rules in place of TARGET's, so TARGET's rules that\n"
+                    "SOURCE lacks are dropped (the report names them). The merge is all or\n"
+                    "nothing: when it is cancelled or fails, nothing is written.\n"
                     "\n"
                     "A TARGET marked Saved=\"true\" is a script's rule file: unless --target-kind\n"
                     "is given, it is merged into in place as one (so it keeps its mark; new\n"
@@ -296,8 +354,8 @@ Command MergeCommand() {
                     "\n") +
             kPreferHelp + "\n" + kKindsHelp + kPairsHelp +
             "\n"
-            "Exit status: 0 when merged and written, 1 when a file is not a valid rule\n"
-            "file, 2 when the merge is cancelled, for errors of use or input/output.\n",
+            "Exit 0 when merged and written; 2 when a file does not load, the merge is\n"
+            "cancelled or undecided, for errors of use or input/output.\n",
         {{"app", 0, true},
          {"all", 0, false},
          {"prefer", 0, true},

@@ -86,7 +86,7 @@ std::string TemporaryRoot() {
 
 } // namespace
 
-PrivateCopy::PrivateCopy(const Context &context, const std::string &original) : original_(original) {
+void PrivateCopy::MakeFolder(const Context &context, std::string name) {
     InstallHandlersOnce();
     std::string pattern = TemporaryRoot() + "/ostak-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -94,12 +94,29 @@ PrivateCopy::PrivateCopy(const Context &context, const std::string &original) : 
         throw Failure(kExitError);
     }
     folder_ = pattern;
-    std::string name = std::filesystem::path(original).filename().string();
     if (name.empty() || name == "." || name == "..") {
         name = "rules.xml";
     }
     path_ = folder_ + "/" + name;
     slot_ = TakeSlot(folder_, path_, folder_ + "/." + name + ".lock");
+}
+
+PrivateCopy::PrivateCopy(const Context &context, const Content &content) {
+    MakeFolder(context, content.name);
+    if (content.bytes.empty()) {
+        return;
+    }
+    std::ofstream out(path_, std::ios::binary);
+    out << content.bytes;
+    out.close();
+    if (!out) {
+        Complain(context, "cannot write a private copy in " + folder_ + ": " + std::strerror(errno));
+        throw Failure(kExitError);
+    }
+}
+
+PrivateCopy::PrivateCopy(const Context &context, const std::string &original) : original_(original) {
+    MakeFolder(context, std::filesystem::path(original).filename().string());
 
     std::error_code error;
     if (!std::filesystem::exists(original, error)) {
@@ -107,7 +124,7 @@ PrivateCopy::PrivateCopy(const Context &context, const std::string &original) : 
     }
     std::filesystem::copy_file(original, path_, error);
     if (error) {
-        Complain(context, original + ": cannot copy it to read it safely: " + error.message());
+        ComplainAbout(context, original, "cannot copy it to read it safely: " + error.message());
         throw Failure(kExitError);
     }
 }

@@ -20,6 +20,13 @@ class PrivateCopy {
     // under the same file name. A missing original gives a missing copy.
     // Reports and throws Failure(2) when the copy cannot be made.
     PrivateCopy(const Context &context, const std::string &original);
+    // A file of the given name and content in a new private folder (standard
+    // input, to load it as a file; or empty, for output to be written there).
+    struct Content {
+        std::string name;
+        std::string bytes;
+    };
+    PrivateCopy(const Context &context, const Content &content);
     ~PrivateCopy();
     PrivateCopy(const PrivateCopy &) = delete;
     PrivateCopy &operator=(const PrivateCopy &) = delete;
@@ -28,6 +35,8 @@ class PrivateCopy {
     const std::string &original() const { return original_; }
 
   private:
+    void MakeFolder(const Context &context, std::string name);
+
     std::string original_;
     std::string folder_;
     std::string path_;

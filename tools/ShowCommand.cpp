@@ -2,6 +2,7 @@
 #include "tools/Commands.h"
 
 #include "tools/Json.h"
+#include "tools/PrivateCopy.h"
 #include "tools/Session.h"
 #include "tools/StampText.h"
 #include "tools/Text.h"
@@ -35,7 +36,7 @@ void WriteRuleJson(JsonWriter &json, const RuleValues &rule) {
     json.EndObject();
 }
 
-void WriteJson(std::ostream &out, const ostak::RuleFile &file, bool active) {
+void WriteJson(std::ostream &out, const ostak::RuleFile &file, const std::string &shown, bool active) {
     JsonWriter json(out);
     json.BeginObject();
     json.Key("format");
@@ -43,7 +44,7 @@ void WriteJson(std::ostream &out, const ostak::RuleFile &file, bool active) {
     json.Key("version");
     json.Number(1);
     json.Key("file");
-    json.String(ToUtf8(file.path()));
+    json.String(ToUtf8(shown));
     json.Key("active");
     json.Bool(active);
     json.Key("saved");
@@ -79,8 +80,8 @@ void WriteJson(std::ostream &out, const ostak::RuleFile &file, bool active) {
     json.Finish();
 }
 
-void WriteTree(std::ostream &out, const ostak::RuleFile &file) {
-    out << Printable(file.path()) << (file.saved() ? " (saved by a script)" : "") << '\n';
+void WriteTree(std::ostream &out, const ostak::RuleFile &file, const std::string &shown) {
+    out << Printable(shown) << (file.saved() ? " (saved by a script)" : "") << '\n';
     for (ostak::Application appl : file.applications()) {
         const auto rules = std::distance(appl.rules().begin(), appl.rules().end());
         out << "  " << appl.name() << " (" << (appl.enabled() ? "enabled" : "disabled") << ", " << rules
@@ -94,19 +95,20 @@ void WriteTree(std::ostream &out, const ostak::RuleFile &file) {
 
 int RunShow(Context &context, const ParsedArgs &args) {
     ExpectPositionals(args, 1, "one FILE");
-    const std::string path = args.positionals[0];
     const bool active = args.Has("active");
-    RequireRegularFile(context, path);
-    Session session(context, SessionSetup{path, active});
-    ostak::RuleFile file(active ? ostak::FileKind::Plain : ostak::FileKind::Source, path);
-    const int32_t code = LoadReporting(file, session.reporter());
+    const ostak::FileKind kind = active ? ostak::FileKind::Plain : ostak::FileKind::Source;
+    const InputFile input = OpenInput(context, args.positionals[0], kind);
+    Session session(context, SessionSetup{input.load, active});
+    session.reporter().Alias(input.load, input.shown);
+    ostak::RuleFile file(kind, input.load);
+    const int32_t code = LoadReporting(file, session.reporter(), input.shown);
     if (code != OSTAK_OK) {
         return ExitCodeOfLoad(code);
     }
     if (args.Has("json")) {
-        WriteJson(*context.out, file, active);
+        WriteJson(*context.out, file, input.shown, active);
     } else {
-        WriteTree(*context.out, file);
+        WriteTree(*context.out, file, input.shown);
     }
     return kExitOk;
 }
@@ -117,7 +119,8 @@ Command ShowCommand() {
     return Command{"show",
                    "show [OPTIONS] FILE [--json] [--active]",
                    "print the applications and their rules",
-                   "Prints the applications of FILE in name order, each with its rules, as an\n"
+                   "Prints the applications of FILE (\"-\": standard input) in name order, each\n"
+                   "with its rules, as an\n"
                    "indented tree, or with --json as one JSON document (described in README.md,\n"
                    "\"JSON output\"). Each application shows its stamp: the host and the time\n"
                    "(ISO 8601, local time) of its making or last change. --active shows what a script sees "
@@ -125,8 +128,7 @@ Command ShowCommand() {
                    "loaded in read-only mode, which leaves disabled applications and disabled\n"
                    "rules out. show only reads: FILE is never written.\n"
                    "\n"
-                   "Exit status: 0 when shown, 1 when FILE is not a valid rule file, 2 when it\n"
-                   "cannot be read.\n",
+                   "Exit 0 when shown; 2 when FILE does not load.\n",
                    {{"json", 0, false}, {"active", 0, false}},
                    RunShow};
 }

@@ -19,18 +19,18 @@ namespace {
 int ReportFailure(const Context &context, const std::string &path, int32_t code) {
     switch (code) {
     case OSTAK_E_INSTALLATION_LOAD:
-        Complain(context,
-                 ostak::Library::installationFilePath() + ": the installation file could not be loaded");
+        ComplainAbout(context, ostak::Library::installationFilePath(),
+                      "the installation file could not be loaded; " + path + " is left as it is");
         break;
     case OSTAK_E_TAKEOVER_SAVE:
     case OSTAK_E_MERGE_SAVE:
-        Complain(context, path + ": could not be written");
+        ComplainAbout(context, path, "could not be written");
         break;
     case OSTAK_E_MERGE:
-        Complain(context, path + ": merging the installation file in failed; nothing written");
+        ComplainAbout(context, path, "merging the installation file in failed; nothing written");
         break;
     default:
-        Complain(context, path + ": not loaded");
+        ComplainAbout(context, path, "not loaded");
         break;
     }
     return ExitCodeOfLoad(code);
@@ -46,11 +46,7 @@ int RunSync(Context &context, const ParsedArgs &args) {
     if (args.Has("interactive") && prefer != Prefer::Unset) {
         throw UsageError("--interactive and --prefer exclude each other");
     }
-    struct stat status {};
-    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-        Complain(context, path + ": not a regular file");
-        return kExitError;
-    }
+    RequireRegularOrMissing(context, path);
     const Confirm confirm = args.Has("yes") ? Confirm::Yes : args.Has("no") ? Confirm::No : Confirm::Unset;
     Confirmer confirmer(context, confirm, context.stdinIsTerminal || args.Has("interactive"), path);
     Decider decider(context, prefer,
@@ -85,7 +81,7 @@ int RunSync(Context &context, const ParsedArgs &args) {
         exitCode = confirmer.undecided() ? kExitError : kExitOk;
     } else if (decider.cancelled() || decider.undecided()) {
         outcome = "cancelled (nothing written)";
-        exitCode = decider.undecided() ? kExitError : kExitOk;
+        exitCode = kExitError;
     } else {
         keepBase = true;
         outcome = "merged the changes of " + installation + " (" + std::to_string(decider.questions()) +
@@ -135,8 +131,8 @@ Command SyncCommand() {
                     "the target; with a base, only conflicts):\n") +
             kPreferHelp +
             "\n"
-            "Exit status: 0 for each of the four outcomes, 1 when a file is not a valid\n"
-            "rule file, 2 when a decision was needed and none could be had, for errors of\n"
+            "Exit 0 when taken over, merged or unchanged; 2 when cancelled, when a decision\n"
+            "was needed and none could be had, when a file does not load, for errors of\n"
             "use or input/output.\n",
         {{"yes", 'y', false}, {"no", 'n', false}, {"prefer", 0, true}, {"interactive", 'i', false}},
         RunSync};

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iostream>
 #include <langinfo.h>
+#include <new>
 #include <unistd.h>
 
 #ifndef OSTAK_TOOL_VERSION
@@ -33,8 +34,12 @@ const char *const kGlobalHelp =
     "  --version      print the version\n"
     "  -h, --help     print help\n"
     "\n"
-    "The library's messages go to stderr as \"level number: text\", behind the file\n"
-    "(and application/rule) they are about.\n";
+    "Messages go to stderr, one line each, as compilers write them:\n"
+    "  FILE:LINE:COL: error: TEXT [NUMBER]     (a position in FILE)\n"
+    "  FILE: warning: APP/RULE: TEXT [NUMBER]  (no position; what it is about)\n"
+    "  ostak: error: TEXT                      (the tool's own, about no file)\n"
+    "NUMBER is the library's message number. FILE \"-\" (standard input) is shown\n"
+    "as <stdin>.\n";
 
 const std::vector<Command> &AllCommands() {
     static const std::vector<Command> commands = {
@@ -55,7 +60,11 @@ void PrintOverview(std::ostream &out) {
         out << "  " << command.name << std::string(length < 12 ? 12 - length : 1, ' ') << command.summary
             << '\n';
     }
-    out << "\n" << kGlobalHelp << "\nRun 'ostak COMMAND --help' for a command's arguments and exit status.\n";
+    out << "  help    print the help of a command: ostak help COMMAND\n";
+    out << "\n"
+        << kGlobalHelp << "\n"
+        << kExitStatusHelp
+        << "\nRun 'ostak COMMAND --help' (or 'ostak help COMMAND') for a command's arguments.\n";
 }
 
 // For the shell completion: the commands, or a command's options, one a line
@@ -77,7 +86,40 @@ void PrintCompletionWords(std::ostream &out, const Command *command) {
 }
 
 void PrintCommandHelp(std::ostream &out, const Command &command) {
-    out << "Usage: ostak " << command.synopsis << "\n\n" << command.help << "\n" << kGlobalHelp;
+    out << "Usage: ostak " << command.synopsis << "\n\n"
+        << command.help << "\n"
+        << kExitStatusHelp << "\n"
+        << kGlobalHelp;
+}
+
+const Command *FindCommandNamed(const std::string &name) {
+    for (const Command &candidate : AllCommands()) {
+        if (name == candidate.name) {
+            return &candidate;
+        }
+    }
+    return nullptr;
+}
+
+// ostak help [COMMAND]
+int RunHelp(Context &context, const std::vector<std::string> &args) {
+    std::vector<std::string> words;
+    for (const std::string &arg : args) {
+        if (arg != "help") {
+            words.push_back(arg);
+        }
+    }
+    if (words.empty()) {
+        PrintOverview(*context.out);
+        return kExitOk;
+    }
+    const Command *command = words.size() == 1 ? FindCommandNamed(words[0]) : nullptr;
+    if (command == nullptr) {
+        throw UsageError(words.size() == 1 ? "help: unknown command \"" + words[0] + "\""
+                                           : std::string("help: expected one COMMAND"));
+    }
+    PrintCommandHelp(*context.out, *command);
+    return kExitOk;
 }
 
 // --wait SECONDS: a number of seconds from 0 to a day, fractions allowed.
@@ -129,11 +171,12 @@ int Run(Context &context, std::vector<std::string> args) {
         return kExitError;
     }
     const std::string name = args[at];
-    args.erase(args.begin() + static_cast<std::ptrdiff_t>(at));
-    const Command *command = nullptr;
-    for (const Command &candidate : AllCommands()) {
-        command = name == candidate.name ? &candidate : command;
+    if (name == "help") {
+        return RunHelp(context,
+                       std::vector<std::string>(args.begin() + static_cast<std::ptrdiff_t>(at), args.end()));
     }
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(at));
+    const Command *command = FindCommandNamed(name);
     if (command == nullptr) {
         throw UsageError("unknown command \"" + name + "\"");
     }
@@ -143,7 +186,7 @@ int Run(Context &context, std::vector<std::string> args) {
     try {
         parsed = ParseArgs(args, specs);
     } catch (const UsageError &error) {
-        throw UsageError(std::string(command->name) + ": " + error.what());
+        throw UsageError(std::string(command->name) + ": " + error.what(), command->name);
     }
     if (parsed.Has("completion-words")) {
         PrintCompletionWords(*context.out, command);
@@ -159,10 +202,14 @@ int Run(Context &context, std::vector<std::string> args) {
     }
     context.root = parsed.Value("root");
     if (parsed.Has("root") && context.root.empty()) {
-        throw UsageError("--root needs a folder");
+        throw UsageError(std::string(command->name) + ": --root needs a folder", command->name);
     }
     if (parsed.Has("wait")) {
-        context.lockWaitMs = WaitOption(parsed.Value("wait"));
+        try {
+            context.lockWaitMs = WaitOption(parsed.Value("wait"));
+        } catch (const UsageError &error) {
+            throw UsageError(std::string(command->name) + ": " + error.what(), command->name);
+        }
     }
     context.utf8 = parsed.Has("utf8");
     context.quiet = parsed.Has("quiet");
@@ -173,7 +220,7 @@ int Run(Context &context, std::vector<std::string> args) {
     try {
         return command->run(context, parsed);
     } catch (const UsageError &error) {
-        throw UsageError(std::string(command->name) + ": " + error.what());
+        throw UsageError(std::string(command->name) + ": " + error.what(), command->name);
     }
 }
 
@@ -195,12 +242,17 @@ int main(int argc, char **argv) {
     try {
         exitCode = Run(context, std::vector<std::string>(argv + 1, argv + argc));
     } catch (const UsageError &error) {
-        std::cerr << "ostak: " << error.what() << "\nRun 'ostak --help' for help.\n";
+        const std::string help =
+            error.command().empty() ? "ostak --help" : "ostak " + error.command() + " --help";
+        std::cerr << "ostak: error: " << error.what() << "\nRun '" << help << "' for help.\n";
         exitCode = kExitError;
     } catch (const Failure &failure) {
         exitCode = failure.exitCode();
+    } catch (const std::bad_alloc &) {
+        std::cerr << "ostak: error: out of memory\n";
+        exitCode = kExitError;
     } catch (const std::exception &error) {
-        std::cerr << "ostak: " << error.what() << '\n';
+        std::cerr << "ostak: error: " << error.what() << '\n';
         exitCode = kExitError;
     }
     std::cout.flush();

@@ -33,7 +33,12 @@ TEST_F(HppLock, TheGuardHoldsTheLockForItsScopeAndThrowsWhenAnotherProcessHoldsI
     } catch (const ostak::Error &error) {
         EXPECT_EQ(error.code(), OSTAK_E_LOCKED);
         EXPECT_STREQ(error.function(), "xfeOstakFileInMemLock");
-        EXPECT_NE(std::string(error.what()).find("OSTAK_E_LOCKED (40)"), std::string::npos) << error.what();
+        // The library's message, with its number.
+        EXPECT_EQ(error.messageNumber(), -32548);
+        EXPECT_EQ(std::string(error.what())
+                      .rfind("The rule file \"" + file.path() + "\" is locked by another process", 0),
+                  0u)
+            << error.what();
     }
     ASSERT_EQ(heard_.size(), 1u);
     EXPECT_EQ(heard_[0].number, -32548);

@@ -18,7 +18,7 @@ TEST_F(ToolCli, HelpForTheToolAndEachCommand) {
         const RunResult help = Run({command, "--help"});
         EXPECT_EQ(help.exitCode, 0) << command;
         EXPECT_EQ(help.out.rfind(std::string("Usage: ostak ") + command, 0), 0u) << help.out;
-        EXPECT_NE(help.out.find("Exit status:"), std::string::npos) << command;
+        EXPECT_NE(help.out.find("Exit status (the same for every command"), std::string::npos) << command;
         EXPECT_NE(help.out.find("--root DIR"), std::string::npos) << command;
         EXPECT_TRUE(help.err.empty()) << help.err;
     }
@@ -71,7 +71,9 @@ TEST_F(ToolCli, TheDataFolderIsTheBuildTreesUnlessRootIsGiven) {
     EXPECT_EQ(Run({"check", "--root", ".", "scripts/nightly.xml"}).exitCode, 0);
     const RunResult wrong = Run({"check", "--root", "scripts", "scripts/nightly.xml"});
     EXPECT_EQ(wrong.exitCode, 2);
-    EXPECT_NE(wrong.err.find("scripts: no dat/Ostak_res in this folder"), std::string::npos) << wrong.err;
+    EXPECT_EQ(wrong.err,
+              "scripts/dat/Ostak_res: error: the message catalogue of the data folder scripts cannot "
+              "be read: No such file or directory (--root names the folder that holds dat/)\n");
 }
 
 TEST_F(ToolCli, VerboseShowsTraceLinesAndTheirOriginQuietShowsNoSummary) {
@@ -80,8 +82,8 @@ TEST_F(ToolCli, VerboseShowsTraceLinesAndTheirOriginQuietShowsNoSummary) {
     EXPECT_EQ(plain.err, "");
     const RunResult verbose = Run({"-v", "check", "scripts/nightly.xml"});
     EXPECT_EQ(verbose.exitCode, 0);
-    EXPECT_TRUE(std::regex_search(verbose.err,
-                                  std::regex("scripts/nightly.xml: trace 0: .+ \\(.+, line [0-9]+\\)\n")))
+    EXPECT_TRUE(
+        std::regex_search(verbose.err, std::regex("scripts/nightly.xml: note: .+ \\(.+, line [0-9]+\\)\n")))
         << verbose.err;
     const RunResult quiet = Run({"check", "-q", "scripts/nightly.xml"});
     EXPECT_EQ(quiet.exitCode, 0);

@@ -79,10 +79,16 @@ TEST_F(ToolDiff, TextAndExitStatusLikeDiff) {
                           "  Backup   only in source\n"
                           "  Compile  changed\n"
                           "    rule Warning: differs in suffix\n"
+                          "-     suffix \" [-Wextra]\"\n"
+                          "+     suffix \" [-Wall]\"\n"
                           "  Deploy   changed\n"
                           "    rule Retry: only in other\n"
                           "    rule Rule_1: differs in text\n"
+                          "-     text \"Connection refused\"\n"
+                          "+     text \"Connection refused by peer\"\n"
                           "    rule Rule_2: differs in level\n"
+                          "-     level error\n"
+                          "+     level disabled\n"
                           "  Mail     same rules\n"
                           "  Reports  only in other\n");
     const RunResult same = Run({"diff", "--json", kScript, kScript});
@@ -198,12 +204,14 @@ TEST_F(ToolMerge, CancelledUndecidedOrFailedWritesNothing) {
         const char *message;
     };
     const std::vector<Case> cases = {
-        {{"--interactive"}, "c\n", "ostak: merge cancelled; nothing written\n"},
-        {{"--interactive"}, "s\n", "ostak: end of input: merge cancelled\n"},
-        {{}, "", "ostak: a rule needs a decision: give --prefer source|target|both, or --interactive\n"},
+        {{"--interactive"}, "c\n", "ostak: error: merge cancelled; nothing written\n"},
+        {{"--interactive"}, "s\n", "ostak: error: end of input: merge cancelled\n"},
+        {{},
+         "",
+         "ostak: error: a rule needs a decision: give --prefer source|target|both, or --interactive\n"},
         {{"--source-kind", "plain", "--prefer", "both"},
          "",
-         "ostak: the library does not merge plain -> plain; see 'ostak merge --help' for the accepted "
+         "ostak: error: the library does not merge plain -> plain; see 'ostak merge --help' for the accepted "
          "pairs\n"},
     };
     const std::string before = ws_.Read("target.xml");
@@ -217,7 +225,7 @@ TEST_F(ToolMerge, CancelledUndecidedOrFailedWritesNothing) {
     }
     // The library's own message of the cancelled merge reaches stderr once.
     const RunResult cancelled = Run({"merge", kInstallation, "target.xml", "--all", "--interactive"}, "c\n");
-    const std::string message = "error -32583: The merge was cancelled\n";
+    const std::string message = "target.xml: error: The merge was cancelled [-32583]\n";
     const auto at = cancelled.err.find(message);
     EXPECT_NE(at, std::string::npos) << cancelled.err;
     EXPECT_EQ(cancelled.err.find(message, at + 1), std::string::npos);

@@ -97,9 +97,9 @@ TEST_F(ToolSafety, DiffShowsTheTakeOverButNamesTheFileAsGiven) {
     ws_.Write("broken.xml", Document("<AED TqVersion=\"7.6\" Saved=\"maybe\" Bogus=\"1\">\r\n</AED>\r\n"));
     const RunResult broken =
         RunWithTmp({"--root", ".", "diff", "--other-kind", "script", kInstallation, "broken.xml"});
-    EXPECT_EQ(broken.exitCode, 1);
-    EXPECT_NE(broken.err.find("broken.xml: fatal -32596: XML parser: attribute 'Bogus' is not declared for "
-                              "element 'AED' (line 26, column 42 of file \"broken.xml\")\n"),
+    EXPECT_EQ(broken.exitCode, 2);
+    EXPECT_NE(broken.err.find("broken.xml:26:42: error: XML parser: attribute 'Bogus' is not declared for "
+                              "element 'AED' [-32596]\n"),
               std::string::npos)
         << broken.err;
     EXPECT_EQ(broken.err.find("/tmp/"), std::string::npos) << broken.err;
@@ -139,26 +139,27 @@ TEST_F(ToolSafety, AMarkedTargetIsWarnedAboutOrRefusedWhenItCannotStayAScriptsFi
     const std::vector<Case> cases = {
         {{"--target-kind", "plain"},
          0,
-         "ostak: warning: scripts/nightly.xml is a script's rule file (Saved=\"true\"); written as a plain file "
+         "scripts/nightly.xml: warning: a script's rule file (Saved=\"true\"); written as a plain file "
          "it loses that mark, and the next 'ostak sync' of it takes the installation file over it whenever "
          "their installation-file versions differ, replacing its applications\n",
          false},
         {{"-o", "out.xml"},
          0,
-         "ostak: warning: scripts/nightly.xml is a script's rule file (Saved=\"true\"); out.xml is written as "
+         "scripts/nightly.xml: warning: a script's rule file (Saved=\"true\"); out.xml is written as "
          "a plain file, without that mark\n",
          true},
         {{"--source-kind", "script"},
          2,
-         "ostak: scripts/nightly.xml is a script's rule file (Saved=\"true\") and one script's rule file is not "
+         "scripts/nightly.xml: error: a script's rule file (Saved=\"true\"), and one script's rule file is not "
          "merged into another; give --target-kind plain to write it as a plain file (it then loses the mark)\n"
-         "ostak: nothing merged\n",
+         "ostak: error: nothing merged\n",
          true},
         {{"--root", "bare"},
          2,
-         "ostak: scripts/nightly.xml is a script's rule file (Saved=\"true\"), merged into as one, which needs "
+         "bare/dat/OstakInstallation.xml: error: The file does not exist [-32571]\n"
+         "scripts/nightly.xml: error: a script's rule file (Saved=\"true\"), merged into as one, which needs "
          "the installation file under --root; give --root, or --target-kind plain to write it as a plain file "
-         "(it then loses the mark)\nostak: nothing merged\n",
+         "(it then loses the mark)\nostak: error: nothing merged\n",
          true},
     };
     const std::string original = ws_.Read(kScript);
@@ -217,9 +218,9 @@ TEST_F(ToolSafety, ControlCharactersOfValuesAreShownEscaped) {
         {{"show", "c1.xml"}, "C", 0, "    R: text \"\\x9B31mred\\x85\" [error, std, match case]\n"},
         {{"--utf8", "show", "c1.xml"}, "C.UTF-8", 0,
          "    R: text \"\\u009B31mred\\u0085\" [error, std, match case]\n"},
-        {{"check", "bad.xml"}, "C", 1, "error -32598: Invalid value \"\\x9B2J\" of attribute \"Type\""},
+        {{"check", "bad.xml"}, "C", 1, "error: Invalid value \"\\x9B2J\" of attribute \"Type\""},
         {{"--utf8", "check", "bad.xml"}, "C.UTF-8", 1,
-         "error -32598: Invalid value \"\\u009B2J\" of attribute \"Type\""},
+         "error: Invalid value \"\\u009B2J\" of attribute \"Type\""},
     };
     for (const Case &c : cases) {
         const RunResult result = Run(c.args, "", c.locale);
@@ -338,8 +339,8 @@ TEST_F(ToolWritesOnlyFiles, AFifoOrALinkToOneIsNeverReplaced) {
     ASSERT_EQ(mkfifo(ws_.File("pipe").c_str(), 0600), 0);
     std::filesystem::create_symlink("pipe", ws_.File("link"));
     const std::pair<const char *, const char *> outputs[] = {
-        {"pipe", "pipe: error -32599: Writing \"pipe\" failed: it is a FIFO, not a regular file\n"},
-        {"link", "link: error -32599: Writing \"link\" failed: it leads to \"pipe\", a FIFO, not a regular file\n"},
+        {"pipe", "pipe: error: Writing \"pipe\" failed: it is a FIFO, not a regular file [-32599]\n"},
+        {"link", "link: error: Writing \"link\" failed: it leads to \"pipe\", a FIFO, not a regular file [-32599]\n"},
     };
     for (const auto &[out, message] : outputs) {
         for (const std::vector<std::string> &args :
@@ -380,18 +381,18 @@ TEST_F(ToolInPlaceWrite, AMergeWaitingAtItsPromptHoldsTheFileAndNeverWritesOverA
     const RunResult other =
         Run({"--wait", "0.2", "merge", "dat/OstakInstallation.xml", "target.xml", "--app", "Backup"});
     EXPECT_EQ(other.exitCode, 2);
-    EXPECT_NE(other.err.find("error -32548: The rule file \"target.xml\" is locked by another process (pid " +
-                             std::to_string(waiting.pid()) + "); gave up after 200 ms\n"),
+    EXPECT_NE(other.err.find("target.xml: error: The rule file \"target.xml\" is locked by another process (pid " +
+                             std::to_string(waiting.pid()) + "); gave up after 200 ms [-32548]\n"),
               std::string::npos)
         << other.err;
-    EXPECT_NE(other.err.find("ostak: target.xml: not written (another process is writing it; try again, or "
+    EXPECT_NE(other.err.find("target.xml: error: not written (another process is writing it; try again, or "
                              "give --wait)\n"),
               std::string::npos)
         << other.err;
 
     const RunResult sync = Run({"--root", ".", "--wait", "0.2", "sync", "--no", "target.xml"});
     EXPECT_EQ(sync.exitCode, 2);
-    EXPECT_NE(sync.err.find("target.xml: error -32548: The rule file \"target.xml\" is locked by another process"),
+    EXPECT_NE(sync.err.find("target.xml: error: The rule file \"target.xml\" is locked by another process"),
               std::string::npos)
         << sync.err;
 
@@ -411,7 +412,7 @@ TEST_F(ToolInPlaceWrite, AMergeWaitingAtItsPromptHoldsTheFileAndNeverWritesOverA
     ASSERT_EQ(write(answered.InputFd(), "s\n", 2), 2);
     result = answered.Wait();
     EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.err, "ostak: target.xml changed meanwhile (since it was loaded); nothing written\n");
+    EXPECT_EQ(result.err, "target.xml: error: changed meanwhile (since it was loaded); nothing written\n");
     EXPECT_EQ(ws_.Read("target.xml"), again);
 }
 
