@@ -37,7 +37,8 @@ const char *const kPairsHelp =
 const char *const kExitStatusHelp =
     "Exit status (the same for every command, as diff(1) and grep(1) have it):\n"
     "  0  success: no differences, every file fine\n"
-    "  1  found: differences (diff), problems (check; with --strict warnings too)\n"
+    "  1  found: differences (diff), problems (check; with --strict warnings too),\n"
+    "     conflicts kept (merge-file)\n"
     "  2  trouble: a file that does not load where one must, an error of use or of\n"
     "     input/output, a merge or sync cancelled by its answers\n";
 

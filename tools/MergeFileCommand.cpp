@@ -37,7 +37,7 @@ bool LoadSide(const Context &context, Session &session, ostak::RuleFile &file, c
     if (LoadReporting(file, session.reporter(), shown) == OSTAK_OK) {
         return true;
     }
-    Complain(context, shown + ": not loaded; nothing merged");
+    ComplainAbout(context, shown, "not loaded; nothing merged");
     return false;
 }
 
@@ -66,7 +66,7 @@ int RunMergeFile(Context &context, const ParsedArgs &args) {
         return kExitError;
     }
     if (current.saved()) {
-        Complain(context, shown + ": a script's rule file (Saved=\"true\") keeps its mark only when merged "
+        ComplainAbout(context, shown, "a script's rule file (Saved=\"true\") keeps its mark only when merged "
                                   "as one; merge it with 'ostak merge --base' (nothing written)");
         return kExitError;
     }
@@ -79,13 +79,13 @@ int RunMergeFile(Context &context, const ParsedArgs &args) {
     try {
         ostak::ApplyDifferences(other, current);
     } catch (const ostak::Error &) {
-        Complain(context, shown + ": merge failed; nothing written");
+        ComplainAbout(context, shown, "merge failed; nothing written");
         return kExitError;
     }
     baseMerge.Finish(current);
     if (current.applications().empty()) {
         // A rule file without applications is no file at all to the library.
-        Complain(context, shown + ": the merged file holds no application; nothing written");
+        ComplainAbout(context, shown, "the merged file holds no application; nothing written");
         return kExitError;
     }
     inPlace.CheckUnchanged();
@@ -93,12 +93,12 @@ int RunMergeFile(Context &context, const ParsedArgs &args) {
     try {
         current.save();
     } catch (const ostak::Error &) {
-        Complain(context, shown + ": not written");
+        ComplainAbout(context, shown, "not written");
         return kExitError;
     }
     session.reporter().SetSubject("");
     for (const Conflict &conflict : baseMerge.conflicts()) {
-        Complain(context, shown + ": conflict: " + Describe(conflict));
+        ComplainAbout(context, shown, "conflict: " + Describe(conflict));
     }
     const std::size_t conflicts = baseMerge.conflicts().size();
     if (!context.quiet) {

@@ -13,13 +13,13 @@ namespace {
 void RequireNothingAt(const Context &context, const std::string &path) {
     struct stat status {};
     if (::lstat(path.c_str(), &status) == 0) {
-        Complain(context, path + " already exists; not overwritten");
+        ComplainAbout(context, path, "already exists; not overwritten");
         throw Failure(kExitError);
     }
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
     std::error_code error;
     if (!folder.empty() && !std::filesystem::is_directory(folder, error)) {
-        Complain(context, path + ": no such folder " + folder.string());
+        ComplainAbout(context, path, "no such folder " + folder.string());
         throw Failure(kExitError);
     }
 }
@@ -75,7 +75,7 @@ void RuleFileEdit::LoadExisting() {
 }
 
 void RuleFileEdit::Refuse(const std::string &why) {
-    Complain(context_, path_ + ": " + why + "; nothing written");
+    ComplainAbout(context_, path_, why + "; nothing written");
     throw Failure(kExitError);
 }
 
@@ -113,7 +113,7 @@ void RuleFileEdit::Save() {
         file_->save();
     } catch (const ostak::Error &) {
         session_.reporter().SetSubject("");
-        Complain(context_, path_ + ": not written");
+        ComplainAbout(context_, path_, "not written");
         throw Failure(kExitError);
     }
     session_.reporter().SetSubject("");

@@ -53,7 +53,7 @@ bool WriteBase(const Context &context, const std::string &basePath, const std::s
         }
     }
     if (!written) {
-        Complain(context, "warning: " + basePath + ": the base could not be written" +
+        WarnAbout(context, basePath, "the base could not be written" +
                               (failure != 0 ? std::string(" (") + std::strerror(failure) + ")" : "") +
                               "; the next sync asks about every difference");
     }
@@ -83,11 +83,11 @@ std::optional<ostak::RuleFile> LoadBaseFor(const Context &context, Reporter &rep
     }
     std::optional<ostak::RuleFile> base(std::in_place, ostak::FileKind::Plain, basePath);
     if (LoadReporting(*base, reporter) != OSTAK_OK) {
-        Complain(context, "warning: " + basePath + " is no usable base; asking about every difference");
+        WarnAbout(context, basePath, "no usable base; asking about every difference");
         return std::nullopt;
     }
     if (base->installationVersion() != *scriptVersion) {
-        Complain(context, "warning: the base " + basePath + " is stale: it holds installation-file version " +
+        WarnAbout(context, basePath, "the base is stale: it holds installation-file version " +
                               std::to_string(base->installationVersion()) + ", but " + scriptPath +
                               " was last brought in step at version " + std::to_string(*scriptVersion) +
                               " (by another program); asking about every difference");

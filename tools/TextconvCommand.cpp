@@ -46,7 +46,7 @@ Command TextconvCommand() {
                    "  git config diff.ostak.textconv \"ostak textconv\"\n"
                    "and in .gitattributes: *.xml diff=ostak\n"
                    "\n"
-                   "Exit status: 0, 1 when FILE is not a valid rule file, 2 for errors.\n",
+                   "Exit status: 0 when printed, 2 when FILE does not load or on errors.\n",
                    {},
                    RunTextconv};
 }

@@ -125,12 +125,14 @@ TEST_F(ToolConventions, HelpOfEachCommandAndTheTableOfExitCodes) {
     EXPECT_EQ(overview.exitCode, 0);
     EXPECT_NE(
         overview.out.find("  0  success: no differences, every file fine\n"
-                          "  1  found: differences (diff), problems (check; with --strict warnings too)\n"
+                          "  1  found: differences (diff), problems (check; with --strict warnings too),\n"
+                          "     conflicts kept (merge-file)\n"
                           "  2  trouble: "),
         std::string::npos)
         << overview.out;
     EXPECT_EQ(Run({"help"}).out, overview.out);
-    for (const char *command : {"check", "show", "fmt", "diff", "merge", "sync"}) {
+    for (const char *command :
+         {"check", "show", "new", "app", "rule", "fmt", "diff", "merge", "sync", "merge-file", "textconv"}) {
         const RunResult help = Run({"help", command});
         EXPECT_EQ(help.exitCode, 0) << command;
         EXPECT_EQ(help.out, Run({command, "--help"}).out) << command;

@@ -150,15 +150,15 @@ TEST_F(ToolEdit, EveryRefusalNamesItsCauseOnceAndWritesNothing) {
          "uses prefix and suffix has an empty Suffix"},
         // Refused by the tool: what is not there, what would remove or overwrite a file.
         {{"rule", "add", "a.xml", "Nope", "R", "--text", "x"},
-         "a.xml: no application \"Nope\"; nothing written"},
+         "a.xml: error: no application \"Nope\"; nothing written"},
         {{"rule", "rm", "a.xml", "Mail", "Nope"},
          "application \"Mail\" has no rule \"Nope\"; nothing written"},
         {{"app", "rm", "one.xml", "Only"},
          "Only is its last application, and the library removes a rule file"},
-        {{"new", "a.xml", "Other"}, "a.xml already exists; not overwritten"},
-        {{"new", "nofolder/c.xml", "A"}, "no such folder nofolder"},
-        {{"app", "add", "absent.xml", "A"}, "absent.xml: no such file"},
-        {{"app", "add", "broken.xml", "A"}, "broken.xml: does not load as a rule file; nothing written"},
+        {{"new", "a.xml", "Other"}, "a.xml: error: already exists; not overwritten"},
+        {{"new", "nofolder/c.xml", "A"}, "nofolder/c.xml: error: no such folder nofolder"},
+        {{"app", "add", "absent.xml", "A"}, "absent.xml: error: cannot read it: No such file or directory"},
+        {{"app", "add", "broken.xml", "A"}, "broken.xml: error: does not load as a rule file; nothing written"},
         {{"app", "add", kScript, "A"},
          "edited as one so that it stays one, which needs the installation file"},
         // Errors of use.
@@ -226,7 +226,7 @@ TEST_F(ToolEdit, ALockedFileOrOneChangedMeanwhileIsNotWrittenOver) {
         const std::string held = ws_.Read("t.xml");
         const RunResult locked = Run({"--wait", "0.2", "app", "add", "t.xml", "Other"});
         EXPECT_EQ(locked.exitCode, 2);
-        EXPECT_EQ(Count(locked.err, "t.xml: not written (another process is writing it"), 1u) << locked.err;
+        EXPECT_EQ(Count(locked.err, "t.xml: error: not written (another process is writing it"), 1u) << locked.err;
         EXPECT_EQ(ws_.Read("t.xml"), held);
     }
     // A large file loads long enough for an editor (which takes no lock) to write it meanwhile.
@@ -248,7 +248,7 @@ TEST_F(ToolEdit, ALockedFileOrOneChangedMeanwhileIsNotWrittenOver) {
     std::filesystem::rename(ws_.File("big.new"), ws_.File("big.xml"));
     const RunResult result = edit.Wait();
     EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(Count(result.err, "big.xml changed meanwhile (since it was loaded); nothing written"), 1u)
+    EXPECT_EQ(Count(result.err, "big.xml: error: changed meanwhile (since it was loaded); nothing written"), 1u)
         << result.err;
     EXPECT_EQ(ws_.Read("big.xml"), edited);
 }

@@ -96,9 +96,9 @@ TEST_F(ToolThreeWay, AStaleOrUnusableBaseFallsBackToAskingAboutEverything) {
     } cases[] = {
         {"another program synced at version 2",
          Replaced(release3Base, "FileVersionInstallation=\"3\"", "FileVersionInstallation=\"2\""),
-         "is stale: it holds installation-file version 2, but scripts/nightly.xml was last brought in step "
+         "the base is stale: it holds installation-file version 2, but scripts/nightly.xml was last brought in step "
          "at version 3"},
-        {"not a rule file", "not xml", "is no usable base; asking about every difference"},
+        {"not a rule file", "not xml", "no usable base; asking about every difference"},
     };
     for (const auto &c : cases) {
         ws_.Write(kScript, release3Script);
@@ -200,9 +200,9 @@ TEST_F(ToolMergeThreeWay, MergeFileWritesCurrentAndExitsByConflicts) {
     EXPECT_EQ(conflicted.exitCode, 1) << conflicted.err;
     EXPECT_EQ(
         conflicted.err,
-        "ostak: rules.xml: conflict: application \"Mail\", rule \"C\": changed on both sides; ours stays "
+        "rules.xml: error: conflict: application \"Mail\", rule \"C\": changed on both sides; ours stays "
         "as \"C\", theirs is added as \"C_1\"\n"
-        "ostak: rules.xml: conflict: application \"Mail\", rule \"D\": deleted in the target, changed in "
+        "rules.xml: error: conflict: application \"Mail\", rule \"D\": deleted in the target, changed in "
         "the source; kept\n");
     EXPECT_EQ(Tree("ours.xml"), "installation-file version 5\n"
                                 "Mail\n"
@@ -223,7 +223,7 @@ TEST_F(ToolMergeThreeWay, MergeFileTroubleLeavesCurrentAsItWas) {
         std::string base, ours, theirs;
         const char *message;
     } cases[] = {
-        {"theirs not a rule file", base, ours, "nonsense", "rules.xml (theirs): not loaded; nothing merged"},
+        {"theirs not a rule file", base, ours, "nonsense", "rules.xml (theirs): error: not loaded; nothing merged"},
         {"ours a script's rule file", base,
          Replaced(ours, "FileVersionInstallation=\"5\"", "FileVersionInstallation=\"5\" Saved=\"true\""),
          theirs, "keeps its mark only when merged as one"},
@@ -335,7 +335,7 @@ TEST_F(ToolGitMerge, ChangesOfTheSameRuleConflict) {
     const RunResult merge = Git({"merge", "-m", "both", "theirs"}, false);
     EXPECT_NE(merge.exitCode, 0);
     EXPECT_NE(merge.out.find("CONFLICT"), std::string::npos) << merge.out;
-    EXPECT_NE(merge.err.find("rules.xml: conflict: application \"Backup\", rule \"Failed\": changed on both "
+    EXPECT_NE(merge.err.find("rules.xml: error: conflict: application \"Backup\", rule \"Failed\": changed on both "
                              "sides; ours stays as \"Failed\", theirs is added as \"Failed_1\""),
               std::string::npos)
         << merge.err;
