@@ -9,18 +9,7 @@ using namespace hpp_test;
 
 namespace {
 
-class HppLookup : public HppTest {
-  protected:
-    void SetUp() override {
-        HppTest::SetUp();
-        library_.emplace(FullOptions());
-    }
-    void TearDown() override {
-        library_.reset();
-        HppTest::TearDown();
-    }
-    std::optional<ostak::Library> library_;
-};
+using HppLookup = HppLibraryTest;
 
 TEST_F(HppLookup, FindsApplicationsAndRulesByExactNameOrNothing) {
     ostak::RuleFile file(ostak::FileKind::Plain, dir_.File("a.xml"));

@@ -16,18 +16,7 @@ static_assert(std::is_nothrow_move_constructible_v<ostak::RuleFile> &&
 static_assert(!std::is_copy_constructible_v<ostak::ApplicationListCopy>);
 static_assert(!std::is_copy_constructible_v<ostak::Library> && !std::is_move_constructible_v<ostak::Library>);
 
-class HppModel : public HppTest {
-  protected:
-    void SetUp() override {
-        HppTest::SetUp();
-        library_.emplace(FullOptions());
-    }
-    void TearDown() override {
-        library_.reset();
-        HppTest::TearDown();
-    }
-    std::optional<ostak::Library> library_;
-};
+using HppModel = HppLibraryTest;
 
 TEST_F(HppModel, RangesWalkInNameOrderAndTypedFieldsRoundTripThroughAFile) {
     ostak::RuleFile file(ostak::FileKind::Plain, dir_.File("a.xml"));

@@ -6,6 +6,7 @@
 #include "include/ostak.hpp"
 #include "tests/support/TestSupport.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,20 @@ class HppTest : public ostak_test::OstakTest {
     std::vector<Heard> heard_;
     std::vector<ostak::MergeEvent> questions_;
     ostak::MergeAnswer answer_ = ostak::MergeAnswer::TakeSource;
+};
+
+// The same with the library initialised in full mode for each test.
+class HppLibraryTest : public HppTest {
+  protected:
+    void SetUp() override {
+        HppTest::SetUp();
+        library_.emplace(FullOptions());
+    }
+    void TearDown() override {
+        library_.reset();
+        HppTest::TearDown();
+    }
+    std::optional<ostak::Library> library_;
 };
 
 } // namespace hpp_test
