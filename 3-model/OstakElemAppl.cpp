@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <new>
+#include <utility>
 
 namespace ostak {
 
@@ -63,6 +64,11 @@ int32_t OstakElemAppl::CopyStampFrom(const OstakElemAppl &source) noexcept {
     }
     stampTime_ = source.stampTime_;
     return OSTAK_OK;
+}
+
+void OstakElemAppl::ExchangeStamp(OsStr &host, int32_t &time) noexcept {
+    std::swap(stampHost_, host);
+    std::swap(stampTime_, time);
 }
 
 int32_t OstakElemAppl::Validate(OstakElemRule **failing) const noexcept {

@@ -1,10 +1,11 @@
 #include "3-model/OstakList.h"
 
-#include "include/ostak.h"
 #include "3-model/OstakElemAppl.h"
+#include "include/ostak.h"
 
 #include <cstdint>
 #include <initializer_list>
+#include <utility>
 
 namespace ostak {
 
@@ -142,6 +143,21 @@ int32_t OstakList::MoveAllFrom(OstakList *source) noexcept {
         walk->list_ = this;
     }
     return OSTAK_OK;
+}
+
+void OstakList::SwapElements(OstakList &other) noexcept {
+    if (&other == this) {
+        return;
+    }
+    std::swap(first_, other.first_);
+    std::swap(last_, other.last_);
+    std::swap(root_, other.root_);
+    for (OstakElem *walk = first_; walk != nullptr; walk = walk->next_) {
+        walk->list_ = this;
+    }
+    for (OstakElem *walk = other.first_; walk != nullptr; walk = walk->next_) {
+        walk->list_ = &other;
+    }
 }
 
 void OstakList::LinkAtHead(OstakElem *elem) noexcept {

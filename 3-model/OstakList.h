@@ -70,6 +70,10 @@ class OstakList : public SeamAllocated {
     // changes nothing.
     int32_t MoveAllFrom(OstakList *source) noexcept;
 
+    // Exchanges the elements of the two lists (each element learns its new
+    // list); nothing is copied, compared or deleted. The lists' counters stay.
+    void SwapElements(OstakList &other) noexcept;
+
     // How many names this list has compared so far (tests bound the cost with it).
     uint64_t NameComparisons() const noexcept { return comparisons_; }
 

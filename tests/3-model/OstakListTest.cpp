@@ -377,6 +377,33 @@ TEST_F(ModelList, MoveAllCarriesAnUnsortedChain) {
     EXPECT_EQ(Names(target), (NameList{"a", "d", "z", "c"}));
 }
 
+TEST_F(ModelList, SwapElementsExchangesChainsAndTrees) {
+    struct Case {
+        NameList one, two;
+    };
+    const Case cases[] = {{{"a", "b"}, {"x", "y", "z"}}, {{}, {"m"}}, {{"k"}, {}}, {{}, {}}};
+    for (const Case &c : cases) {
+        OstakListRule one;
+        OstakListRule two;
+        InsertRules(one, c.one);
+        InsertRules(two, c.two);
+        one.SwapElements(two);
+        one.SwapElements(one);
+        EXPECT_EQ(Names(one), c.two);
+        EXPECT_EQ(Names(two), c.one);
+        // Each element answers to its new list, and each tree finds its own names.
+        for (OstakListRule *list : {&one, &two}) {
+            for (OstakElem *elem = list->First(); elem != nullptr; elem = elem->Next()) {
+                EXPECT_EQ(elem->List(), list);
+                EXPECT_EQ(list->FindByName(elem->Name()), elem);
+            }
+        }
+        EXPECT_EQ(one.InsertInOrder(NewRule("n")), 0);
+        EXPECT_EQ(two.DeleteElem(one.FindByName("n")), 0);
+        EXPECT_NE(one.FindByName("n"), nullptr) << "deleting through the other list leaves it alone";
+    }
+}
+
 TEST_F(ModelList, ClearEmptiesAndTheListStaysUsable) {
     OstakListAppl list;
     FillApplications(list, {"A", "B", "C"});
