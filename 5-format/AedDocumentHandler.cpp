@@ -1,10 +1,10 @@
 #include "5-format/AedDocumentHandler.h"
 
+#include "1-platform/basekit32.h"
 #include "2-core/MsgIssue.h"
-#include "3-model/OstakFileInMem.h"
 #include "3-model/OstakElemAppl.h"
 #include "3-model/OstakElemRule.h"
-#include "1-platform/basekit32.h"
+#include "3-model/OstakFileInMem.h"
 #include "4-transcode/TqwiUcConverter.h"
 #include "5-format/OstakFormatVocabulary.h"
 #include "5-format/OstakUnwritableCharacter.h"
@@ -40,6 +40,54 @@ bool Is(const char *text, const char *keyword) noexcept {
 
 std::size_t Length(const XMLCh *text) noexcept {
     return text != nullptr ? std::char_traits<char16_t>::length(text) : 0;
+}
+
+// Whether the UTF-16 `name` spells the ASCII `word` exactly.
+bool Spells(const XMLCh *name, const char *word) noexcept {
+    for (; *word != '\0'; ++name, ++word) {
+        if (*name != static_cast<XMLCh>(*word)) {
+            return false;
+        }
+    }
+    return *name == 0;
+}
+
+// The word of `words` that `name` spells, or null.
+template <std::size_t N> const char *SpelledWord(const XMLCh *name, const char *const (&words)[N]) noexcept {
+    if (name == nullptr) {
+        return nullptr;
+    }
+    for (const char *word : words) {
+        if (Spells(name, word)) {
+            return word;
+        }
+    }
+    return nullptr;
+}
+
+// Element and attribute names of the format, the most frequent first.
+constexpr const char *kElementWords[] = {kElemRule,   kElemText,   kElemApplication,
+                                         kElemPrefix, kElemSuffix, kElemAed};
+constexpr const char *kAttributeWords[] = {kAttrName,
+                                           kAttrFailIfNotFound,
+                                           kAttrMatchCase,
+                                           kAttrUseText,
+                                           kAttrLevel,
+                                           kAttrType,
+                                           kAttrEnabled,
+                                           kAttrStampTime,
+                                           kAttrStampHost,
+                                           kAttrTqVersion,
+                                           kAttrFileVersionInstallation,
+                                           kAttrSaved};
+
+bool PrintableAscii(const XMLCh *units, std::size_t count) noexcept {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (units[i] < 0x20 || units[i] > 0x7E) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // "true" gives 1, every other value 0.
@@ -157,11 +205,39 @@ const char *AedDocumentHandler::ToMb(TqwiUcConverter &converter, const XMLCh *te
     return converter.GetMb();
 }
 
+const char *AedDocumentHandler::KnownElement(const XMLCh *name) const noexcept {
+    return m_Context.icuPath ? nullptr : SpelledWord(name, kElementWords);
+}
+
+const char *AedDocumentHandler::KnownAttribute(const XMLCh *name) const noexcept {
+    return m_Context.icuPath ? nullptr : SpelledWord(name, kAttributeWords);
+}
+
+bool AedDocumentHandler::TakePlainText(const XMLCh *text, std::size_t length, const char *funcName,
+                                       const char **taken) noexcept {
+    if (m_Context.icuPath || text == nullptr || !PrintableAscii(text, length)) {
+        return false;
+    }
+    m_PlainText.Clear();
+    if (!m_PlainText.AppendNarrowed(text, length)) {
+        NoteNoMemory(funcName, __LINE__);
+        *taken = nullptr;
+        return true;
+    }
+    *taken = m_PlainText.Text();
+    return true;
+}
+
 bool AedDocumentHandler::TakeAttribute(xercesc::AttributeList &attrs, XMLSize_t index,
                                        TqwiUcConverter &attrConverter, TqwiUcConverter &valueConverter,
                                        const char **attrName, const char **value) noexcept {
     const XMLCh *rawName = attrs.getName(index);
     const XMLCh *rawValue = attrs.getValue(index);
+    const char *known = KnownAttribute(rawName);
+    if (known != nullptr && TakePlainText(rawValue, Length(rawValue), kStartElementFunc, value)) {
+        *attrName = known;
+        return *value != nullptr;
+    }
     *attrName = ToMb(attrConverter, rawName, Length(rawName), kStartElementFunc);
     if (*attrName == nullptr) {
         return false;
@@ -206,6 +282,11 @@ void AedDocumentHandler::startElement(const XMLCh *const name, xercesc::Attribut
         return;
     }
     FlushText();
+    const char *known = KnownElement(name);
+    if (known != nullptr) {
+        StartNamedElement(known, attrs);
+        return;
+    }
     TqwiUcConverter nameConverter(m_Icu);
     const char *elemName = ToMb(nameConverter, name, Length(name), kStartElementFunc);
     if (elemName == nullptr) {
@@ -219,6 +300,10 @@ void AedDocumentHandler::startElement(const XMLCh *const name, xercesc::Attribut
         // A refused name is no name the format knows: the element is passed over.
         return;
     }
+    StartNamedElement(elemName, attrs);
+}
+
+void AedDocumentHandler::StartNamedElement(const char *elemName, xercesc::AttributeList &attrs) noexcept {
     if (!m_RootSeen && !TakeRoot(elemName)) {
         return;
     }
@@ -459,7 +544,10 @@ void AedDocumentHandler::characters(const XMLCh *const chars, const XMLSize_t le
         return;
     }
     TqwiUcConverter converter(m_Icu);
-    const char *piece = ToMb(converter, chars, length, kCharactersFunc, &pieceStart);
+    const char *piece = nullptr;
+    if (!TakePlainText(chars, length, kCharactersFunc, &piece)) {
+        piece = ToMb(converter, chars, length, kCharactersFunc, &pieceStart);
+    }
     if (piece == nullptr) {
         return; // the field keeps what it had before this piece
     }
@@ -514,6 +602,11 @@ void AedDocumentHandler::endElement(const XMLCh *const name) {
         return;
     }
     FlushText();
+    const char *known = KnownElement(name);
+    if (known != nullptr) {
+        EndNamedElement(known);
+        return;
+    }
     TqwiUcConverter nameConverter(m_Icu);
     const char *elemName = ToMb(nameConverter, name, Length(name), kEndElementFunc);
     if (elemName == nullptr) {
@@ -522,6 +615,10 @@ void AedDocumentHandler::endElement(const XMLCh *const name) {
         }
         return;
     }
+    EndNamedElement(elemName);
+}
+
+void AedDocumentHandler::EndNamedElement(const char *elemName) noexcept {
     if (Is(elemName, kElemApplication)) {
         if (m_DropDisabled && m_CurrentApplication != nullptr && m_CurrentApplication->Rules()->Empty()) {
             m_FileInMem->Applications().DeleteElem(m_CurrentApplication);

@@ -72,6 +72,9 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     // Why a character is refused.
     enum class Refusal { kUnwritable, kNoPlace };
 
+    // The start and end of an element whose name is known.
+    void StartNamedElement(const char *elemName, xercesc::AttributeList &attrs) noexcept;
+    void EndNamedElement(const char *elemName) noexcept;
     void StartAed(xercesc::AttributeList &attrs, const char *elemName) noexcept;
     void StartApplication(xercesc::AttributeList &attrs, const char *elemName) noexcept;
     void TakeApplicationAttributes(xercesc::AttributeList &attrs, const char *elemName) noexcept;
@@ -101,6 +104,18 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     // so a character given by a reference is placed at the reference's end;
     // in a piece that ends where a reference starts, the parser has read the
     // ampersand already, and a character is placed one column to the right.
+    // The plain path's shortcuts, taken only where they give what converting
+    // gives: a name that spells a word of the format is that word, and a text
+    // of printable ASCII characters (U+0020 to U+007E) becomes the same bytes
+    // and holds nothing that is refused. KnownElement and KnownAttribute
+    // answer the word, or null (the caller then converts the name as usual).
+    // TakePlainText answers whether the shortcut applies to the text; then
+    // `*taken` is the text in m_PlainText (valid until the next call), or null
+    // when it was lost for want of memory (reported as ToMb reports it).
+    const char *KnownElement(const XMLCh *name) const noexcept;
+    const char *KnownAttribute(const XMLCh *name) const noexcept;
+    bool TakePlainText(const XMLCh *text, std::size_t length, const char *funcName,
+                       const char **taken) noexcept;
     Position PlaceInPiece(const XMLCh *text, std::size_t length, std::size_t index,
                           const Position &pieceStart) const noexcept;
     Position Here() const noexcept;
@@ -150,6 +165,8 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     OstakElemRule *m_PendingRule = nullptr;
     const RuleTextField *m_PendingField = nullptr;
     OstakPendingText m_PendingText;
+    // The value or piece of text that the plain path's shortcut took last.
+    OstakPendingText m_PlainText;
 };
 
 } // namespace ostak

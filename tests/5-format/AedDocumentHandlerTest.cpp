@@ -517,3 +517,44 @@ TEST_F(XmlDocumentHandler, ARootOtherThanAedLeavesTheWholeDocumentOut) {
 }
 
 } // namespace
+
+namespace {
+
+// Values at the edges of printable ASCII, alone and mixed with characters
+// beyond it, in an attribute and in character data: each loads as the bytes
+// of its characters (the plain path maps U+0000 to U+00FF byte for byte),
+// whether the handler takes it by its shortcut or converts it.
+TEST_F(LoadSaveLoad, EveryValueLoadsAsItsBytesOnEitherSideOfPrintableAscii) {
+    struct Case {
+        const char *xml;      // as written in the document
+        std::string expected; // the bytes loaded
+    };
+    const Case cases[] = {
+        {" ", " "},
+        {"~", "~"},
+        {"a&amp;b&lt;&quot;", "a&b<\""},
+        {"&#x7F;", "\x7F"},
+        {"x&#xA0;y", "x\xA0y"},
+        {"&#xFF;&#x20;~", "\xFF ~"},
+        {"&#xE9;t&#xE9;", "\xE9t\xE9"},
+        {"", ""},
+    };
+    for (const Case &c : cases) {
+        const std::string host = std::string(c.xml) + std::string(300, 'h');
+        const std::string doc = std::string("<AED><Application Name=\"A\" StampHost=\"") + host +
+                                "\"><Rule Name=\"R\"><Text>" + c.xml + "</Text><Prefix>" + c.xml +
+                                "p</Prefix></Rule></Application></AED>";
+        OstakFileInMem &file = Load(doc, OSTAK_OK);
+        const OstakElemAppl *appl = file.Applications().FirstAppl();
+        ASSERT_NE(appl, nullptr) << c.xml;
+        EXPECT_EQ(appl->StampHost(), c.expected + std::string(300, 'h')) << c.xml;
+        const OstakElemRule *rule = appl->Rules()->FirstRule();
+        ASSERT_NE(rule, nullptr) << c.xml;
+        EXPECT_EQ(std::string(rule->Text()), c.expected) << c.xml;
+        EXPECT_EQ(std::string(rule->Prefix()), c.expected + "p") << c.xml;
+        EXPECT_EQ(Log().size(), 2u) << c.xml << ": only the trace lines";
+        Log().clear();
+    }
+}
+
+} // namespace
