@@ -34,8 +34,17 @@ constexpr const char *kNoPlaceReason =
 constexpr const char *kControlReason = "is a control character that a rule file cannot carry";
 constexpr const char *kUnwritableReason = "is not a character that a rule file can carry";
 
+// The handler's own names are often the very words it compares with.
 bool Is(const char *text, const char *keyword) noexcept {
-    return std::strcmp(text, keyword) == 0;
+    return text == keyword || std::strcmp(text, keyword) == 0;
+}
+
+// The converter in `slot`, made on first need.
+TqwiUcConverter &Made(std::optional<TqwiUcConverter> &slot, SharedIcuConverter &shared) noexcept {
+    if (!slot) {
+        slot.emplace(shared);
+    }
+    return *slot;
 }
 
 std::size_t Length(const XMLCh *text) noexcept {
@@ -88,6 +97,19 @@ bool PrintableAscii(const XMLCh *units, std::size_t count) noexcept {
         }
     }
     return true;
+}
+
+// The length of a NUL-terminated text of printable ASCII; kNotPrintable when
+// it holds any other character.
+constexpr std::size_t kNotPrintable = static_cast<std::size_t>(-1);
+std::size_t PrintableAsciiLength(const XMLCh *units) noexcept {
+    std::size_t length = 0;
+    for (; units[length] != 0; ++length) {
+        if (units[length] < 0x20 || units[length] > 0x7E) {
+            return kNotPrintable;
+        }
+    }
+    return length;
 }
 
 // "true" gives 1, every other value 0.
@@ -215,7 +237,15 @@ const char *AedDocumentHandler::KnownAttribute(const XMLCh *name) const noexcept
 
 bool AedDocumentHandler::TakePlainText(const XMLCh *text, std::size_t length, const char *funcName,
                                        const char **taken) noexcept {
-    if (m_Context.icuPath || text == nullptr || !PrintableAscii(text, length)) {
+    if (m_Context.icuPath || text == nullptr) {
+        return false;
+    }
+    if (length == kNotPrintable) {
+        length = PrintableAsciiLength(text);
+        if (length == kNotPrintable) {
+            return false;
+        }
+    } else if (!PrintableAscii(text, length)) {
         return false;
     }
     m_PlainText.Clear();
@@ -229,20 +259,21 @@ bool AedDocumentHandler::TakePlainText(const XMLCh *text, std::size_t length, co
 }
 
 bool AedDocumentHandler::TakeAttribute(xercesc::AttributeList &attrs, XMLSize_t index,
-                                       TqwiUcConverter &attrConverter, TqwiUcConverter &valueConverter,
-                                       const char **attrName, const char **value) noexcept {
+                                       std::optional<TqwiUcConverter> &attrConverter,
+                                       std::optional<TqwiUcConverter> &valueConverter, const char **attrName,
+                                       const char **value) noexcept {
     const XMLCh *rawName = attrs.getName(index);
     const XMLCh *rawValue = attrs.getValue(index);
     const char *known = KnownAttribute(rawName);
-    if (known != nullptr && TakePlainText(rawValue, Length(rawValue), kStartElementFunc, value)) {
+    if (known != nullptr && TakePlainText(rawValue, kNotPrintable, kStartElementFunc, value)) {
         *attrName = known;
         return *value != nullptr;
     }
-    *attrName = ToMb(attrConverter, rawName, Length(rawName), kStartElementFunc);
+    *attrName = ToMb(Made(attrConverter, m_Icu), rawName, Length(rawName), kStartElementFunc);
     if (*attrName == nullptr) {
         return false;
     }
-    *value = ToMb(valueConverter, rawValue, Length(rawValue), kStartElementFunc);
+    *value = ToMb(Made(valueConverter, m_Icu), rawValue, Length(rawValue), kStartElementFunc);
     return *value != nullptr;
 }
 
@@ -319,8 +350,8 @@ void AedDocumentHandler::StartNamedElement(const char *elemName, xercesc::Attrib
 }
 
 void AedDocumentHandler::StartAed(xercesc::AttributeList &attrs, const char *elemName) noexcept {
-    TqwiUcConverter attrConverter(m_Icu);
-    TqwiUcConverter valueConverter(m_Icu);
+    std::optional<TqwiUcConverter> attrConverter;
+    std::optional<TqwiUcConverter> valueConverter;
     const XMLSize_t count = attrs.getLength();
     for (XMLSize_t i = 0; i < count; ++i) {
         const char *attrName = nullptr;
@@ -379,8 +410,8 @@ void AedDocumentHandler::StartApplication(xercesc::AttributeList &attrs, const c
 void AedDocumentHandler::TakeApplicationAttributes(xercesc::AttributeList &attrs,
                                                    const char *elemName) noexcept {
     OstakElemAppl *appl = m_CurrentApplication;
-    TqwiUcConverter attrConverter(m_Icu);
-    TqwiUcConverter valueConverter(m_Icu);
+    std::optional<TqwiUcConverter> attrConverter;
+    std::optional<TqwiUcConverter> valueConverter;
     const XMLSize_t count = attrs.getLength();
     for (XMLSize_t i = 0; i < count && !m_SkipApplication; ++i) {
         const char *attrName = nullptr;
@@ -459,8 +490,8 @@ void AedDocumentHandler::DropCurrentRule() noexcept {
 
 bool AedDocumentHandler::TakeRuleAttributes(xercesc::AttributeList &attrs, const char *elemName) noexcept {
     OstakElemRule *rule = m_CurrentRule;
-    TqwiUcConverter attrConverter(m_Icu);
-    TqwiUcConverter valueConverter(m_Icu);
+    std::optional<TqwiUcConverter> attrConverter;
+    std::optional<TqwiUcConverter> valueConverter;
     const XMLSize_t count = attrs.getLength();
     for (XMLSize_t i = 0; i < count; ++i) {
         const char *attrName = nullptr;
@@ -543,10 +574,10 @@ void AedDocumentHandler::characters(const XMLCh *const chars, const XMLSize_t le
         }
         return;
     }
-    TqwiUcConverter converter(m_Icu);
+    std::optional<TqwiUcConverter> converter;
     const char *piece = nullptr;
     if (!TakePlainText(chars, length, kCharactersFunc, &piece)) {
-        piece = ToMb(converter, chars, length, kCharactersFunc, &pieceStart);
+        piece = ToMb(Made(converter, m_Icu), chars, length, kCharactersFunc, &pieceStart);
     }
     if (piece == nullptr) {
         return; // the field keeps what it had before this piece

@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <xercesc/sax/DocumentHandler.hpp>
 #include <xercesc/sax/Locator.hpp>
 #include <xercesc/util/XMLString.hpp>
@@ -109,7 +110,8 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     // of printable ASCII characters (U+0020 to U+007E) becomes the same bytes
     // and holds nothing that is refused. KnownElement and KnownAttribute
     // answer the word, or null (the caller then converts the name as usual).
-    // TakePlainText answers whether the shortcut applies to the text; then
+    // TakePlainText answers whether the shortcut applies to the text (of
+    // `length` units, or NUL-terminated when `length` is SIZE_MAX); then
     // `*taken` is the text in m_PlainText (valid until the next call), or null
     // when it was lost for want of memory (reported as ToMb reports it).
     const char *KnownElement(const XMLCh *name) const noexcept;
@@ -124,8 +126,11 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     // then reads no further attributes and leaves the element out, so that a
     // lost or refused name or value is never half-taken nor reported again
     // as an invalid one.
-    bool TakeAttribute(xercesc::AttributeList &attrs, XMLSize_t index, TqwiUcConverter &attrConverter,
-                       TqwiUcConverter &valueConverter, const char **attrName, const char **value) noexcept;
+    // The converters are made on first need.
+    bool TakeAttribute(xercesc::AttributeList &attrs, XMLSize_t index,
+                       std::optional<TqwiUcConverter> &attrConverter,
+                       std::optional<TqwiUcConverter> &valueConverter, const char **attrName,
+                       const char **value) noexcept;
     // Checks the root element's name; false (reported) when it is not AED:
     // the rest of the document is then passed over.
     bool TakeRoot(const char *elemName) noexcept;
