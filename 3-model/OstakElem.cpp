@@ -69,6 +69,7 @@ int32_t CheckText(const char *chars) noexcept {
 OstakElem::OstakElem() noexcept : name_(xtOsStrCommonEmptyStr) {}
 
 OstakElem::~OstakElem() {
+    FreeRaw(node_);
     xfvOsStrDestruct(&name_);
 }
 

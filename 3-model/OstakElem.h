@@ -10,6 +10,7 @@
 namespace ostak {
 
 class OstakList;
+struct OstakListNode;
 
 // The 66 characters a name may hold.
 constexpr const char *kNameCharacters = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_#@$";
@@ -64,12 +65,9 @@ class OstakElem : public SeamAllocated {
     OstakElem *prev_ = nullptr;
     OstakElem *next_ = nullptr;
     OstakList *list_ = nullptr;
-    // The node of the list's search tree (see OstakList): parent, children,
-    // and an element of this subtree whose name sorts last. Null while unlinked.
-    OstakElem *up_ = nullptr;
-    OstakElem *left_ = nullptr;
-    OstakElem *right_ = nullptr;
-    OstakElem *top_ = nullptr;
+    // The node of the list's search tree (see OstakList); null while the
+    // element is unlinked or its list keeps no tree.
+    OstakListNode *node_ = nullptr;
     OsStr name_;
 };
 
