@@ -39,6 +39,24 @@ bool Is(const char *text, const char *keyword) noexcept {
     return text == keyword || std::strcmp(text, keyword) == 0;
 }
 
+// Names of elements and attributes are compared by address: the handler
+// always holds a name that spells a word of the format as that very word
+// (Interned), so two names are the same word exactly when they are one
+// pointer.
+bool SameWord(const char *name, const char *word) noexcept {
+    return name == word;
+}
+
+// `name`, or the word of `words` it spells.
+template <std::size_t N> const char *Interned(const char *name, const char *const (&words)[N]) noexcept {
+    for (const char *word : words) {
+        if (std::strcmp(name, word) == 0) {
+            return word;
+        }
+    }
+    return name;
+}
+
 // The converter in `slot`, made on first need.
 TqwiUcConverter &Made(std::optional<TqwiUcConverter> &slot, SharedIcuConverter &shared) noexcept {
     if (!slot) {
@@ -232,7 +250,38 @@ const char *AedDocumentHandler::KnownElement(const XMLCh *name) const noexcept {
 }
 
 const char *AedDocumentHandler::KnownAttribute(const XMLCh *name) const noexcept {
-    return m_Context.icuPath ? nullptr : SpelledWord(name, kAttributeWords);
+    if (m_Context.icuPath || name == nullptr) {
+        return nullptr;
+    }
+    // The candidates by first letter, so that most names are spelled once.
+    const auto first = [name](std::initializer_list<const char *> words) -> const char * {
+        for (const char *word : words) {
+            if (Spells(name, word)) {
+                return word;
+            }
+        }
+        return nullptr;
+    };
+    switch (name[0]) {
+    case u'N':
+        return first({kAttrName});
+    case u'F':
+        return first({kAttrFailIfNotFound, kAttrFileVersionInstallation});
+    case u'M':
+        return first({kAttrMatchCase});
+    case u'U':
+        return first({kAttrUseText});
+    case u'L':
+        return first({kAttrLevel});
+    case u'T':
+        return first({kAttrType, kAttrTqVersion});
+    case u'E':
+        return first({kAttrEnabled});
+    case u'S':
+        return first({kAttrStampTime, kAttrStampHost, kAttrSaved});
+    default:
+        return nullptr;
+    }
 }
 
 bool AedDocumentHandler::TakePlainText(const XMLCh *text, std::size_t length, const char *funcName,
@@ -241,6 +290,19 @@ bool AedDocumentHandler::TakePlainText(const XMLCh *text, std::size_t length, co
         return false;
     }
     if (length == kNotPrintable) {
+        // A short value is narrowed while it is checked, in one pass.
+        for (std::size_t i = 0; i < sizeof m_ShortValue; ++i) {
+            const XMLCh unit = text[i];
+            if (unit == 0) {
+                m_ShortValue[i] = '\0';
+                *taken = m_ShortValue;
+                return true;
+            }
+            if (unit < 0x20 || unit > 0x7E) {
+                return false;
+            }
+            m_ShortValue[i] = static_cast<char>(unit);
+        }
         length = PrintableAsciiLength(text);
         if (length == kNotPrintable) {
             return false;
@@ -273,13 +335,14 @@ bool AedDocumentHandler::TakeAttribute(xercesc::AttributeList &attrs, XMLSize_t 
     if (*attrName == nullptr) {
         return false;
     }
+    *attrName = Interned(*attrName, kAttributeWords);
     *value = ToMb(Made(valueConverter, m_Icu), rawValue, Length(rawValue), kStartElementFunc);
     return *value != nullptr;
 }
 
 bool AedDocumentHandler::TakeRoot(const char *elemName) noexcept {
     m_RootSeen = true;
-    if (Is(elemName, kElemAed)) {
+    if (SameWord(elemName, kElemAed)) {
         return true;
     }
     m_IgnoreDocument = true;
@@ -331,18 +394,18 @@ void AedDocumentHandler::startElement(const XMLCh *const name, xercesc::Attribut
         // A refused name is no name the format knows: the element is passed over.
         return;
     }
-    StartNamedElement(elemName, attrs);
+    StartNamedElement(Interned(elemName, kElementWords), attrs);
 }
 
 void AedDocumentHandler::StartNamedElement(const char *elemName, xercesc::AttributeList &attrs) noexcept {
     if (!m_RootSeen && !TakeRoot(elemName)) {
         return;
     }
-    if (Is(elemName, kElemAed)) {
+    if (SameWord(elemName, kElemAed)) {
         StartAed(attrs, elemName);
-    } else if (Is(elemName, kElemApplication)) {
+    } else if (SameWord(elemName, kElemApplication)) {
         StartApplication(attrs, elemName);
-    } else if (Is(elemName, kElemRule)) {
+    } else if (SameWord(elemName, kElemRule)) {
         StartRule(attrs, elemName);
     } else if (const FormatName<RuleTextField> *text = FindName(kRuleTextElements, elemName)) {
         m_TextField = text->field;
@@ -359,18 +422,18 @@ void AedDocumentHandler::StartAed(xercesc::AttributeList &attrs, const char *ele
         if (!TakeAttribute(attrs, i, attrConverter, valueConverter, &attrName, &value)) {
             return;
         }
-        if (Is(attrName, kAttrFileVersionInstallation)) {
+        if (SameWord(attrName, kAttrFileVersionInstallation)) {
             uint32_t number = 0;
             if (os_convert_to_unsigned_long(value, -1, &number) != kOsSuccess) {
                 reportInvalidAttribute(attrName, value, elemName);
                 return;
             }
             m_FileInMem->SetInstallationVersion(static_cast<int32_t>(number));
-        } else if (Is(attrName, kAttrTqVersion)) {
+        } else if (SameWord(attrName, kAttrTqVersion)) {
             if (m_FileInMem->SetVersionText(value, static_cast<int32_t>(std::strlen(value))) != OSTAK_OK) {
                 NoteNoMemory(kStartElementFunc, __LINE__);
             }
-        } else if (Is(attrName, kAttrSaved)) {
+        } else if (SameWord(attrName, kAttrSaved)) {
             m_FileInMem->SetSaved(Is(value, kValueTrue));
         } else {
             reportInvalidAttribute(attrName, value, elemName);
@@ -420,7 +483,7 @@ void AedDocumentHandler::TakeApplicationAttributes(xercesc::AttributeList &attrs
             m_SkipApplication = true;
             return;
         }
-        if (Is(attrName, kAttrName)) {
+        if (SameWord(attrName, kAttrName)) {
             const int32_t rc = appl->SetName(value);
             if (rc == OSTAK_E_INVALID_NAME) {
                 reportInvalidAttribute(attrName, value, elemName);
@@ -430,7 +493,7 @@ void AedDocumentHandler::TakeApplicationAttributes(xercesc::AttributeList &attrs
                 NoteNoMemory(kStartElementFunc, __LINE__);
                 m_SkipApplication = true;
             }
-        } else if (Is(attrName, kAttrEnabled)) {
+        } else if (SameWord(attrName, kAttrEnabled)) {
             if (Is(value, kValueTrue)) {
                 appl->SetEnabled(1);
             } else if (m_DropDisabled) {
@@ -438,12 +501,12 @@ void AedDocumentHandler::TakeApplicationAttributes(xercesc::AttributeList &attrs
             } else {
                 appl->SetEnabled(0);
             }
-        } else if (Is(attrName, kAttrStampHost)) {
+        } else if (SameWord(attrName, kAttrStampHost)) {
             if (appl->SetStamp(value, appl->StampTime()) != OSTAK_OK) {
                 NoteNoMemory(kStartElementFunc, __LINE__);
                 m_SkipApplication = true;
             }
-        } else if (Is(attrName, kAttrStampTime)) {
+        } else if (SameWord(attrName, kAttrStampTime)) {
             uint32_t number = 0;
             if (os_convert_to_unsigned_long(value, -1, &number) != kOsSuccess) {
                 reportInvalidAttribute(attrName, value, elemName);
@@ -500,7 +563,7 @@ bool AedDocumentHandler::TakeRuleAttributes(xercesc::AttributeList &attrs, const
             DropCurrentRule();
             return false;
         }
-        if (Is(attrName, kAttrName)) {
+        if (SameWord(attrName, kAttrName)) {
             const int32_t rc = rule->SetName(value);
             if (rc == OSTAK_E_INVALID_NAME) {
                 reportInvalidAttribute(attrName, value, elemName);
@@ -513,7 +576,7 @@ bool AedDocumentHandler::TakeRuleAttributes(xercesc::AttributeList &attrs, const
                 DropCurrentRule();
                 return false;
             }
-        } else if (Is(attrName, kAttrLevel)) {
+        } else if (SameWord(attrName, kAttrLevel)) {
             if (!Is(value, kValueLevelDisabled)) {
                 rule->SetLevel(OstakElemRule::kLevelError);
             } else if (m_DropDisabled) {
@@ -524,7 +587,7 @@ bool AedDocumentHandler::TakeRuleAttributes(xercesc::AttributeList &attrs, const
             }
         } else if (const FormatName<RuleFlagField> *flag = FindName(kRuleFlagAttributes, attrName)) {
             flag->field->Set(*rule, BoolValue(value));
-        } else if (Is(attrName, kAttrType)) {
+        } else if (SameWord(attrName, kAttrType)) {
             if (Is(value, kValueTypeAlert)) {
                 rule->SetType(OstakElemRule::kTypeAlert);
             } else {
@@ -646,16 +709,16 @@ void AedDocumentHandler::endElement(const XMLCh *const name) {
         }
         return;
     }
-    EndNamedElement(elemName);
+    EndNamedElement(Interned(elemName, kElementWords));
 }
 
 void AedDocumentHandler::EndNamedElement(const char *elemName) noexcept {
-    if (Is(elemName, kElemApplication)) {
+    if (SameWord(elemName, kElemApplication)) {
         if (m_DropDisabled && m_CurrentApplication != nullptr && m_CurrentApplication->Rules()->Empty()) {
             m_FileInMem->Applications().DeleteElem(m_CurrentApplication);
         }
         m_CurrentApplication = nullptr;
-    } else if (Is(elemName, kElemRule)) {
+    } else if (SameWord(elemName, kElemRule)) {
         m_CurrentRule = nullptr;
     }
 }

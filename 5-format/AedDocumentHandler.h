@@ -112,7 +112,7 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     // answer the word, or null (the caller then converts the name as usual).
     // TakePlainText answers whether the shortcut applies to the text (of
     // `length` units, or NUL-terminated when `length` is SIZE_MAX); then
-    // `*taken` is the text in m_PlainText (valid until the next call), or null
+    // `*taken` is the text (valid until the next call), or null
     // when it was lost for want of memory (reported as ToMb reports it).
     const char *KnownElement(const XMLCh *name) const noexcept;
     const char *KnownAttribute(const XMLCh *name) const noexcept;
@@ -170,7 +170,9 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     OstakElemRule *m_PendingRule = nullptr;
     const RuleTextField *m_PendingField = nullptr;
     OstakPendingText m_PendingText;
-    // The value or piece of text that the plain path's shortcut took last.
+    // The value or piece of text that the plain path's shortcut took last:
+    // a value shorter than m_ShortValue there, anything else in m_PlainText.
+    char m_ShortValue[64];
     OstakPendingText m_PlainText;
 };
 
