@@ -111,8 +111,10 @@ class OstakList : public SeamAllocated {
   private:
     friend class OstakElem;
 
-    // A linked element's name changed: the nodes above it learn its new name.
+    // A linked element's name changed: the nodes above it learn its new name,
+    // and the chain may be out of order from now on.
     void NoteRenamed(OstakElem *elem) noexcept {
+        ordered_ = false;
         if (tree_) {
             RefreshUp(elem);
         }
@@ -150,6 +152,10 @@ class OstakList : public SeamAllocated {
     OstakElem *first_ = nullptr;
     OstakElem *last_ = nullptr;
     std::size_t count_ = 0;
+    // Known to ascend along the chain (equal names next to each other
+    // allowed): no element was renamed since the list was last empty, and
+    // every link kept the order.
+    bool ordered_ = true;
     // Whether the tree is kept, its top, and the length at which the list
     // builds it next.
     bool tree_ = false;

@@ -92,6 +92,14 @@ template <std::size_t N> const char *SpelledWord(const XMLCh *name, const char *
     return nullptr;
 }
 
+// The first of the words that `name` spells, or null.
+const char *Either(const XMLCh *name, const char *word) noexcept {
+    return Spells(name, word) ? word : nullptr;
+}
+template <class... More> const char *Either(const XMLCh *name, const char *word, More... more) noexcept {
+    return Spells(name, word) ? word : Either(name, more...);
+}
+
 // Element and attribute names of the format, the most frequent first.
 constexpr const char *kElementWords[] = {kElemRule,   kElemText,   kElemApplication,
                                          kElemPrefix, kElemSuffix, kElemAed};
@@ -254,31 +262,23 @@ const char *AedDocumentHandler::KnownAttribute(const XMLCh *name) const noexcept
         return nullptr;
     }
     // The candidates by first letter, so that most names are spelled once.
-    const auto first = [name](std::initializer_list<const char *> words) -> const char * {
-        for (const char *word : words) {
-            if (Spells(name, word)) {
-                return word;
-            }
-        }
-        return nullptr;
-    };
     switch (name[0]) {
     case u'N':
-        return first({kAttrName});
+        return Either(name, kAttrName);
     case u'F':
-        return first({kAttrFailIfNotFound, kAttrFileVersionInstallation});
+        return Either(name, kAttrFailIfNotFound, kAttrFileVersionInstallation);
     case u'M':
-        return first({kAttrMatchCase});
+        return Either(name, kAttrMatchCase);
     case u'U':
-        return first({kAttrUseText});
+        return Either(name, kAttrUseText);
     case u'L':
-        return first({kAttrLevel});
+        return Either(name, kAttrLevel);
     case u'T':
-        return first({kAttrType, kAttrTqVersion});
+        return Either(name, kAttrType, kAttrTqVersion);
     case u'E':
-        return first({kAttrEnabled});
+        return Either(name, kAttrEnabled);
     case u'S':
-        return first({kAttrStampTime, kAttrStampHost, kAttrSaved});
+        return Either(name, kAttrStampTime, kAttrStampHost, kAttrSaved);
     default:
         return nullptr;
     }

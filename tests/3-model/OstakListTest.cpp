@@ -439,3 +439,39 @@ TEST_F(ModelList, InsertingManySortedNamesStaysFast) {
 }
 
 } // namespace
+
+namespace {
+
+// Appending to a chain in order takes one comparison, with or without tree;
+// once an element was renamed the chain is no longer known to be in order,
+// and a short list walks again.
+TEST_F(ModelList, AppendingInOrderTakesOneComparison) {
+    OstakListRule list;
+    std::vector<OstakElemRule *> rules;
+    for (int i = 0; i < 40; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "r%02d", i);
+        rules.push_back(NewRule(name));
+    }
+    for (int i = 0; i < 10; ++i) {
+        const uint64_t before = list.NameComparisons();
+        ASSERT_EQ(list.InsertInOrder(rules[i]), 0);
+        EXPECT_EQ(list.NameComparisons() - before, i == 0 ? 0u : 1u) << i;
+    }
+    ASSERT_EQ(rules[3]->SetName("r03"), 0) << "the same name: still a rename";
+    const uint64_t before = list.NameComparisons();
+    ASSERT_EQ(list.InsertInOrder(rules[10]), 0);
+    EXPECT_EQ(list.NameComparisons() - before, 10u) << "the walk passes all ten";
+    EXPECT_EQ(Names(list).back(), "r10");
+
+    // A list emptied is in order again.
+    list.Clear();
+    for (int i = 11; i < 40; ++i) {
+        ASSERT_EQ(list.InsertInOrder(rules[i]), 0);
+    }
+    const uint64_t treeBefore = list.NameComparisons();
+    EXPECT_EQ(list.FindByName("zz"), nullptr);
+    EXPECT_EQ(list.NameComparisons() - treeBefore, 1u) << "past the last name: one comparison";
+}
+
+} // namespace
