@@ -65,8 +65,9 @@ class OstakElem : public SeamAllocated {
     OstakElem *prev_ = nullptr;
     OstakElem *next_ = nullptr;
     OstakList *list_ = nullptr;
-    // The node of the list's search tree (see OstakList); null while the
-    // element is unlinked or its list keeps no tree.
+    // The node of the list's search tree (see OstakList): null until the
+    // element is linked into a list that keeps a tree, then kept until the
+    // element is deleted or that list drops its tree.
     OstakListNode *node_ = nullptr;
     OsStr name_;
 };

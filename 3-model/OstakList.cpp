@@ -49,6 +49,7 @@ void OstakList::Forget() noexcept {
     last_ = nullptr;
     count_ = 0;
     ordered_ = true;
+    pending_ = nullptr;
     tree_ = false;
     root_ = nullptr;
     treeAt_ = kTreeFrom;
@@ -124,7 +125,7 @@ template <class CopyOf> int32_t OstakList::CopyEach(const OstakList *source, Cop
     }
     // Build the copies aside, so that a failure leaves this list as it was.
     OstakList aside;
-    aside.ordered_ = source->ordered_;
+    aside.ordered_ = source->ordered_ && source->pending_ == nullptr;
     for (const OstakElem *walk = source->first_; walk != nullptr; walk = walk->next_) {
         OstakElem *copy = copyOf(*walk);
         if (copy == nullptr) {
@@ -147,6 +148,7 @@ int32_t OstakList::MoveAllFrom(OstakList *source) noexcept {
     last_ = source->last_;
     count_ = source->count_;
     ordered_ = source->ordered_;
+    pending_ = source->pending_;
     tree_ = source->tree_;
     root_ = source->root_;
     treeAt_ = source->treeAt_;
@@ -165,6 +167,7 @@ void OstakList::SwapElements(OstakList &other) noexcept {
     std::swap(last_, other.last_);
     std::swap(count_, other.count_);
     std::swap(ordered_, other.ordered_);
+    std::swap(pending_, other.pending_);
     std::swap(tree_, other.tree_);
     std::swap(root_, other.root_);
     std::swap(treeAt_, other.treeAt_);
@@ -197,6 +200,11 @@ int32_t OstakList::AddEmptyAtHead(Record **place, const Args &...args) noexcept 
 }
 
 void OstakList::LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept {
+    if (pending_ != nullptr) {
+        // Where a walk stops past a renamed element, the order may break.
+        ordered_ = false;
+        pending_ = nullptr;
+    }
     elem->prev_ = before;
     elem->next_ = after;
     elem->list_ = this;
@@ -222,6 +230,9 @@ void OstakList::LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after
 }
 
 void OstakList::Unlink(OstakElem *elem) noexcept {
+    if (elem == pending_) {
+        pending_ = nullptr;
+    }
     if (tree_) {
         TreeRemove(elem);
     }
@@ -251,7 +262,7 @@ void OstakList::DeleteChain(OstakElem *elem) noexcept {
 
 OstakElem *OstakList::FirstNotBefore(const char *name) const noexcept {
     // Appending to a chain in order, the usual case while loading, takes one comparison.
-    if (ordered_ && last_ != nullptr && Compare(last_->Name(), name) < 0) {
+    if (ordered_ && pending_ == nullptr && last_ != nullptr && Compare(last_->Name(), name) < 0) {
         return nullptr;
     }
     if (!tree_) {
@@ -304,9 +315,11 @@ void OstakList::DropTree() noexcept {
 }
 
 bool OstakList::TreeInsert(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept {
-    elem->node_ = static_cast<OstakListNode *>(AllocRaw(sizeof(OstakListNode)));
     if (elem->node_ == nullptr) {
-        return false;
+        elem->node_ = static_cast<OstakListNode *>(AllocRaw(sizeof(OstakListNode)));
+        if (elem->node_ == nullptr) {
+            return false;
+        }
     }
     Node(elem).left = nullptr;
     Node(elem).right = nullptr;
@@ -354,8 +367,7 @@ void OstakList::TreeRemove(OstakElem *elem) noexcept {
     } else {
         Node(parent).right = nullptr;
     }
-    FreeRaw(elem->node_);
-    elem->node_ = nullptr;
+    // The element keeps its node for the next time it is linked.
     RefreshUp(parent);
 }
 

@@ -29,7 +29,8 @@ namespace ostak {
 
 class OstakElemAppl;
 
-// An element's place in its list's search tree.
+// An element's place in its list's search tree. An element keeps its node
+// when it is unlinked, for the next time it is linked.
 struct OstakListNode {
     OstakElem *up;
     OstakElem *left;
@@ -111,10 +112,15 @@ class OstakList : public SeamAllocated {
   private:
     friend class OstakElem;
 
-    // A linked element's name changed: the nodes above it learn its new name,
-    // and the chain may be out of order from now on.
+    // A linked element's name changed: the nodes above it learn its new name;
+    // the chain is known to be in order again once that one element is
+    // re-sorted (or unlinked), unless another is renamed meanwhile.
     void NoteRenamed(OstakElem *elem) noexcept {
-        ordered_ = false;
+        if (pending_ == nullptr || pending_ == elem) {
+            pending_ = elem;
+        } else {
+            ordered_ = false;
+        }
         if (tree_) {
             RefreshUp(elem);
         }
@@ -153,9 +159,11 @@ class OstakList : public SeamAllocated {
     OstakElem *last_ = nullptr;
     std::size_t count_ = 0;
     // Known to ascend along the chain (equal names next to each other
-    // allowed): no element was renamed since the list was last empty, and
-    // every link kept the order.
+    // allowed), apart from `pending_` when it is set: an element renamed and
+    // not yet re-sorted. Every link keeps the order, except one made while an
+    // element is pending.
     bool ordered_ = true;
+    const OstakElem *pending_ = nullptr;
     // Whether the tree is kept, its top, and the length at which the list
     // builds it next.
     bool tree_ = false;

@@ -442,9 +442,10 @@ TEST_F(ModelList, InsertingManySortedNamesStaysFast) {
 
 namespace {
 
-// Appending to a chain in order takes one comparison, with or without tree;
-// once an element was renamed the chain is no longer known to be in order,
-// and a short list walks again.
+// Appending to a chain in order takes one comparison, with or without tree.
+// While a renamed element waits to be re-sorted the list asks its walk or its
+// tree; re-sorting that element puts the chain back in order, but a link
+// made meanwhile leaves it unknown until the list is emptied.
 TEST_F(ModelList, AppendingInOrderTakesOneComparison) {
     OstakListRule list;
     std::vector<OstakElemRule *> rules;
@@ -466,12 +467,24 @@ TEST_F(ModelList, AppendingInOrderTakesOneComparison) {
 
     // A list emptied is in order again.
     list.Clear();
-    for (int i = 11; i < 40; ++i) {
+    for (int i = 11; i < 16; ++i) {
         ASSERT_EQ(list.InsertInOrder(rules[i]), 0);
     }
-    const uint64_t treeBefore = list.NameComparisons();
-    EXPECT_EQ(list.FindByName("zz"), nullptr);
-    EXPECT_EQ(list.NameComparisons() - treeBefore, 1u) << "past the last name: one comparison";
+    const auto costOfFindingZz = [&list] {
+        const uint64_t at = list.NameComparisons();
+        EXPECT_EQ(list.FindByName("zz"), nullptr);
+        return list.NameComparisons() - at;
+    };
+    EXPECT_EQ(costOfFindingZz(), 1u) << "past the last name: one comparison";
+    ASSERT_EQ(rules[13]->SetName("r13"), 0);
+    EXPECT_EQ(costOfFindingZz(), 5u) << "a renamed element waits: the walk passes all five";
+    ASSERT_EQ(list.Resort(rules[13]), 0);
+    EXPECT_EQ(costOfFindingZz(), 1u) << "re-sorted: in order again";
+    for (int i = 16; i < 40; ++i) {
+        ASSERT_EQ(list.InsertInOrder(rules[i]), 0);
+    }
+    EXPECT_TRUE(list.HasTree());
+    EXPECT_EQ(costOfFindingZz(), 1u);
 }
 
 } // namespace
