@@ -90,6 +90,10 @@ class OstakList : public SeamAllocated {
 
     // How many names this list has compared so far (tests bound the cost with it).
     uint64_t NameComparisons() const noexcept { return comparisons_; }
+    // Whether the names are known to ascend along the chain (equal names
+    // next to each other allowed) without looking: false may also mean that
+    // the list does not know.
+    bool KnownInOrder() const noexcept { return ordered_ && pending_ == nullptr; }
     // Whether the list keeps its search tree now.
     bool HasTree() const noexcept { return tree_; }
 
