@@ -3,6 +3,7 @@
 #include "3-model/OstakList.h"
 #include "include/ostak.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace ostak {
@@ -68,8 +69,14 @@ int32_t CheckText(const char *chars) noexcept {
 
 OstakElem::OstakElem() noexcept : name_(xtOsStrCommonEmptyStr) {}
 
+void OstakElem::EmbedNode(OstakListNode *node) noexcept {
+    node_ = reinterpret_cast<OstakListNode *>(reinterpret_cast<std::uintptr_t>(node) | kEmbeddedNodeBit);
+}
+
 OstakElem::~OstakElem() {
-    FreeRaw(node_);
+    if (!NodeEmbedded()) {
+        FreeRaw(node_);
+    }
     xfvOsStrDestruct(&name_);
 }
 

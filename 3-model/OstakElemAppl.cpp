@@ -9,7 +9,9 @@
 
 namespace ostak {
 
-OstakElemAppl::OstakElemAppl() noexcept : stampHost_(xtOsStrCommonEmptyStr) {}
+OstakElemAppl::OstakElemAppl() noexcept : stampHost_(xtOsStrCommonEmptyStr) {
+    EmbedNode(&treeNode_);
+}
 
 OstakElemAppl *OstakElemAppl::Create(const OstakContext &context) noexcept {
     OstakElemAppl *appl = new (std::nothrow) OstakElemAppl();

@@ -54,6 +54,9 @@ class OstakElemAppl final : public OstakElem {
   private:
     OstakElemAppl() noexcept;
 
+    // Lists of applications are long: each record carries its tree node,
+    // next to the links and the name that a search reads with it.
+    OstakListNode treeNode_{};
     OsStr stampHost_;
     int32_t stampTime_ = 0;
     int32_t diffMark_ = 0;

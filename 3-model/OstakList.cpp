@@ -307,8 +307,10 @@ void OstakList::BuildTree() noexcept {
 
 void OstakList::DropTree() noexcept {
     for (OstakElem *walk = first_; walk != nullptr; walk = walk->next_) {
-        FreeRaw(walk->node_);
-        walk->node_ = nullptr;
+        if (!walk->NodeEmbedded()) {
+            FreeRaw(walk->node_);
+            walk->node_ = nullptr;
+        }
     }
     tree_ = false;
     root_ = nullptr;

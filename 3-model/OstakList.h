@@ -13,7 +13,9 @@
 // last. Descending towards the leftmost subtree that holds a name not before
 // the one sought costs O(log n) comparisons; linking, unlinking and renaming
 // an element update only the nodes above it. Shorter lists (most rule lists)
-// walk their chain and spend no memory on nodes. The tree is an aid only:
+// walk their chain and spend no memory on nodes: a rule's node is allocated
+// when its list grows long, while an application (whose lists are the long
+// ones) carries its node inside its record. The tree is an aid only:
 // when a node cannot be allocated the list drops its tree and walks, and
 // tries again once it has doubled.
 #pragma once
@@ -129,7 +131,7 @@ class OstakList : public SeamAllocated {
             RefreshUp(elem);
         }
     }
-    static OstakListNode &Node(const OstakElem *elem) noexcept { return *elem->node_; }
+    static OstakListNode &Node(const OstakElem *elem) noexcept { return *elem->NodeAddress(); }
     // Links `elem` between `before` (null: at the head) and `after` (null: at the tail).
     void LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept;
     void Unlink(OstakElem *elem) noexcept;
