@@ -5,6 +5,7 @@
 #include "3-model/OstakElemAppl.h"
 #include "3-model/OstakElemRule.h"
 #include "3-model/OstakFileInMem.h"
+#include "4-transcode/IcuBinding.h"
 #include "4-transcode/TqwiUcConverter.h"
 #include "5-format/OstakFormatVocabulary.h"
 #include "5-format/OstakUnwritableCharacter.h"
@@ -253,12 +254,36 @@ const char *AedDocumentHandler::ToMb(TqwiUcConverter &converter, const XMLCh *te
     return converter.GetMb();
 }
 
-const char *AedDocumentHandler::KnownElement(const XMLCh *name) const noexcept {
-    return m_Context.icuPath ? nullptr : SpelledWord(name, kElementWords);
+bool AedDocumentHandler::AsciiKept() noexcept {
+    if (m_AsciiKept != AsciiKeeping::kUnknown) {
+        return m_AsciiKept == AsciiKeeping::kKept;
+    }
+    if (!m_Context.icuPath) {
+        m_AsciiKept = AsciiKeeping::kKept;
+        return true;
+    }
+    // Asked in silence, and only once ICU is loaded: until then values are
+    // converted, which loads it (and reports a failure) as ever.
+    const IcuEntryPoints *icu = IcuTableLoaded() ? IcuTable() : nullptr;
+    icu::UConverter *converter = icu != nullptr ? m_Icu.Lend() : nullptr;
+    if (converter == nullptr) {
+        return false;
+    }
+    icu::UErrorCode error = icu::U_ZERO_ERROR;
+    const char *name = icu->ucnv_getName(converter, &error);
+    const bool kept =
+        name != nullptr && (std::strcmp(name, "UTF-8") == 0 || std::strcmp(name, "US-ASCII") == 0 ||
+                            std::strcmp(name, "ISO-8859-1") == 0);
+    m_AsciiKept = kept ? AsciiKeeping::kKept : AsciiKeeping::kChanged;
+    return kept;
 }
 
-const char *AedDocumentHandler::KnownAttribute(const XMLCh *name) const noexcept {
-    if (m_Context.icuPath || name == nullptr) {
+const char *AedDocumentHandler::KnownElement(const XMLCh *name) noexcept {
+    return AsciiKept() ? SpelledWord(name, kElementWords) : nullptr;
+}
+
+const char *AedDocumentHandler::KnownAttribute(const XMLCh *name) noexcept {
+    if (name == nullptr || !AsciiKept()) {
         return nullptr;
     }
     // The candidates by first letter, so that most names are spelled once.
@@ -286,7 +311,7 @@ const char *AedDocumentHandler::KnownAttribute(const XMLCh *name) const noexcept
 
 bool AedDocumentHandler::TakePlainText(const XMLCh *text, std::size_t length, const char *funcName,
                                        const char **taken) noexcept {
-    if (m_Context.icuPath || text == nullptr) {
+    if (text == nullptr || !AsciiKept()) {
         return false;
     }
     if (length == kNotPrintable) {

@@ -105,7 +105,7 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     // so a character given by a reference is placed at the reference's end;
     // in a piece that ends where a reference starts, the parser has read the
     // ampersand already, and a character is placed one column to the right.
-    // The plain path's shortcuts, taken only where they give what converting
+    // Shortcuts, taken only where they give what converting
     // gives: a name that spells a word of the format is that word, and a text
     // of printable ASCII characters (U+0020 to U+007E) becomes the same bytes
     // and holds nothing that is refused. KnownElement and KnownAttribute
@@ -114,8 +114,12 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     // `length` units, or NUL-terminated when `length` is SIZE_MAX); then
     // `*taken` is the text (valid until the next call), or null
     // when it was lost for want of memory (reported as ToMb reports it).
-    const char *KnownElement(const XMLCh *name) const noexcept;
-    const char *KnownAttribute(const XMLCh *name) const noexcept;
+    const char *KnownElement(const XMLCh *name) noexcept;
+    const char *KnownAttribute(const XMLCh *name) noexcept;
+    // Whether printable ASCII converts to the same bytes, so that the
+    // shortcuts may be taken: always on the plain path; on the ICU path once
+    // the load's ICU converter is known to be UTF-8, US-ASCII or ISO-8859-1.
+    bool AsciiKept() noexcept;
     bool TakePlainText(const XMLCh *text, std::size_t length, const char *funcName,
                        const char **taken) noexcept;
     Position PlaceInPiece(const XMLCh *text, std::size_t length, std::size_t index,
@@ -173,6 +177,8 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     // The value or piece of text that the plain path's shortcut took last:
     // a value shorter than m_ShortValue there, anything else in m_PlainText.
     char m_ShortValue[64];
+    enum class AsciiKeeping : uint8_t { kUnknown, kKept, kChanged };
+    AsciiKeeping m_AsciiKept = AsciiKeeping::kUnknown;
     OstakPendingText m_PlainText;
 };
 

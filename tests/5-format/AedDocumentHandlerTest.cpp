@@ -376,6 +376,36 @@ TEST_F(LoadSaveLoad, OnTheIcuPathAConversionThatFailsFailsTheLoad) {
     EXPECT_GT(CountMessages(kMsgText), 0) << "the converter reported its failure";
 }
 
+// On the ICU path, names and values are taken as their ASCII bytes only where
+// the code page keeps ASCII: in UTF-8 the document loads as on the plain path;
+// in an EBCDIC code page every name becomes other bytes, so the root is no
+// AED, exactly as converting each name makes it.
+TEST_F(LoadSaveLoad, OnTheIcuPathNamesAreTheirBytesOnlyWhereTheCodePageKeepsAscii) {
+    ASSERT_EQ(xfeOstakGlobalTerm(), 0);
+    ASSERT_EQ(InitOver(SourceRoot(), dir_.path(), false, true), 0);
+    const std::string doc =
+        Doc("<AED TqVersion=\"7.6\"><Application Name=\"A\" StampTime=\"5\" StampHost=\"h\">"
+            "<Rule Name=\"r\" MatchCase=\"false\"><Text>t x</Text></Rule></Application></AED>");
+    struct Case {
+        const char *converter;
+        int32_t rc;
+        std::string loaded;
+    };
+    const Case cases[] = {
+        {"UTF-8", OSTAK_OK, "AED version='7.6'\nA off 'h'@5 {r='t x' matchCase=0}"},
+        {"IBM037", OSTAK_E_INVALID_DOCUMENT, "AED"},
+    };
+    for (const Case &c : cases) {
+        SetConverterNameForTests(c.converter);
+        int32_t rc = -1;
+        OstakFileInMem &file = LoadText(doc, false, &rc);
+        SetConverterNameForTests(nullptr);
+        EXPECT_EQ(rc, c.rc) << c.converter;
+        EXPECT_EQ(Describe(file), c.loaded) << c.converter;
+        Log().clear();
+    }
+}
+
 // ---- driven directly, as a parser that gives no document locator drives it ----
 
 class Attributes : public xercesc::AttributeList {
