@@ -1,7 +1,7 @@
 #include "3-model/OstakElem.h"
 
-#include "3-model/OstakList.h"
 #include "include/ostak.h"
+#include "3-model/OstakList.h"
 
 #include <cstdint>
 #include <cstring>

@@ -2,13 +2,13 @@
 // the list of its applications.
 #pragma once
 
+#include "2-core/OstakContext.h"
+#include "2-core/OstakFileStat.h"
+#include "include/ostak.h"
+#include "3-model/OstakList.h"
 #include "1-platform/Alloc.h"
 #include "1-platform/OstakFileLock.h"
 #include "1-platform/basekit32.h"
-#include "2-core/OstakContext.h"
-#include "2-core/OstakFileStat.h"
-#include "3-model/OstakList.h"
-#include "include/ostak.h"
 
 #include <cstdint>
 #include <sys/stat.h>

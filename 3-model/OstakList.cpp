@@ -1,8 +1,8 @@
 #include "3-model/OstakList.h"
 
+#include "include/ostak.h"
 #include "1-platform/Alloc.h"
 #include "3-model/OstakElemAppl.h"
-#include "include/ostak.h"
 
 #include <cstdint>
 #include <initializer_list>

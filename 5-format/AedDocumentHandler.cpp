@@ -1,10 +1,10 @@
 #include "5-format/AedDocumentHandler.h"
 
-#include "1-platform/basekit32.h"
 #include "2-core/MsgIssue.h"
+#include "3-model/OstakFileInMem.h"
 #include "3-model/OstakElemAppl.h"
 #include "3-model/OstakElemRule.h"
-#include "3-model/OstakFileInMem.h"
+#include "1-platform/basekit32.h"
 #include "4-transcode/IcuBinding.h"
 #include "4-transcode/TqwiUcConverter.h"
 #include "5-format/OstakFormatVocabulary.h"

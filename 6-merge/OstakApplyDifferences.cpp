@@ -35,12 +35,12 @@
 #include "6-merge/OstakApplyDifferences.h"
 
 #include "2-core/MsgIssue.h"
-#include "3-model/OstakElemAppl.h"
 #include "6-merge/OstakApplCompare.h"
 #include "6-merge/OstakApplLookup.h"
 #include "6-merge/OstakApplyUndoLog.h"
 #include "6-merge/OstakMergeTypes.h"
 #include "6-merge/OstakRuleMerge.h"
+#include "3-model/OstakElemAppl.h"
 
 namespace ostak {
 
