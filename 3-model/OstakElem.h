@@ -10,6 +10,7 @@
 namespace ostak {
 
 class OstakList;
+struct OstakListNode;
 
 // The 66 characters a name may hold.
 constexpr const char *kNameCharacters = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_#@$";
@@ -54,6 +55,9 @@ class OstakElem : public SeamAllocated {
     int32_t AssignName(const OsStr &source) noexcept;
     // Makes `value` the name (taking it over) and releases the former name.
     void TakeName(OsStr &value) noexcept;
+    // Gives the element a tree node inside its own record (the records of
+    // long lists), so that no list allocates one for it.
+    void EmbedNode(OstakListNode *node) noexcept;
 
   private:
     friend class OstakList;
@@ -64,12 +68,18 @@ class OstakElem : public SeamAllocated {
     OstakElem *prev_ = nullptr;
     OstakElem *next_ = nullptr;
     OstakList *list_ = nullptr;
-    // The node of the list's search tree (see OstakList): parent, children,
-    // and an element of this subtree whose name sorts last. Null while unlinked.
-    OstakElem *up_ = nullptr;
-    OstakElem *left_ = nullptr;
-    OstakElem *right_ = nullptr;
-    OstakElem *top_ = nullptr;
+    // The node of the list's search tree (see OstakList): null until the
+    // element is linked into a list that keeps a tree, then kept until the
+    // element is deleted or that list drops its tree; or, with the low bit
+    // set, a node embedded in the record, never freed on its own.
+    OstakListNode *node_ = nullptr;
+    static constexpr std::uintptr_t kEmbeddedNodeBit = 1;
+    bool NodeEmbedded() const noexcept {
+        return (reinterpret_cast<std::uintptr_t>(node_) & kEmbeddedNodeBit) != 0;
+    }
+    OstakListNode *NodeAddress() const noexcept {
+        return reinterpret_cast<OstakListNode *>(reinterpret_cast<std::uintptr_t>(node_) & ~kEmbeddedNodeBit);
+    }
     OsStr name_;
 };
 

@@ -5,10 +5,13 @@
 #include <cstring>
 #include <ctime>
 #include <new>
+#include <utility>
 
 namespace ostak {
 
-OstakElemAppl::OstakElemAppl() noexcept : stampHost_(xtOsStrCommonEmptyStr) {}
+OstakElemAppl::OstakElemAppl() noexcept : stampHost_(xtOsStrCommonEmptyStr) {
+    EmbedNode(&treeNode_);
+}
 
 OstakElemAppl *OstakElemAppl::Create(const OstakContext &context) noexcept {
     OstakElemAppl *appl = new (std::nothrow) OstakElemAppl();
@@ -63,6 +66,11 @@ int32_t OstakElemAppl::CopyStampFrom(const OstakElemAppl &source) noexcept {
     }
     stampTime_ = source.stampTime_;
     return OSTAK_OK;
+}
+
+void OstakElemAppl::ExchangeStamp(OsStr &host, int32_t &time) noexcept {
+    std::swap(stampHost_, host);
+    std::swap(stampTime_, time);
 }
 
 int32_t OstakElemAppl::Validate(OstakElemRule **failing) const noexcept {

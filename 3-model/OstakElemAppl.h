@@ -26,6 +26,7 @@ class OstakElemAppl final : public OstakElem {
     OstakElemAppl *NextAppl() const noexcept { return static_cast<OstakElemAppl *>(Next()); }
 
     const char *StampHost() const noexcept { return stampHost_.psz; }
+    const OsStr &StampHostStr() const noexcept { return stampHost_; }
     int32_t StampTime() const noexcept { return stampTime_; }
     int32_t DiffMark() const noexcept { return diffMark_; }
     OstakListRule *Rules() const noexcept { return rules_; }
@@ -35,6 +36,9 @@ class OstakElemAppl final : public OstakElem {
     int32_t SetStamp(const char *host, int32_t time) noexcept;
     // Takes over another application's stamp: 0 or 7 as above.
     int32_t CopyStampFrom(const OstakElemAppl &source) noexcept;
+    // Exchanges the stamp with the host string and time given (the string
+    // is taken over, the former one handed back): cannot fail.
+    void ExchangeStamp(OsStr &host, int32_t &time) noexcept;
     void SetDiffMark(int32_t value) noexcept { diffMark_ = value; }
     // Keeps the byte it is given.
     void SetEnabled(uint8_t value) noexcept { enabled_ = value; }
@@ -50,6 +54,9 @@ class OstakElemAppl final : public OstakElem {
   private:
     OstakElemAppl() noexcept;
 
+    // Lists of applications are long: each record carries its tree node,
+    // next to the links and the name that a search reads with it.
+    OstakListNode treeNode_{};
     OsStr stampHost_;
     int32_t stampTime_ = 0;
     int32_t diffMark_ = 0;

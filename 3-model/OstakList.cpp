@@ -1,10 +1,12 @@
 #include "3-model/OstakList.h"
 
 #include "include/ostak.h"
+#include "1-platform/Alloc.h"
 #include "3-model/OstakElemAppl.h"
 
 #include <cstdint>
 #include <initializer_list>
+#include <utility>
 
 namespace ostak {
 
@@ -39,9 +41,18 @@ OstakList::~OstakList() {
 
 void OstakList::Clear() noexcept {
     DeleteChain(first_);
+    Forget();
+}
+
+void OstakList::Forget() noexcept {
     first_ = nullptr;
     last_ = nullptr;
+    count_ = 0;
+    ordered_ = true;
+    pending_ = nullptr;
+    tree_ = false;
     root_ = nullptr;
+    treeAt_ = kTreeFrom;
 }
 
 int32_t OstakList::InsertInOrder(OstakElem *elem) noexcept {
@@ -114,6 +125,7 @@ template <class CopyOf> int32_t OstakList::CopyEach(const OstakList *source, Cop
     }
     // Build the copies aside, so that a failure leaves this list as it was.
     OstakList aside;
+    aside.ordered_ = source->ordered_ && source->pending_ == nullptr;
     for (const OstakElem *walk = source->first_; walk != nullptr; walk = walk->next_) {
         OstakElem *copy = copyOf(*walk);
         if (copy == nullptr) {
@@ -134,17 +146,43 @@ int32_t OstakList::MoveAllFrom(OstakList *source) noexcept {
     Clear();
     first_ = source->first_;
     last_ = source->last_;
+    count_ = source->count_;
+    ordered_ = source->ordered_;
+    pending_ = source->pending_;
+    tree_ = source->tree_;
     root_ = source->root_;
-    source->first_ = nullptr;
-    source->last_ = nullptr;
-    source->root_ = nullptr;
+    treeAt_ = source->treeAt_;
+    source->Forget();
     for (OstakElem *walk = first_; walk != nullptr; walk = walk->next_) {
         walk->list_ = this;
     }
     return OSTAK_OK;
 }
 
+void OstakList::SwapElements(OstakList &other) noexcept {
+    if (&other == this) {
+        return;
+    }
+    std::swap(first_, other.first_);
+    std::swap(last_, other.last_);
+    std::swap(count_, other.count_);
+    std::swap(ordered_, other.ordered_);
+    std::swap(pending_, other.pending_);
+    std::swap(tree_, other.tree_);
+    std::swap(root_, other.root_);
+    std::swap(treeAt_, other.treeAt_);
+    for (OstakElem *walk = first_; walk != nullptr; walk = walk->next_) {
+        walk->list_ = this;
+    }
+    for (OstakElem *walk = other.first_; walk != nullptr; walk = walk->next_) {
+        walk->list_ = &other;
+    }
+}
+
 void OstakList::LinkAtHead(OstakElem *elem) noexcept {
+    if (first_ != nullptr && Compare(elem->Name(), first_->Name()) > 0) {
+        ordered_ = false;
+    }
     LinkBetween(elem, nullptr, first_);
 }
 
@@ -162,6 +200,11 @@ int32_t OstakList::AddEmptyAtHead(Record **place, const Args &...args) noexcept 
 }
 
 void OstakList::LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept {
+    if (pending_ != nullptr) {
+        // Where a walk stops past a renamed element, the order may break.
+        ordered_ = false;
+        pending_ = nullptr;
+    }
     elem->prev_ = before;
     elem->next_ = after;
     elem->list_ = this;
@@ -175,11 +218,25 @@ void OstakList::LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after
     } else {
         last_ = elem;
     }
-    TreeInsert(elem, before, after);
+    ++count_;
+    if (tree_) {
+        if (!TreeInsert(elem, before, after)) {
+            DropTree();
+            treeAt_ = count_ * 2;
+        }
+    } else if (count_ >= treeAt_) {
+        BuildTree();
+    }
 }
 
 void OstakList::Unlink(OstakElem *elem) noexcept {
-    TreeRemove(elem);
+    if (elem == pending_) {
+        pending_ = nullptr;
+    }
+    if (tree_) {
+        TreeRemove(elem);
+    }
+    --count_;
     if (elem->prev_ != nullptr) {
         elem->prev_->next_ = elem->next_;
     } else {
@@ -204,18 +261,29 @@ void OstakList::DeleteChain(OstakElem *elem) noexcept {
 }
 
 OstakElem *OstakList::FirstNotBefore(const char *name) const noexcept {
+    // Appending to a chain in order, the usual case while loading, takes one comparison.
+    if (ordered_ && pending_ == nullptr && last_ != nullptr && Compare(last_->Name(), name) < 0) {
+        return nullptr;
+    }
+    if (!tree_) {
+        OstakElem *walk = first_;
+        while (walk != nullptr && Compare(walk->Name(), name) < 0) {
+            walk = walk->next_;
+        }
+        return walk;
+    }
     OstakElem *node = root_;
-    if (node == nullptr || Compare(node->top_->Name(), name) < 0) {
+    if (node == nullptr || Compare(Node(node).top->Name(), name) < 0) {
         return nullptr;
     }
     // The node's subtree holds such a name; the leftmost one is the answer.
     for (;;) {
-        if (node->left_ != nullptr && Compare(node->left_->top_->Name(), name) >= 0) {
-            node = node->left_;
+        if (Node(node).left != nullptr && Compare(Node(Node(node).left).top->Name(), name) >= 0) {
+            node = Node(node).left;
         } else if (Compare(node->Name(), name) >= 0) {
             return node;
         } else {
-            node = node->right_;
+            node = Node(node).right;
         }
     }
 }
@@ -225,80 +293,110 @@ int OstakList::Compare(const char *a, const char *b) const noexcept {
     return CompareNames(a, b);
 }
 
-void OstakList::TreeInsert(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept {
-    elem->left_ = nullptr;
-    elem->right_ = nullptr;
-    elem->top_ = elem;
+void OstakList::BuildTree() noexcept {
+    tree_ = true;
+    for (OstakElem *walk = first_; walk != nullptr; walk = walk->next_) {
+        // The elements before `walk` are in the tree, those after it not yet.
+        if (!TreeInsert(walk, walk->prev_, nullptr)) {
+            DropTree();
+            treeAt_ = count_ * 2;
+            return;
+        }
+    }
+}
+
+void OstakList::DropTree() noexcept {
+    for (OstakElem *walk = first_; walk != nullptr; walk = walk->next_) {
+        if (!walk->NodeEmbedded()) {
+            FreeRaw(walk->node_);
+            walk->node_ = nullptr;
+        }
+    }
+    tree_ = false;
+    root_ = nullptr;
+}
+
+bool OstakList::TreeInsert(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept {
+    if (elem->node_ == nullptr) {
+        elem->node_ = static_cast<OstakListNode *>(AllocRaw(sizeof(OstakListNode)));
+        if (elem->node_ == nullptr) {
+            return false;
+        }
+    }
+    Node(elem).left = nullptr;
+    Node(elem).right = nullptr;
+    Node(elem).top = elem;
     // Of two neighbours in the chain, one is the other's descendant: the
     // element hangs below whichever of them has the free side.
     if (root_ == nullptr) {
-        elem->up_ = nullptr;
+        Node(elem).up = nullptr;
         root_ = elem;
-    } else if (before != nullptr && before->right_ == nullptr) {
-        elem->up_ = before;
-        before->right_ = elem;
+    } else if (before != nullptr && Node(before).right == nullptr) {
+        Node(elem).up = before;
+        Node(before).right = elem;
     } else {
-        elem->up_ = after;
-        after->left_ = elem;
+        Node(elem).up = after;
+        Node(after).left = elem;
     }
-    while (elem->up_ != nullptr && Priority(elem) > Priority(elem->up_)) {
+    while (Node(elem).up != nullptr && Priority(elem) > Priority(Node(elem).up)) {
         Rotate(elem);
     }
     // The nodes above gained one name: it becomes their top until one holds a name not before it.
-    for (OstakElem *node = elem->up_; node != nullptr; node = node->up_) {
-        if (Compare(node->top_->Name(), elem->Name()) >= 0) {
+    for (OstakElem *node = Node(elem).up; node != nullptr; node = Node(node).up) {
+        if (Compare(Node(node).top->Name(), elem->Name()) >= 0) {
             break;
         }
-        node->top_ = elem;
+        Node(node).top = elem;
     }
+    return true;
 }
 
 void OstakList::TreeRemove(OstakElem *elem) noexcept {
     // Sink the element to a leaf, lifting its child of higher priority.
-    while (elem->left_ != nullptr || elem->right_ != nullptr) {
-        OstakElem *child = elem->left_;
-        if (child == nullptr || (elem->right_ != nullptr && Priority(elem->right_) > Priority(child))) {
-            child = elem->right_;
+    while (Node(elem).left != nullptr || Node(elem).right != nullptr) {
+        OstakElem *child = Node(elem).left;
+        if (child == nullptr ||
+            (Node(elem).right != nullptr && Priority(Node(elem).right) > Priority(child))) {
+            child = Node(elem).right;
         }
         Rotate(child);
     }
-    OstakElem *parent = elem->up_;
+    OstakElem *parent = Node(elem).up;
     if (parent == nullptr) {
         root_ = nullptr;
-    } else if (parent->left_ == elem) {
-        parent->left_ = nullptr;
+    } else if (Node(parent).left == elem) {
+        Node(parent).left = nullptr;
     } else {
-        parent->right_ = nullptr;
+        Node(parent).right = nullptr;
     }
-    elem->up_ = nullptr;
-    elem->top_ = nullptr;
+    // The element keeps its node for the next time it is linked.
     RefreshUp(parent);
 }
 
 void OstakList::Rotate(OstakElem *child) noexcept {
-    OstakElem *parent = child->up_;
-    OstakElem *grand = parent->up_;
-    if (parent->left_ == child) {
-        parent->left_ = child->right_;
-        if (child->right_ != nullptr) {
-            child->right_->up_ = parent;
+    OstakElem *parent = Node(child).up;
+    OstakElem *grand = Node(parent).up;
+    if (Node(parent).left == child) {
+        Node(parent).left = Node(child).right;
+        if (Node(child).right != nullptr) {
+            Node(Node(child).right).up = parent;
         }
-        child->right_ = parent;
+        Node(child).right = parent;
     } else {
-        parent->right_ = child->left_;
-        if (child->left_ != nullptr) {
-            child->left_->up_ = parent;
+        Node(parent).right = Node(child).left;
+        if (Node(child).left != nullptr) {
+            Node(Node(child).left).up = parent;
         }
-        child->left_ = parent;
+        Node(child).left = parent;
     }
-    parent->up_ = child;
-    child->up_ = grand;
+    Node(parent).up = child;
+    Node(child).up = grand;
     if (grand == nullptr) {
         root_ = child;
-    } else if (grand->left_ == parent) {
-        grand->left_ = child;
+    } else if (Node(grand).left == parent) {
+        Node(grand).left = child;
     } else {
-        grand->right_ = child;
+        Node(grand).right = child;
     }
     Refresh(parent);
     Refresh(child);
@@ -306,16 +404,16 @@ void OstakList::Rotate(OstakElem *child) noexcept {
 
 void OstakList::Refresh(OstakElem *node) const noexcept {
     OstakElem *top = node;
-    for (OstakElem *child : {node->left_, node->right_}) {
-        if (child != nullptr && Compare(child->top_->Name(), top->Name()) > 0) {
-            top = child->top_;
+    for (OstakElem *child : {Node(node).left, Node(node).right}) {
+        if (child != nullptr && Compare(Node(child).top->Name(), top->Name()) > 0) {
+            top = Node(child).top;
         }
     }
-    node->top_ = top;
+    Node(node).top = top;
 }
 
 void OstakList::RefreshUp(OstakElem *node) const noexcept {
-    for (; node != nullptr; node = node->up_) {
+    for (; node != nullptr; node = Node(node).up) {
         Refresh(node);
     }
 }

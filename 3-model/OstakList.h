@@ -7,23 +7,39 @@
 // Inserting and finding stop where a walk from the head would stop: at the
 // first element of the chain whose name does not sort before the one sought,
 // whether or not the chain is in order. To find that element without the
-// walk, the list keeps a search tree beside the chain: a treap in the chain's
-// order (priorities hashed from the elements' addresses), each node knowing
-// an element of its subtree whose name sorts last. Descending towards the
-// leftmost subtree that holds a name not before the one sought costs
-// O(log n) comparisons; linking, unlinking and renaming an element update
-// only the nodes above it.
+// walk, a list of kTreeFrom elements or more keeps a search tree beside the
+// chain: a treap in the chain's order (priorities hashed from the elements'
+// addresses), each node knowing an element of its subtree whose name sorts
+// last. Descending towards the leftmost subtree that holds a name not before
+// the one sought costs O(log n) comparisons; linking, unlinking and renaming
+// an element update only the nodes above it. Shorter lists (most rule lists)
+// walk their chain and spend no memory on nodes: a rule's node is allocated
+// when its list grows long, while an application (whose lists are the long
+// ones) carries its node inside its record. The tree is an aid only:
+// when a node cannot be allocated the list drops its tree and walks, and
+// tries again once it has doubled.
 #pragma once
 
 #include "2-core/OstakContext.h"
 #include "3-model/OstakElem.h"
 #include "3-model/OstakElemRule.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace ostak {
 
 class OstakElemAppl;
+
+// An element's place in its list's search tree. An element keeps its node
+// when it is unlinked, for the next time it is linked.
+struct OstakListNode {
+    OstakElem *up;
+    OstakElem *left;
+    OstakElem *right;
+    // An element of this subtree whose name sorts last.
+    OstakElem *top;
+};
 
 class OstakList : public SeamAllocated {
   public:
@@ -70,8 +86,21 @@ class OstakList : public SeamAllocated {
     // changes nothing.
     int32_t MoveAllFrom(OstakList *source) noexcept;
 
+    // Exchanges the elements of the two lists (each element learns its new
+    // list); nothing is copied, compared or deleted. The lists' counters stay.
+    void SwapElements(OstakList &other) noexcept;
+
     // How many names this list has compared so far (tests bound the cost with it).
     uint64_t NameComparisons() const noexcept { return comparisons_; }
+    // Whether the names are known to ascend along the chain (equal names
+    // next to each other allowed) without looking: false may also mean that
+    // the list does not know.
+    bool KnownInOrder() const noexcept { return ordered_ && pending_ == nullptr; }
+    // Whether the list keeps its search tree now.
+    bool HasTree() const noexcept { return tree_; }
+
+    // A list of this many elements or more keeps a search tree.
+    static constexpr std::size_t kTreeFrom = 16;
 
   protected:
     // Links an unlinked element at the head (the place of an empty name).
@@ -89,8 +118,20 @@ class OstakList : public SeamAllocated {
   private:
     friend class OstakElem;
 
-    // A linked element's name changed: the nodes above it learn its new name.
-    void NoteRenamed(OstakElem *elem) noexcept { RefreshUp(elem); }
+    // A linked element's name changed: the nodes above it learn its new name;
+    // the chain is known to be in order again once that one element is
+    // re-sorted (or unlinked), unless another is renamed meanwhile.
+    void NoteRenamed(OstakElem *elem) noexcept {
+        if (pending_ == nullptr || pending_ == elem) {
+            pending_ = elem;
+        } else {
+            ordered_ = false;
+        }
+        if (tree_) {
+            RefreshUp(elem);
+        }
+    }
+    static OstakListNode &Node(const OstakElem *elem) noexcept { return *elem->NodeAddress(); }
     // Links `elem` between `before` (null: at the head) and `after` (null: at the tail).
     void LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept;
     void Unlink(OstakElem *elem) noexcept;
@@ -101,8 +142,15 @@ class OstakList : public SeamAllocated {
     // (where a walk from the head stops), or null.
     OstakElem *FirstNotBefore(const char *name) const noexcept;
     int Compare(const char *a, const char *b) const noexcept;
-    // Puts `elem` into the tree between its chain neighbours `before` and `after`.
-    void TreeInsert(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept;
+    // Gives every element a node and builds the tree in the chain's order;
+    // without memory for a node the list stays without tree.
+    void BuildTree() noexcept;
+    // Frees every node: the list walks from now on.
+    void DropTree() noexcept;
+    // Puts `elem` into the tree between its chain neighbours `before` and
+    // `after` (null: none, or not in the tree yet); false when its node
+    // cannot be allocated (nothing changed).
+    bool TreeInsert(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept;
     void TreeRemove(OstakElem *elem) noexcept;
     // Lifts `child` above its parent, keeping the chain's order.
     void Rotate(OstakElem *child) noexcept;
@@ -110,11 +158,23 @@ class OstakList : public SeamAllocated {
     void Refresh(OstakElem *node) const noexcept;
     // Refresh from `node` up to the root.
     void RefreshUp(OstakElem *node) const noexcept;
+    // Forgets the elements (they were deleted or handed over).
+    void Forget() noexcept;
 
     OstakElem *first_ = nullptr;
     OstakElem *last_ = nullptr;
-    // The top of the search tree.
+    std::size_t count_ = 0;
+    // Known to ascend along the chain (equal names next to each other
+    // allowed), apart from `pending_` when it is set: an element renamed and
+    // not yet re-sorted. Every link keeps the order, except one made while an
+    // element is pending.
+    bool ordered_ = true;
+    const OstakElem *pending_ = nullptr;
+    // Whether the tree is kept, its top, and the length at which the list
+    // builds it next.
+    bool tree_ = false;
     OstakElem *root_ = nullptr;
+    std::size_t treeAt_ = kTreeFrom;
     // Names compared by this list: every comparison goes through Compare.
     mutable uint64_t comparisons_ = 0;
 };

@@ -5,6 +5,7 @@
 #include "3-model/OstakElemAppl.h"
 #include "3-model/OstakElemRule.h"
 #include "1-platform/basekit32.h"
+#include "4-transcode/IcuBinding.h"
 #include "4-transcode/TqwiUcConverter.h"
 #include "5-format/OstakFormatVocabulary.h"
 #include "5-format/OstakUnwritableCharacter.h"
@@ -34,12 +35,108 @@ constexpr const char *kNoPlaceReason =
 constexpr const char *kControlReason = "is a control character that a rule file cannot carry";
 constexpr const char *kUnwritableReason = "is not a character that a rule file can carry";
 
+// The handler's own names are often the very words it compares with.
 bool Is(const char *text, const char *keyword) noexcept {
-    return std::strcmp(text, keyword) == 0;
+    return text == keyword || std::strcmp(text, keyword) == 0;
+}
+
+// Names of elements and attributes are compared by address: the handler
+// always holds a name that spells a word of the format as that very word
+// (Interned), so two names are the same word exactly when they are one
+// pointer.
+bool SameWord(const char *name, const char *word) noexcept {
+    return name == word;
+}
+
+// `name`, or the word of `words` it spells.
+template <std::size_t N> const char *Interned(const char *name, const char *const (&words)[N]) noexcept {
+    for (const char *word : words) {
+        if (std::strcmp(name, word) == 0) {
+            return word;
+        }
+    }
+    return name;
+}
+
+// The converter in `slot`, made on first need.
+TqwiUcConverter &Made(std::optional<TqwiUcConverter> &slot, SharedIcuConverter &shared) noexcept {
+    if (!slot) {
+        slot.emplace(shared);
+    }
+    return *slot;
 }
 
 std::size_t Length(const XMLCh *text) noexcept {
     return text != nullptr ? std::char_traits<char16_t>::length(text) : 0;
+}
+
+// Whether the UTF-16 `name` spells the ASCII `word` exactly.
+bool Spells(const XMLCh *name, const char *word) noexcept {
+    for (; *word != '\0'; ++name, ++word) {
+        if (*name != static_cast<XMLCh>(*word)) {
+            return false;
+        }
+    }
+    return *name == 0;
+}
+
+// The word of `words` that `name` spells, or null.
+template <std::size_t N> const char *SpelledWord(const XMLCh *name, const char *const (&words)[N]) noexcept {
+    if (name == nullptr) {
+        return nullptr;
+    }
+    for (const char *word : words) {
+        if (Spells(name, word)) {
+            return word;
+        }
+    }
+    return nullptr;
+}
+
+// The first of the words that `name` spells, or null.
+const char *Either(const XMLCh *name, const char *word) noexcept {
+    return Spells(name, word) ? word : nullptr;
+}
+template <class... More> const char *Either(const XMLCh *name, const char *word, More... more) noexcept {
+    return Spells(name, word) ? word : Either(name, more...);
+}
+
+// Element and attribute names of the format, the most frequent first.
+constexpr const char *kElementWords[] = {kElemRule,   kElemText,   kElemApplication,
+                                         kElemPrefix, kElemSuffix, kElemAed};
+constexpr const char *kAttributeWords[] = {kAttrName,
+                                           kAttrFailIfNotFound,
+                                           kAttrMatchCase,
+                                           kAttrUseText,
+                                           kAttrLevel,
+                                           kAttrType,
+                                           kAttrEnabled,
+                                           kAttrStampTime,
+                                           kAttrStampHost,
+                                           kAttrTqVersion,
+                                           kAttrFileVersionInstallation,
+                                           kAttrSaved};
+
+bool PrintableAscii(const XMLCh *units, std::size_t count) noexcept {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (units[i] < 0x20 || units[i] > 0x7E) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The length of a NUL-terminated text of printable ASCII; kNotPrintable when
+// it holds any other character.
+constexpr std::size_t kNotPrintable = static_cast<std::size_t>(-1);
+std::size_t PrintableAsciiLength(const XMLCh *units) noexcept {
+    std::size_t length = 0;
+    for (; units[length] != 0; ++length) {
+        if (units[length] < 0x20 || units[length] > 0x7E) {
+            return kNotPrintable;
+        }
+    }
+    return length;
 }
 
 // "true" gives 1, every other value 0.
@@ -157,22 +254,120 @@ const char *AedDocumentHandler::ToMb(TqwiUcConverter &converter, const XMLCh *te
     return converter.GetMb();
 }
 
+bool AedDocumentHandler::AsciiKept() noexcept {
+    if (m_AsciiKept != AsciiKeeping::kUnknown) {
+        return m_AsciiKept == AsciiKeeping::kKept;
+    }
+    if (!m_Context.icuPath) {
+        m_AsciiKept = AsciiKeeping::kKept;
+        return true;
+    }
+    // Asked in silence, and only once ICU is loaded: until then values are
+    // converted, which loads it (and reports a failure) as ever.
+    const IcuEntryPoints *icu = IcuTableLoaded() ? IcuTable() : nullptr;
+    icu::UConverter *converter = icu != nullptr ? m_Icu.Lend() : nullptr;
+    if (converter == nullptr) {
+        return false;
+    }
+    icu::UErrorCode error = icu::U_ZERO_ERROR;
+    const char *name = icu->ucnv_getName(converter, &error);
+    const bool kept =
+        name != nullptr && (std::strcmp(name, "UTF-8") == 0 || std::strcmp(name, "US-ASCII") == 0 ||
+                            std::strcmp(name, "ISO-8859-1") == 0);
+    m_AsciiKept = kept ? AsciiKeeping::kKept : AsciiKeeping::kChanged;
+    return kept;
+}
+
+const char *AedDocumentHandler::KnownElement(const XMLCh *name) noexcept {
+    return AsciiKept() ? SpelledWord(name, kElementWords) : nullptr;
+}
+
+const char *AedDocumentHandler::KnownAttribute(const XMLCh *name) noexcept {
+    if (name == nullptr || !AsciiKept()) {
+        return nullptr;
+    }
+    // The candidates by first letter, so that most names are spelled once.
+    switch (name[0]) {
+    case u'N':
+        return Either(name, kAttrName);
+    case u'F':
+        return Either(name, kAttrFailIfNotFound, kAttrFileVersionInstallation);
+    case u'M':
+        return Either(name, kAttrMatchCase);
+    case u'U':
+        return Either(name, kAttrUseText);
+    case u'L':
+        return Either(name, kAttrLevel);
+    case u'T':
+        return Either(name, kAttrType, kAttrTqVersion);
+    case u'E':
+        return Either(name, kAttrEnabled);
+    case u'S':
+        return Either(name, kAttrStampTime, kAttrStampHost, kAttrSaved);
+    default:
+        return nullptr;
+    }
+}
+
+bool AedDocumentHandler::TakePlainText(const XMLCh *text, std::size_t length, const char *funcName,
+                                       const char **taken) noexcept {
+    if (text == nullptr || !AsciiKept()) {
+        return false;
+    }
+    if (length == kNotPrintable) {
+        // A short value is narrowed while it is checked, in one pass.
+        for (std::size_t i = 0; i < sizeof m_ShortValue; ++i) {
+            const XMLCh unit = text[i];
+            if (unit == 0) {
+                m_ShortValue[i] = '\0';
+                *taken = m_ShortValue;
+                return true;
+            }
+            if (unit < 0x20 || unit > 0x7E) {
+                return false;
+            }
+            m_ShortValue[i] = static_cast<char>(unit);
+        }
+        length = PrintableAsciiLength(text);
+        if (length == kNotPrintable) {
+            return false;
+        }
+    } else if (!PrintableAscii(text, length)) {
+        return false;
+    }
+    m_PlainText.Clear();
+    if (!m_PlainText.AppendNarrowed(text, length)) {
+        NoteNoMemory(funcName, __LINE__);
+        *taken = nullptr;
+        return true;
+    }
+    *taken = m_PlainText.Text();
+    return true;
+}
+
 bool AedDocumentHandler::TakeAttribute(xercesc::AttributeList &attrs, XMLSize_t index,
-                                       TqwiUcConverter &attrConverter, TqwiUcConverter &valueConverter,
-                                       const char **attrName, const char **value) noexcept {
+                                       std::optional<TqwiUcConverter> &attrConverter,
+                                       std::optional<TqwiUcConverter> &valueConverter, const char **attrName,
+                                       const char **value) noexcept {
     const XMLCh *rawName = attrs.getName(index);
     const XMLCh *rawValue = attrs.getValue(index);
-    *attrName = ToMb(attrConverter, rawName, Length(rawName), kStartElementFunc);
+    const char *known = KnownAttribute(rawName);
+    if (known != nullptr && TakePlainText(rawValue, kNotPrintable, kStartElementFunc, value)) {
+        *attrName = known;
+        return *value != nullptr;
+    }
+    *attrName = ToMb(Made(attrConverter, m_Icu), rawName, Length(rawName), kStartElementFunc);
     if (*attrName == nullptr) {
         return false;
     }
-    *value = ToMb(valueConverter, rawValue, Length(rawValue), kStartElementFunc);
+    *attrName = Interned(*attrName, kAttributeWords);
+    *value = ToMb(Made(valueConverter, m_Icu), rawValue, Length(rawValue), kStartElementFunc);
     return *value != nullptr;
 }
 
 bool AedDocumentHandler::TakeRoot(const char *elemName) noexcept {
     m_RootSeen = true;
-    if (Is(elemName, kElemAed)) {
+    if (SameWord(elemName, kElemAed)) {
         return true;
     }
     m_IgnoreDocument = true;
@@ -206,6 +401,11 @@ void AedDocumentHandler::startElement(const XMLCh *const name, xercesc::Attribut
         return;
     }
     FlushText();
+    const char *known = KnownElement(name);
+    if (known != nullptr) {
+        StartNamedElement(known, attrs);
+        return;
+    }
     TqwiUcConverter nameConverter(m_Icu);
     const char *elemName = ToMb(nameConverter, name, Length(name), kStartElementFunc);
     if (elemName == nullptr) {
@@ -219,14 +419,18 @@ void AedDocumentHandler::startElement(const XMLCh *const name, xercesc::Attribut
         // A refused name is no name the format knows: the element is passed over.
         return;
     }
+    StartNamedElement(Interned(elemName, kElementWords), attrs);
+}
+
+void AedDocumentHandler::StartNamedElement(const char *elemName, xercesc::AttributeList &attrs) noexcept {
     if (!m_RootSeen && !TakeRoot(elemName)) {
         return;
     }
-    if (Is(elemName, kElemAed)) {
+    if (SameWord(elemName, kElemAed)) {
         StartAed(attrs, elemName);
-    } else if (Is(elemName, kElemApplication)) {
+    } else if (SameWord(elemName, kElemApplication)) {
         StartApplication(attrs, elemName);
-    } else if (Is(elemName, kElemRule)) {
+    } else if (SameWord(elemName, kElemRule)) {
         StartRule(attrs, elemName);
     } else if (const FormatName<RuleTextField> *text = FindName(kRuleTextElements, elemName)) {
         m_TextField = text->field;
@@ -234,8 +438,8 @@ void AedDocumentHandler::startElement(const XMLCh *const name, xercesc::Attribut
 }
 
 void AedDocumentHandler::StartAed(xercesc::AttributeList &attrs, const char *elemName) noexcept {
-    TqwiUcConverter attrConverter(m_Icu);
-    TqwiUcConverter valueConverter(m_Icu);
+    std::optional<TqwiUcConverter> attrConverter;
+    std::optional<TqwiUcConverter> valueConverter;
     const XMLSize_t count = attrs.getLength();
     for (XMLSize_t i = 0; i < count; ++i) {
         const char *attrName = nullptr;
@@ -243,18 +447,18 @@ void AedDocumentHandler::StartAed(xercesc::AttributeList &attrs, const char *ele
         if (!TakeAttribute(attrs, i, attrConverter, valueConverter, &attrName, &value)) {
             return;
         }
-        if (Is(attrName, kAttrFileVersionInstallation)) {
+        if (SameWord(attrName, kAttrFileVersionInstallation)) {
             uint32_t number = 0;
             if (os_convert_to_unsigned_long(value, -1, &number) != kOsSuccess) {
                 reportInvalidAttribute(attrName, value, elemName);
                 return;
             }
             m_FileInMem->SetInstallationVersion(static_cast<int32_t>(number));
-        } else if (Is(attrName, kAttrTqVersion)) {
+        } else if (SameWord(attrName, kAttrTqVersion)) {
             if (m_FileInMem->SetVersionText(value, static_cast<int32_t>(std::strlen(value))) != OSTAK_OK) {
                 NoteNoMemory(kStartElementFunc, __LINE__);
             }
-        } else if (Is(attrName, kAttrSaved)) {
+        } else if (SameWord(attrName, kAttrSaved)) {
             m_FileInMem->SetSaved(Is(value, kValueTrue));
         } else {
             reportInvalidAttribute(attrName, value, elemName);
@@ -294,8 +498,8 @@ void AedDocumentHandler::StartApplication(xercesc::AttributeList &attrs, const c
 void AedDocumentHandler::TakeApplicationAttributes(xercesc::AttributeList &attrs,
                                                    const char *elemName) noexcept {
     OstakElemAppl *appl = m_CurrentApplication;
-    TqwiUcConverter attrConverter(m_Icu);
-    TqwiUcConverter valueConverter(m_Icu);
+    std::optional<TqwiUcConverter> attrConverter;
+    std::optional<TqwiUcConverter> valueConverter;
     const XMLSize_t count = attrs.getLength();
     for (XMLSize_t i = 0; i < count && !m_SkipApplication; ++i) {
         const char *attrName = nullptr;
@@ -304,7 +508,7 @@ void AedDocumentHandler::TakeApplicationAttributes(xercesc::AttributeList &attrs
             m_SkipApplication = true;
             return;
         }
-        if (Is(attrName, kAttrName)) {
+        if (SameWord(attrName, kAttrName)) {
             const int32_t rc = appl->SetName(value);
             if (rc == OSTAK_E_INVALID_NAME) {
                 reportInvalidAttribute(attrName, value, elemName);
@@ -314,7 +518,7 @@ void AedDocumentHandler::TakeApplicationAttributes(xercesc::AttributeList &attrs
                 NoteNoMemory(kStartElementFunc, __LINE__);
                 m_SkipApplication = true;
             }
-        } else if (Is(attrName, kAttrEnabled)) {
+        } else if (SameWord(attrName, kAttrEnabled)) {
             if (Is(value, kValueTrue)) {
                 appl->SetEnabled(1);
             } else if (m_DropDisabled) {
@@ -322,12 +526,12 @@ void AedDocumentHandler::TakeApplicationAttributes(xercesc::AttributeList &attrs
             } else {
                 appl->SetEnabled(0);
             }
-        } else if (Is(attrName, kAttrStampHost)) {
+        } else if (SameWord(attrName, kAttrStampHost)) {
             if (appl->SetStamp(value, appl->StampTime()) != OSTAK_OK) {
                 NoteNoMemory(kStartElementFunc, __LINE__);
                 m_SkipApplication = true;
             }
-        } else if (Is(attrName, kAttrStampTime)) {
+        } else if (SameWord(attrName, kAttrStampTime)) {
             uint32_t number = 0;
             if (os_convert_to_unsigned_long(value, -1, &number) != kOsSuccess) {
                 reportInvalidAttribute(attrName, value, elemName);
@@ -374,8 +578,8 @@ void AedDocumentHandler::DropCurrentRule() noexcept {
 
 bool AedDocumentHandler::TakeRuleAttributes(xercesc::AttributeList &attrs, const char *elemName) noexcept {
     OstakElemRule *rule = m_CurrentRule;
-    TqwiUcConverter attrConverter(m_Icu);
-    TqwiUcConverter valueConverter(m_Icu);
+    std::optional<TqwiUcConverter> attrConverter;
+    std::optional<TqwiUcConverter> valueConverter;
     const XMLSize_t count = attrs.getLength();
     for (XMLSize_t i = 0; i < count; ++i) {
         const char *attrName = nullptr;
@@ -384,7 +588,7 @@ bool AedDocumentHandler::TakeRuleAttributes(xercesc::AttributeList &attrs, const
             DropCurrentRule();
             return false;
         }
-        if (Is(attrName, kAttrName)) {
+        if (SameWord(attrName, kAttrName)) {
             const int32_t rc = rule->SetName(value);
             if (rc == OSTAK_E_INVALID_NAME) {
                 reportInvalidAttribute(attrName, value, elemName);
@@ -397,7 +601,7 @@ bool AedDocumentHandler::TakeRuleAttributes(xercesc::AttributeList &attrs, const
                 DropCurrentRule();
                 return false;
             }
-        } else if (Is(attrName, kAttrLevel)) {
+        } else if (SameWord(attrName, kAttrLevel)) {
             if (!Is(value, kValueLevelDisabled)) {
                 rule->SetLevel(OstakElemRule::kLevelError);
             } else if (m_DropDisabled) {
@@ -408,7 +612,7 @@ bool AedDocumentHandler::TakeRuleAttributes(xercesc::AttributeList &attrs, const
             }
         } else if (const FormatName<RuleFlagField> *flag = FindName(kRuleFlagAttributes, attrName)) {
             flag->field->Set(*rule, BoolValue(value));
-        } else if (Is(attrName, kAttrType)) {
+        } else if (SameWord(attrName, kAttrType)) {
             if (Is(value, kValueTypeAlert)) {
                 rule->SetType(OstakElemRule::kTypeAlert);
             } else {
@@ -458,8 +662,11 @@ void AedDocumentHandler::characters(const XMLCh *const chars, const XMLSize_t le
         }
         return;
     }
-    TqwiUcConverter converter(m_Icu);
-    const char *piece = ToMb(converter, chars, length, kCharactersFunc, &pieceStart);
+    std::optional<TqwiUcConverter> converter;
+    const char *piece = nullptr;
+    if (!TakePlainText(chars, length, kCharactersFunc, &piece)) {
+        piece = ToMb(Made(converter, m_Icu), chars, length, kCharactersFunc, &pieceStart);
+    }
     if (piece == nullptr) {
         return; // the field keeps what it had before this piece
     }
@@ -514,6 +721,11 @@ void AedDocumentHandler::endElement(const XMLCh *const name) {
         return;
     }
     FlushText();
+    const char *known = KnownElement(name);
+    if (known != nullptr) {
+        EndNamedElement(known);
+        return;
+    }
     TqwiUcConverter nameConverter(m_Icu);
     const char *elemName = ToMb(nameConverter, name, Length(name), kEndElementFunc);
     if (elemName == nullptr) {
@@ -522,12 +734,16 @@ void AedDocumentHandler::endElement(const XMLCh *const name) {
         }
         return;
     }
-    if (Is(elemName, kElemApplication)) {
+    EndNamedElement(Interned(elemName, kElementWords));
+}
+
+void AedDocumentHandler::EndNamedElement(const char *elemName) noexcept {
+    if (SameWord(elemName, kElemApplication)) {
         if (m_DropDisabled && m_CurrentApplication != nullptr && m_CurrentApplication->Rules()->Empty()) {
             m_FileInMem->Applications().DeleteElem(m_CurrentApplication);
         }
         m_CurrentApplication = nullptr;
-    } else if (Is(elemName, kElemRule)) {
+    } else if (SameWord(elemName, kElemRule)) {
         m_CurrentRule = nullptr;
     }
 }

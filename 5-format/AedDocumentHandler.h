@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <xercesc/sax/DocumentHandler.hpp>
 #include <xercesc/sax/Locator.hpp>
 #include <xercesc/util/XMLString.hpp>
@@ -72,6 +73,9 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     // Why a character is refused.
     enum class Refusal { kUnwritable, kNoPlace };
 
+    // The start and end of an element whose name is known.
+    void StartNamedElement(const char *elemName, xercesc::AttributeList &attrs) noexcept;
+    void EndNamedElement(const char *elemName) noexcept;
     void StartAed(xercesc::AttributeList &attrs, const char *elemName) noexcept;
     void StartApplication(xercesc::AttributeList &attrs, const char *elemName) noexcept;
     void TakeApplicationAttributes(xercesc::AttributeList &attrs, const char *elemName) noexcept;
@@ -101,6 +105,23 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     // so a character given by a reference is placed at the reference's end;
     // in a piece that ends where a reference starts, the parser has read the
     // ampersand already, and a character is placed one column to the right.
+    // Shortcuts, taken only where they give what converting
+    // gives: a name that spells a word of the format is that word, and a text
+    // of printable ASCII characters (U+0020 to U+007E) becomes the same bytes
+    // and holds nothing that is refused. KnownElement and KnownAttribute
+    // answer the word, or null (the caller then converts the name as usual).
+    // TakePlainText answers whether the shortcut applies to the text (of
+    // `length` units, or NUL-terminated when `length` is SIZE_MAX); then
+    // `*taken` is the text (valid until the next call), or null
+    // when it was lost for want of memory (reported as ToMb reports it).
+    const char *KnownElement(const XMLCh *name) noexcept;
+    const char *KnownAttribute(const XMLCh *name) noexcept;
+    // Whether printable ASCII converts to the same bytes, so that the
+    // shortcuts may be taken: always on the plain path; on the ICU path once
+    // the load's ICU converter is known to be UTF-8, US-ASCII or ISO-8859-1.
+    bool AsciiKept() noexcept;
+    bool TakePlainText(const XMLCh *text, std::size_t length, const char *funcName,
+                       const char **taken) noexcept;
     Position PlaceInPiece(const XMLCh *text, std::size_t length, std::size_t index,
                           const Position &pieceStart) const noexcept;
     Position Here() const noexcept;
@@ -109,8 +130,11 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     // then reads no further attributes and leaves the element out, so that a
     // lost or refused name or value is never half-taken nor reported again
     // as an invalid one.
-    bool TakeAttribute(xercesc::AttributeList &attrs, XMLSize_t index, TqwiUcConverter &attrConverter,
-                       TqwiUcConverter &valueConverter, const char **attrName, const char **value) noexcept;
+    // The converters are made on first need.
+    bool TakeAttribute(xercesc::AttributeList &attrs, XMLSize_t index,
+                       std::optional<TqwiUcConverter> &attrConverter,
+                       std::optional<TqwiUcConverter> &valueConverter, const char **attrName,
+                       const char **value) noexcept;
     // Checks the root element's name; false (reported) when it is not AED:
     // the rest of the document is then passed over.
     bool TakeRoot(const char *elemName) noexcept;
@@ -150,6 +174,12 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     OstakElemRule *m_PendingRule = nullptr;
     const RuleTextField *m_PendingField = nullptr;
     OstakPendingText m_PendingText;
+    // The value or piece of text that the plain path's shortcut took last:
+    // a value shorter than m_ShortValue there, anything else in m_PlainText.
+    char m_ShortValue[64];
+    enum class AsciiKeeping : uint8_t { kUnknown, kKept, kChanged };
+    AsciiKeeping m_AsciiKept = AsciiKeeping::kUnknown;
+    OstakPendingText m_PlainText;
 };
 
 } // namespace ostak

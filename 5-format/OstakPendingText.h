@@ -20,6 +20,9 @@ class OstakPendingText {
 
     // Adds `count` bytes at the end; false (nothing added) when no memory.
     bool Append(const char *bytes, std::size_t count) noexcept;
+    // Adds `count` UTF-16 units below U+0100, each as the byte of its value;
+    // false (nothing added) when no memory.
+    bool AppendNarrowed(const char16_t *units, std::size_t count) noexcept;
     // Forgets the text and keeps the buffer.
     void Clear() noexcept { m_Length = 0; }
 
@@ -28,6 +31,9 @@ class OstakPendingText {
     std::size_t Length() const noexcept { return m_Length; }
 
   private:
+    // Room for `count` more bytes and the NUL: false when no memory.
+    bool Reserve(std::size_t count) noexcept;
+
     char *m_Buffer = nullptr;
     std::size_t m_Length = 0;
     std::size_t m_Capacity = 0; // bytes, the terminating NUL included

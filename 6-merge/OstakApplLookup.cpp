@@ -17,7 +17,7 @@ bool ChainAscends(const OstakList &list) noexcept {
 } // namespace
 
 OstakApplLookup::OstakApplLookup(const OstakListAppl &list) noexcept
-    : list_(list), ordered_(ChainAscends(list)) {}
+    : list_(list), ordered_(list.KnownInOrder() || ChainAscends(list)) {}
 
 OstakElemAppl *OstakApplLookup::Find(const char *name) noexcept {
     missed_ = false;

@@ -377,6 +377,33 @@ TEST_F(ModelList, MoveAllCarriesAnUnsortedChain) {
     EXPECT_EQ(Names(target), (NameList{"a", "d", "z", "c"}));
 }
 
+TEST_F(ModelList, SwapElementsExchangesChainsAndTrees) {
+    struct Case {
+        NameList one, two;
+    };
+    const Case cases[] = {{{"a", "b"}, {"x", "y", "z"}}, {{}, {"m"}}, {{"k"}, {}}, {{}, {}}};
+    for (const Case &c : cases) {
+        OstakListRule one;
+        OstakListRule two;
+        InsertRules(one, c.one);
+        InsertRules(two, c.two);
+        one.SwapElements(two);
+        one.SwapElements(one);
+        EXPECT_EQ(Names(one), c.two);
+        EXPECT_EQ(Names(two), c.one);
+        // Each element answers to its new list, and each tree finds its own names.
+        for (OstakListRule *list : {&one, &two}) {
+            for (OstakElem *elem = list->First(); elem != nullptr; elem = elem->Next()) {
+                EXPECT_EQ(elem->List(), list);
+                EXPECT_EQ(list->FindByName(elem->Name()), elem);
+            }
+        }
+        EXPECT_EQ(one.InsertInOrder(NewRule("n")), 0);
+        EXPECT_EQ(two.DeleteElem(one.FindByName("n")), 0);
+        EXPECT_NE(one.FindByName("n"), nullptr) << "deleting through the other list leaves it alone";
+    }
+}
+
 TEST_F(ModelList, ClearEmptiesAndTheListStaysUsable) {
     OstakListAppl list;
     FillApplications(list, {"A", "B", "C"});
@@ -409,6 +436,55 @@ TEST_F(ModelList, InsertingManySortedNamesStaysFast) {
     EXPECT_LT(seconds, 2.0) << "a walk from the head for each name would take minutes";
     EXPECT_EQ(list.Last(), rules.back());
     EXPECT_EQ(list.FindByName("N9999999"), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// Appending to a chain in order takes one comparison, with or without tree.
+// While a renamed element waits to be re-sorted the list asks its walk or its
+// tree; re-sorting that element puts the chain back in order, but a link
+// made meanwhile leaves it unknown until the list is emptied.
+TEST_F(ModelList, AppendingInOrderTakesOneComparison) {
+    OstakListRule list;
+    std::vector<OstakElemRule *> rules;
+    for (int i = 0; i < 40; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "r%02d", i);
+        rules.push_back(NewRule(name));
+    }
+    for (int i = 0; i < 10; ++i) {
+        const uint64_t before = list.NameComparisons();
+        ASSERT_EQ(list.InsertInOrder(rules[i]), 0);
+        EXPECT_EQ(list.NameComparisons() - before, i == 0 ? 0u : 1u) << i;
+    }
+    ASSERT_EQ(rules[3]->SetName("r03"), 0) << "the same name: still a rename";
+    const uint64_t before = list.NameComparisons();
+    ASSERT_EQ(list.InsertInOrder(rules[10]), 0);
+    EXPECT_EQ(list.NameComparisons() - before, 10u) << "the walk passes all ten";
+    EXPECT_EQ(Names(list).back(), "r10");
+
+    // A list emptied is in order again.
+    list.Clear();
+    for (int i = 11; i < 16; ++i) {
+        ASSERT_EQ(list.InsertInOrder(rules[i]), 0);
+    }
+    const auto costOfFindingZz = [&list] {
+        const uint64_t at = list.NameComparisons();
+        EXPECT_EQ(list.FindByName("zz"), nullptr);
+        return list.NameComparisons() - at;
+    };
+    EXPECT_EQ(costOfFindingZz(), 1u) << "past the last name: one comparison";
+    ASSERT_EQ(rules[13]->SetName("r13"), 0);
+    EXPECT_EQ(costOfFindingZz(), 5u) << "a renamed element waits: the walk passes all five";
+    ASSERT_EQ(list.Resort(rules[13]), 0);
+    EXPECT_EQ(costOfFindingZz(), 1u) << "re-sorted: in order again";
+    for (int i = 16; i < 40; ++i) {
+        ASSERT_EQ(list.InsertInOrder(rules[i]), 0);
+    }
+    EXPECT_TRUE(list.HasTree());
+    EXPECT_EQ(costOfFindingZz(), 1u);
 }
 
 } // namespace

@@ -198,3 +198,83 @@ TEST_F(ModelListTree, EachStepCostsLogarithmicComparisons) {
 }
 
 } // namespace
+
+namespace {
+
+std::string Numbered(int i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "n%04d", i);
+    return name;
+}
+
+// A short list walks its chain and allocates no nodes; at kTreeFrom elements
+// it builds its tree, one node an element, and frees them with the elements.
+TEST_F(ModelListTree, OnlyALongListKeepsATree) {
+    const int64_t liveBefore = LiveAllocations();
+    {
+        OstakListRule list;
+        std::vector<OstakElemRule *> rules;
+        for (int i = 0; i < 40; ++i) {
+            rules.push_back(NewRule(Numbered(39 - i).c_str()));
+        }
+        const int64_t liveRules = LiveAllocations();
+        for (std::size_t i = 0; i < rules.size(); ++i) {
+            ASSERT_EQ(list.InsertInOrder(rules[i]), 0);
+            const bool long_ = i + 1 >= OstakList::kTreeFrom;
+            EXPECT_EQ(list.HasTree(), long_) << i + 1 << " elements";
+            EXPECT_EQ(LiveAllocations() - liveRules, long_ ? static_cast<int64_t>(i + 1) : 0)
+                << i + 1 << " elements: one node each, or none";
+        }
+        EXPECT_EQ(Names(list).front(), Numbered(0));
+        EXPECT_EQ(list.FindByName(Numbered(20).c_str()), rules[19]);
+        // Deleting down below the threshold keeps the tree; each goes with its node.
+        for (int i = 0; i < 30; ++i) {
+            ASSERT_EQ(list.DeleteElem(list.First()), 0);
+        }
+        EXPECT_TRUE(list.HasTree());
+        EXPECT_EQ(list.FindByName(Numbered(35).c_str()), rules[4]);
+        // The ten left keep their nodes; the thirty deleted went with theirs
+        // and with their record, name and text.
+        EXPECT_EQ(LiveAllocations() - liveRules, 10 - 30 * 3);
+    }
+    EXPECT_EQ(LiveAllocations(), liveBefore);
+}
+
+// A node that cannot be allocated costs the tree, never an answer: the list
+// walks, keeps its order and finds every name, and builds its tree again
+// once it has doubled.
+TEST_F(ModelListTree, WithoutMemoryForANodeTheListWalks) {
+    struct Case {
+        const char *what;
+        int failAt;    // the element (1-based) whose insertion meets the failing node
+        int nodeIndex; // which node allocation of that insertion fails (1-based)
+    };
+    const Case cases[] = {
+        {"building the tree, first node", static_cast<int>(OstakList::kTreeFrom), 1},
+        {"building the tree, last node", static_cast<int>(OstakList::kTreeFrom),
+         static_cast<int>(OstakList::kTreeFrom)},
+        {"linking into the tree", 20, 1},
+    };
+    for (const Case &c : cases) {
+        const int64_t liveBefore = LiveAllocations();
+        {
+            OstakListRule list;
+            for (int i = 1; i <= 70; ++i) {
+                OstakElemRule *rule = NewRule(Numbered((i * 37) % 101).c_str());
+                Seams().failAllocationAt = i == c.failAt ? static_cast<uint64_t>(c.nodeIndex) : 0;
+                ASSERT_EQ(list.InsertInOrder(rule), 0) << c.what;
+                Seams().failAllocationAt = 0;
+                const bool walking = i >= c.failAt && i < 2 * c.failAt;
+                EXPECT_EQ(list.HasTree(), i >= static_cast<int>(OstakList::kTreeFrom) && !walking)
+                    << c.what << " at " << i;
+                EXPECT_EQ(list.FindByName(rule->Name()), rule) << c.what << " at " << i;
+            }
+            NameList names = Names(list);
+            EXPECT_TRUE(std::is_sorted(names.begin(), names.end())) << c.what;
+            EXPECT_EQ(names.size(), 70u) << c.what;
+        }
+        EXPECT_EQ(LiveAllocations(), liveBefore) << c.what << ": nodes left behind";
+    }
+}
+
+} // namespace

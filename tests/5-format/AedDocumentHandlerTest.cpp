@@ -376,6 +376,36 @@ TEST_F(LoadSaveLoad, OnTheIcuPathAConversionThatFailsFailsTheLoad) {
     EXPECT_GT(CountMessages(kMsgText), 0) << "the converter reported its failure";
 }
 
+// On the ICU path, names and values are taken as their ASCII bytes only where
+// the code page keeps ASCII: in UTF-8 the document loads as on the plain path;
+// in an EBCDIC code page every name becomes other bytes, so the root is no
+// AED, exactly as converting each name makes it.
+TEST_F(LoadSaveLoad, OnTheIcuPathNamesAreTheirBytesOnlyWhereTheCodePageKeepsAscii) {
+    ASSERT_EQ(xfeOstakGlobalTerm(), 0);
+    ASSERT_EQ(InitOver(SourceRoot(), dir_.path(), false, true), 0);
+    const std::string doc =
+        Doc("<AED TqVersion=\"7.6\"><Application Name=\"A\" StampTime=\"5\" StampHost=\"h\">"
+            "<Rule Name=\"r\" MatchCase=\"false\"><Text>t x</Text></Rule></Application></AED>");
+    struct Case {
+        const char *converter;
+        int32_t rc;
+        std::string loaded;
+    };
+    const Case cases[] = {
+        {"UTF-8", OSTAK_OK, "AED version='7.6'\nA off 'h'@5 {r='t x' matchCase=0}"},
+        {"IBM037", OSTAK_E_INVALID_DOCUMENT, "AED"},
+    };
+    for (const Case &c : cases) {
+        SetConverterNameForTests(c.converter);
+        int32_t rc = -1;
+        OstakFileInMem &file = LoadText(doc, false, &rc);
+        SetConverterNameForTests(nullptr);
+        EXPECT_EQ(rc, c.rc) << c.converter;
+        EXPECT_EQ(Describe(file), c.loaded) << c.converter;
+        Log().clear();
+    }
+}
+
 // ---- driven directly, as a parser that gives no document locator drives it ----
 
 class Attributes : public xercesc::AttributeList {
@@ -514,6 +544,47 @@ TEST_F(XmlDocumentHandler, ARootOtherThanAedLeavesTheWholeDocumentOut) {
     EXPECT_EQ(Log()[0].text.rfind("Character U+20AC in file \"/x/other.xml\" has no place", 0), 0u)
         << Log()[0].text;
     EXPECT_TRUE(other.Applications().Empty());
+}
+
+} // namespace
+
+namespace {
+
+// Values at the edges of printable ASCII, alone and mixed with characters
+// beyond it, in an attribute and in character data: each loads as the bytes
+// of its characters (the plain path maps U+0000 to U+00FF byte for byte),
+// whether the handler takes it by its shortcut or converts it.
+TEST_F(LoadSaveLoad, EveryValueLoadsAsItsBytesOnEitherSideOfPrintableAscii) {
+    struct Case {
+        const char *xml;      // as written in the document
+        std::string expected; // the bytes loaded
+    };
+    const Case cases[] = {
+        {" ", " "},
+        {"~", "~"},
+        {"a&amp;b&lt;&quot;", "a&b<\""},
+        {"&#x7F;", "\x7F"},
+        {"x&#xA0;y", "x\xA0y"},
+        {"&#xFF;&#x20;~", "\xFF ~"},
+        {"&#xE9;t&#xE9;", "\xE9t\xE9"},
+        {"", ""},
+    };
+    for (const Case &c : cases) {
+        const std::string host = std::string(c.xml) + std::string(300, 'h');
+        const std::string doc = std::string("<AED><Application Name=\"A\" StampHost=\"") + host +
+                                "\"><Rule Name=\"R\"><Text>" + c.xml + "</Text><Prefix>" + c.xml +
+                                "p</Prefix></Rule></Application></AED>";
+        OstakFileInMem &file = Load(doc, OSTAK_OK);
+        const OstakElemAppl *appl = file.Applications().FirstAppl();
+        ASSERT_NE(appl, nullptr) << c.xml;
+        EXPECT_EQ(appl->StampHost(), c.expected + std::string(300, 'h')) << c.xml;
+        const OstakElemRule *rule = appl->Rules()->FirstRule();
+        ASSERT_NE(rule, nullptr) << c.xml;
+        EXPECT_EQ(std::string(rule->Text()), c.expected) << c.xml;
+        EXPECT_EQ(std::string(rule->Prefix()), c.expected + "p") << c.xml;
+        EXPECT_EQ(Log().size(), 2u) << c.xml << ": only the trace lines";
+        Log().clear();
+    }
 }
 
 } // namespace

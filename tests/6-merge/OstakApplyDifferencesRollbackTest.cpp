@@ -2,8 +2,9 @@
 // applied again and again, cancelled at every decision point in turn, answered
 // out of range at every decision point, and with the Nth allocation failing for
 // every N until the call succeeds. After each failure both files must hold
-// exactly what they held before (complete snapshots), one message must have
-// been issued, and nothing may be left allocated.
+// exactly what they held before (complete snapshots, and the very same
+// application and rule objects, so that handles stay valid), one message must
+// have been issued, and nothing may be left allocated.
 #include "tests/support/Fixtures.h"
 
 #include "6-merge/OstakMergeTypes.h"
@@ -48,12 +49,26 @@ FilePtr MakeTarget(int32_t kind) {
                           });
 }
 
+// The addresses of every application and rule of the list, in order.
+std::vector<const void *> Objects(const OstakListAppl &list) {
+    std::vector<const void *> objects;
+    for (const OstakElemAppl *appl = list.FirstAppl(); appl != nullptr; appl = appl->NextAppl()) {
+        objects.push_back(appl);
+        objects.push_back(appl->Rules());
+        for (const OstakElemRule *rule = appl->Rules()->FirstRule(); rule != nullptr;
+             rule = rule->NextRule()) {
+            objects.push_back(rule);
+        }
+    }
+    return objects;
+}
+
 class MergeRollback : public MergeExportTest, public ::testing::WithParamInterface<Scenario> {
   protected:
     // Runs the scenario with the current answers; checks the outcome of a failure.
     int32_t RunOnce(int32_t expectedFailure, int32_t expectedMessage, const std::string &what,
                     std::string *sourceAfter = nullptr, std::string *targetAfter = nullptr,
-                    uint64_t failAllocation = 0) {
+                    uint64_t failAllocation = 0, uint64_t *allocations = nullptr) {
         const Scenario &s = GetParam();
         const int64_t liveBefore = LiveAllocations();
         int32_t rc = 0;
@@ -62,16 +77,24 @@ class MergeRollback : public MergeExportTest, public ::testing::WithParamInterfa
             FilePtr target = MakeTarget(s.targetKind);
             const ListSnap source0 = Snap(source->Applications());
             const ListSnap target0 = Snap(target->Applications());
+            const std::vector<const void *> sourceObjects = Objects(source->Applications());
+            const std::vector<const void *> targetObjects = Objects(target->Applications());
             const int64_t liveFiles = LiveAllocations();
             ostak_test::Log().clear();
+            const uint64_t attempts = AllocationAttempts();
             Seams().failAllocationAt = failAllocation;
             rc = xfeOstakHandleDifferencesInTargetBySourceMark(H(source), H(target), s.replace);
             Seams().failAllocationAt = 0;
+            if (allocations != nullptr) {
+                *allocations = AllocationAttempts() - attempts;
+            }
             if (rc != 0) {
                 EXPECT_EQ(rc, expectedFailure) << what;
                 ExpectIssuedOnce(expectedMessage);
                 EXPECT_EQ(Snap(source->Applications()), source0) << what;
                 EXPECT_EQ(Snap(target->Applications()), target0) << what;
+                EXPECT_EQ(Objects(source->Applications()), sourceObjects) << what << ": other objects";
+                EXPECT_EQ(Objects(target->Applications()), targetObjects) << what << ": other objects";
                 EXPECT_EQ(LiveAllocations(), liveFiles) << what << ": the call left memory behind";
             } else {
                 EXPECT_TRUE(ostak_test::Log().empty()) << what;
@@ -118,7 +141,8 @@ TEST_P(MergeRollback, FailTheNthAllocationUntilTheCallSucceeds) {
     ScriptedMerge::Reset(AnswerKeepAll);
     std::string expectedSource;
     std::string expectedTarget;
-    ASSERT_EQ(RunOnce(0, 0, "no failure", &expectedSource, &expectedTarget), 0);
+    uint64_t allocations = 0;
+    ASSERT_EQ(RunOnce(0, 0, "no failure", &expectedSource, &expectedTarget, 0, &allocations), 0);
     uint64_t n = 1;
     for (;; ++n) {
         ASSERT_LT(n, 2000u) << "the call never succeeded";
@@ -133,7 +157,9 @@ TEST_P(MergeRollback, FailTheNthAllocationUntilTheCallSucceeds) {
             break;
         }
     }
-    EXPECT_GT(n, 40u) << "the backups alone take more allocations than this";
+    // Every allocation of the call (the message of a failure aside) failed once.
+    EXPECT_EQ(n, allocations + 1) << "the sweep missed an allocation, or the call allocated differently";
+    EXPECT_GT(n, 10u);
 }
 
 INSTANTIATE_TEST_SUITE_P(MergeDirections, MergeRollback,

@@ -359,7 +359,7 @@ TEST_F(MergeApply, ANameTakenInTheMergedListFailsWithFive) {
     EXPECT_EQ(Snap(target->Applications()), target0);
 }
 
-TEST_F(MergeApply, NoMemoryForTheBackups) {
+TEST_F(MergeApply, NoMemoryForTheFirstChange) {
     FilePtr source = MakeFile(0, {{"A", {{"r"}}, OstakDiffApply}});
     FilePtr target = MakeFile(1, {{"B", {}, 0, 1}});
     const ListSnap source0 = Snap(source->Applications());
