@@ -96,7 +96,7 @@ ostak::Rule RuleFileEdit::Rule(ostak::Application &appl, const std::string &name
 }
 
 void RuleFileEdit::Change(const std::string &subject, const std::function<void()> &change) {
-    session_.reporter().SetSubject(path_ + ": " + subject);
+    session_.reporter().SetSubject(path_, subject);
     try {
         change();
     } catch (const ostak::Error &) {

@@ -93,6 +93,19 @@ TEST_F(ToolConventions, MessagesAndExitCodesAreTheSameForEveryCommand) {
         {{"sync", "--root", ".", "loop"},
          2,
          "loop: error: cannot write it: Too many levels of symbolic links\n"},
+        // The editing commands: the library's refusal names the element behind the file.
+        {{"rule", "add", "target.xml", "Compile", "bad name", "--text", "x"},
+         2,
+         "target.xml: error: Compile/bad name: A name is empty or holds a character outside 0-9, a-z, "
+         "A-Z, _, #, @ and $ [-32589]\ntarget.xml: error: refused by the library; nothing written\n"},
+        {{"app", "add", "target.xml", "Compile"},
+         2,
+         "target.xml: error: Compile: An element of that name is already in the list [-32592]\n"
+         "target.xml: error: refused by the library; nothing written\n"},
+        {{"app", "rm", "target.xml", "Nope"}, 2, "target.xml: error: no application \"Nope\"; nothing written\n"},
+        {{"merge-file", "missing.xml", "target.xml", "target.xml"},
+         2,
+         "missing.xml: error: cannot read it: No such file or directory\n"},
         // Errors of use point to the help of the command they belong to.
         {{"show", "--bogus", "x.xml"},
          2,
