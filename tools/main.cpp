@@ -23,7 +23,8 @@ namespace {
 const char *const kGlobalHelp =
     "Global options (anywhere on the line):\n"
     "  --root DIR     the folder holding dat/: the message catalogue, the document\n"
-    "                 type file and, for sync, the installation file. Default: the\n"
+    "                 type file and the installation file (for sync, and for\n"
+    "                 any command that writes a script's rule file). Default: the\n"
     "                 installed data folder, else dat/ beside the executable\n"
     "  --utf8         convert through ICU and write UTF-8 (the library's converter\n"
     "                 switch); otherwise the locale decides\n"
@@ -51,8 +52,9 @@ const std::vector<Command> &AllCommands() {
 void PrintOverview(std::ostream &out) {
     out << "Usage: ostak [OPTIONS] COMMAND [ARGS]\n"
            "\n"
-           "Keeps the rule files of a script-driven tool: checks, shows, compares and\n"
-           "merges them, and keeps a script's rule file in step with the installation file.\n"
+           "Keeps the rule files of a script-driven tool: checks, shows, edits, compares\n"
+           "and merges them (three-way too, also as git's merge driver), and keeps a\n"
+           "script's rule file in step with the installation file.\n"
            "\n"
            "Commands:\n";
     for (const Command &command : AllCommands()) {
