@@ -41,4 +41,10 @@ step 0 show merged.xml
 step 0 sync --root . scripts/nightly.xml --yes --prefer target
 step 0 show scripts/nightly.xml
 step 0 sync --root . scripts/nightly.xml --yes
+step 0 new rules.xml Compile
+step 0 rule add rules.xml Compile Error --text "error:"
+step 0 rule add rules.xml Compile Warning --prefix "warning: " --suffix " [-Wall]" --alert
+step 0 check --strict rules.xml
+step 0 show rules.xml
+step 1 diff rules.xml scripts/nightly.xml --color=never
 printf '\nDemo done; its files are in %s.\n' "$demo"
