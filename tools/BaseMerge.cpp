@@ -145,6 +145,68 @@ bool BaseMerge::PrepareRulesOnlyInTarget(ostak::Application source, ostak::Appli
     return true;
 }
 
+int BaseMerge::SettleApplications(const ostak::RuleFile &installation, const ostak::RuleFile &before,
+                                  ostak::RuleFile &merged) {
+    if (base_ == nullptr) {
+        return 0;
+    }
+    const ostak::ThreeWay threeWay(*base_);
+    const std::map<std::string, ostak::Application> held = ByName(before);
+    std::set<std::string> inInstallation;
+    std::vector<std::string> gone;
+    std::map<std::string, bool> flags;
+    for (ostak::Application appl : installation.applications()) {
+        const std::string name = appl.name();
+        inInstallation.insert(name);
+        const auto found = held.find(name);
+        if (found == held.end()) {
+            const std::optional<ostak::MergeAnswer> answer = threeWay.decideSourceOnly(appl);
+            if (!answer) {
+                conflicts_.push_back(
+                    Conflict{name, "", "deleted in the target, changed in the source; kept", ""});
+            } else if (*answer == ostak::MergeAnswer::TakeTarget) {
+                gone.push_back(name);
+            }
+            continue;
+        }
+        const std::optional<ostak::MergeAnswer> flag = threeWay.decideEnabled(appl, found->second);
+        if (!flag) {
+            conflicts_.push_back(Conflict{
+                name, "", "enabled on one side only, and not in the base; the target's flag kept", ""});
+        } else if (*flag == ostak::MergeAnswer::TakeSource) {
+            flags[name] = appl.enabled();
+        }
+    }
+    for (const auto &[name, appl] : held) {
+        if (inInstallation.count(name) != 0) {
+            continue;
+        }
+        const std::optional<ostak::MergeAnswer> answer = threeWay.decideTargetOnly(appl);
+        if (!answer) {
+            conflicts_.push_back(
+                Conflict{name, "", "deleted in the source, changed in the target; kept", ""});
+        } else if (*answer == ostak::MergeAnswer::TakeSource) {
+            gone.push_back(name);
+        }
+    }
+    int changed = 0;
+    for (const std::string &name : gone) {
+        if (std::optional<ostak::Application> appl = merged.findApplication(name)) {
+            merged.applications().remove(*appl);
+            ++changed;
+        }
+    }
+    for (const auto &[name, enabled] : flags) {
+        std::optional<ostak::Application> appl = merged.findApplication(name);
+        if (appl && appl->enabled() != enabled) {
+            appl->setEnabled(enabled);
+            appl->finalize();
+            ++changed;
+        }
+    }
+    return changed;
+}
+
 void BaseMerge::Finish(ostak::RuleFile &target) {
     for (ostak::Application appl : target.applications()) {
         const auto found = enabled_.find(appl.name());

@@ -9,6 +9,10 @@
 // them, deleted when the source did), rules only the target holds where the
 // direction keeps them without asking, and the Enabled flags; Finish sets
 // those flags once the merge is done.
+//
+// A script's load merges the installation file in by itself, asking about
+// no application; SettleApplications settles them afterwards on the merged
+// file, the same way.
 #pragma once
 
 #include "include/ostak.hpp"
@@ -47,6 +51,15 @@ class BaseMerge {
     bool Prepare(ostak::RuleFile &source, ostak::RuleFile &target, bool all);
     // After a successful apply: the Enabled flags noted by Prepare.
     void Finish(ostak::RuleFile &target);
+
+    // After a script's load merged `installation` (the source) into
+    // `merged`, which held `before`'s applications until then: removes from
+    // `merged` an application its owner deleted (the load brought it back)
+    // and one the installation file deleted, and gives an application the
+    // installation file's Enabled flag where only that side switched it.
+    // Conflicts keep what `merged` holds. Answers how many applications changed.
+    int SettleApplications(const ostak::RuleFile &installation, const ostak::RuleFile &before,
+                           ostak::RuleFile &merged);
 
     // Questions the base settled, and the conflicts that went on, in order.
     int settled() const { return settled_; }

@@ -7,7 +7,9 @@
 #include "tools/InPlaceWrite.h"
 #include "tools/Session.h"
 #include "tools/SyncBase.h"
+#include "tools/Text.h"
 
+#include <optional>
 #include <ostream>
 #include <sys/stat.h>
 
@@ -36,6 +38,47 @@ int ReportFailure(const Context &context, const std::string &path, int32_t code)
     return ExitCodeOfLoad(code);
 }
 
+// The script's file as the load finds it, read as a plain file (nothing is
+// written); nullopt when it does not load (the load then says why).
+std::optional<ostak::RuleFile> LoadHeld(const std::string &path) {
+    std::optional<ostak::RuleFile> held(std::in_place, ostak::FileKind::Plain, path);
+    try {
+        held->load();
+    } catch (const ostak::Error &) {
+        held.reset();
+    }
+    return held;
+}
+
+// After a merge with a base: the load asked about no application, so they
+// are settled three-way now, and the script's file is written once more
+// (still under the lock) when that changed any. Answers how many changed.
+int SettleApplications(const Context &context, Session &session, InPlaceWrite &inPlace, BaseMerge &baseMerge,
+                       const std::optional<ostak::RuleFile> &held, ostak::RuleFile &script) {
+    if (!baseMerge.HasBase() || !held) {
+        return 0;
+    }
+    ostak::RuleFile installation(ostak::FileKind::Plain, ostak::Library::installationFilePath());
+    if (LoadReporting(installation, session.reporter()) != OSTAK_OK) {
+        return 0;
+    }
+    const std::string &path = script.path();
+    session.reporter().SetSubject(path);
+    try {
+        const int changed = baseMerge.SettleApplications(installation, *held, script);
+        if (changed > 0) {
+            inPlace.CheckUnchanged();
+            script.save();
+        }
+        session.reporter().SetSubject("");
+        return changed;
+    } catch (const ostak::Error &) {
+        session.reporter().SetSubject("");
+        ComplainAbout(context, path, "could not be written");
+        throw Failure(kExitError);
+    }
+}
+
 int RunSync(Context &context, const ParsedArgs &args) {
     ExpectPositionals(args, 1, "one SCRIPTFILE");
     const std::string path = args.positionals[0];
@@ -54,7 +97,7 @@ int RunSync(Context &context, const ParsedArgs &args) {
     Session session(context, SessionSetup{path, false, &decider, &confirmer});
     // The library's load holds the file's lock itself; taking it first makes
     // --wait count and keeps the file as it was read here until the load is done.
-    const InPlaceWrite inPlace(context, session, path);
+    InPlaceWrite inPlace(context, session, path);
     const auto [before, existed] = ReadWholeFile(path);
     const std::string installation = ostak::Library::installationFilePath();
     // What is taken over or merged in now becomes the base of the next sync.
@@ -63,11 +106,13 @@ int RunSync(Context &context, const ParsedArgs &args) {
     const std::optional<ostak::RuleFile> base = LoadBaseFor(context, session.reporter(), path, basePath);
     BaseMerge baseMerge(decider);
     baseMerge.SetBase(base ? &*base : nullptr);
+    const std::optional<ostak::RuleFile> held = base ? LoadHeld(path) : std::nullopt;
     ostak::RuleFile script(ostak::FileKind::Script, path);
     const int32_t code = LoadReporting(script, session.reporter());
     if (code != OSTAK_OK) {
         return ReportFailure(context, path, code);
     }
+    inPlace.NoteLoaded(); // the load may have written it itself
     const auto [after, exists] = ReadWholeFile(path);
     std::string outcome;
     int exitCode = kExitOk;
@@ -84,12 +129,20 @@ int RunSync(Context &context, const ParsedArgs &args) {
         exitCode = kExitError;
     } else {
         keepBase = true;
+        const int applications = SettleApplications(context, session, inPlace, baseMerge, held, script);
         outcome = "merged the changes of " + installation + " (" + std::to_string(decider.questions()) +
                   (decider.questions() == 1 ? " decision" : " decisions") +
                   (baseMerge.HasBase()
                        ? "; " + std::to_string(baseMerge.settled()) + " settled three-way from " + basePath
                        : std::string()) +
+                  (applications > 0 ? "; " + Counted(static_cast<std::size_t>(applications), "application") +
+                                          " settled three-way"
+                                    : std::string()) +
                   ")";
+        for (const Conflict &conflict : baseMerge.conflicts()) {
+            outcome += "\n  conflict: " + Printable(conflict.application) +
+                       (conflict.rule.empty() ? "" : "/" + Printable(conflict.rule)) + ": " + conflict.what;
+        }
     }
     if (keepBase && installationRead) {
         WriteBase(context, basePath, installationContent);

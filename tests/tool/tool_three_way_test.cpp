@@ -81,6 +81,9 @@ TEST_F(ToolThreeWay, OnlyAConflictIsAskedAndPreferDecidesIt) {
     const RunResult decided = Sync({"--yes", "--prefer", "source"});
     ASSERT_EQ(decided.exitCode, 0) << decided.err;
     EXPECT_NE(decided.out.find("(1 decision; 2 settled three-way from "), std::string::npos) << decided.out;
+    EXPECT_NE(decided.out.find(".base)\n  conflict: Deploy/Rule_1: changed on both sides\n"),
+              std::string::npos)
+        << decided.out;
     EXPECT_EQ(Rule(ShowJson(kScript), "Deploy", "Rule_1")["text"].AsString(), "Connection reset");
 }
 
@@ -139,8 +142,9 @@ std::string Appl(const std::string &name, bool enabled,
     return xml + "</Application>";
 }
 
-std::string File(const std::vector<std::string> &appls) {
-    std::string body = "<AED TqVersion=\"7.6\" FileVersionInstallation=\"5\">";
+std::string File(const std::vector<std::string> &appls,
+                 const std::string &attributes = "FileVersionInstallation=\"5\"") {
+    std::string body = "<AED TqVersion=\"7.6\" " + attributes + ">";
     for (const std::string &appl : appls) {
         body += appl;
     }
@@ -257,6 +261,68 @@ TEST_F(ToolMergeThreeWay, MergeWithBaseListsConflictsDecidedByPrefer) {
     const RunResult usage = Run({"merge", "--base=", "theirs.xml", "ours.xml"});
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_NE(usage.err.find("--base needs a file"), std::string::npos) << usage.err;
+}
+
+// sync deciding applications three-way: release 1 as the base, the script's
+// file as its owner left it at release 1, release 2 installed.
+class ToolSyncApplications : public ToolTest {
+  protected:
+    RunResult SyncWith(const std::string &baseVersion, const std::vector<std::string> &base,
+                       const std::vector<std::string> &script, const std::vector<std::string> &release) {
+        ws_.Write(kBase, File(base, "FileVersionInstallation=\"" + baseVersion + "\""));
+        ws_.Write(kScript, File(script, "FileVersionInstallation=\"1\" Saved=\"true\""));
+        ws_.Write(kInstallation, File(release, "FileVersionInstallation=\"2\""));
+        return Run({"sync", "--root", ".", "--yes", kScript}); // no --prefer: a question fails the run
+    }
+};
+
+TEST_F(ToolSyncApplications, ApplicationsAndFlagsAreSettledFromTheBase) {
+    const std::string keep = Appl("Keep", true, {{"R", "r"}});
+    const std::string other = Appl("Other", true, {{"R", "r"}});
+    const std::string mine = Appl("Other", true, {{"R", "mine"}});
+    const std::string off = Appl("Keep", false, {{"R", "r"}});
+    const std::string keepTree = "Keep\n  R: text \"r\" [error, std, match case]\n";
+    const std::string offTree = "Keep (disabled)\n  R: text \"r\" [error, std, match case]\n";
+    const struct {
+        const char *what;
+        const char *baseVersion;
+        std::vector<std::string> base, script, release;
+        std::string tree;
+        std::string summary; // after "(0 decisions"
+    } cases[] = {
+        // clang-format off
+        {"the owner deleted Other", "1", {keep, other}, {keep}, {keep, other}, keepTree,
+         "; 0 settled three-way from BASE; 1 application settled three-way)\n"},
+        {"the release dropped Other", "1", {keep, other}, {keep, other}, {keep}, keepTree,
+         "; 0 settled three-way from BASE; 1 application settled three-way)\n"},
+        {"the owner changed Other, the release dropped it", "1", {keep, other}, {keep, mine}, {keep},
+         keepTree + "Other\n  R: text \"mine\" [error, std, match case]\n",
+         "; 0 settled three-way from BASE)\n  conflict: Other: deleted in the source, changed in the target; kept\n"},
+        {"the release disabled Keep", "1", {keep}, {keep}, {off}, offTree,
+         "; 0 settled three-way from BASE; 1 application settled three-way)\n"},
+        {"the owner disabled Keep, the release enabled it still", "1", {keep}, {off}, {keep}, offTree,
+         "; 0 settled three-way from BASE)\n"},
+        {"the release added Other", "1", {keep}, {keep}, {keep, other},
+         keepTree + "Other (disabled)\n  R: text \"r\" [error, std, match case]\n", "; 0 settled three-way from BASE)\n"},
+        {"a stale base: the owner's deletion comes back disabled", "7", {keep, other}, {keep}, {keep, other},
+         keepTree + "Other (disabled)\n  R: text \"r\" [error, std, match case]\n", ")\n"},
+        // clang-format on
+    };
+    for (const auto &c : cases) {
+        const RunResult result = SyncWith(c.baseVersion, c.base, c.script, c.release);
+        ASSERT_EQ(result.exitCode, 0) << c.what << ": " << result.err;
+        std::string summary = c.summary;
+        if (const std::size_t at = summary.find("BASE"); at != std::string::npos) {
+            summary.replace(at, 4, std::filesystem::weakly_canonical(ws_.File(kBase)).string());
+        }
+        EXPECT_EQ(result.out,
+                  "scripts/nightly.xml: merged the changes of ./dat/OstakInstallation.xml (0 decisions" +
+                      summary)
+            << c.what;
+        const RunResult shown = Run({"textconv", kScript});
+        EXPECT_EQ(shown.out, "installation-file version 2, saved by a script\n" + c.tree) << c.what;
+        EXPECT_EQ(ws_.Read(kBase), ws_.Read(kInstallation)) << c.what << ": release 2 is the base now";
+    }
 }
 
 // git, found on PATH.
