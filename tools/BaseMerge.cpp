@@ -1,5 +1,6 @@
 #include "tools/BaseMerge.h"
 
+#include <algorithm>
 #include <set>
 
 namespace ostak_tool {
@@ -145,6 +146,46 @@ bool BaseMerge::PrepareRulesOnlyInTarget(ostak::Application source, ostak::Appli
     return true;
 }
 
+int BaseMerge::SettleRulesDropped(const ostak::ThreeWay &threeWay, const ostak::RuleFile &installation,
+                                  ostak::RuleFile &merged, const std::vector<std::string> &gone) {
+    int changed = 0;
+    for (ostak::Application source : installation.applications()) {
+        const std::string name = source.name();
+        std::optional<ostak::Application> target = merged.findApplication(name);
+        if (!target || std::find(gone.begin(), gone.end(), name) != gone.end()) {
+            continue;
+        }
+        std::vector<ostak::Rule> dropped;
+        for (ostak::Rule rule : target->rules()) {
+            if (source.findRule(rule.name())) {
+                continue;
+            }
+            const ostak::MergeQuestion question{ostak::MergeEvent::RuleOnlyInTarget,
+                                                ostak::FileKind::Installation,
+                                                ostak::FileKind::Script,
+                                                *target,
+                                                rule,
+                                                ostak::Application(),
+                                                ostak::Rule(),
+                                                ""};
+            const std::optional<ostak::MergeAnswer> answer = threeWay.decide(question);
+            if (!answer) {
+                conflicts_.push_back(Conflict{name, rule.name(), "deleted in the source, changed in the target; kept", ""});
+            } else if (*answer == ostak::MergeAnswer::TakeSource) {
+                dropped.push_back(rule);
+            }
+        }
+        for (ostak::Rule &rule : dropped) {
+            target->removeRule(rule);
+        }
+        if (!dropped.empty()) {
+            target->finalize();
+            ++changed;
+        }
+    }
+    return changed;
+}
+
 int BaseMerge::SettleApplications(const ostak::RuleFile &installation, const ostak::RuleFile &before,
                                   ostak::RuleFile &merged) {
     if (base_ == nullptr) {
@@ -189,7 +230,7 @@ int BaseMerge::SettleApplications(const ostak::RuleFile &installation, const ost
             gone.push_back(name);
         }
     }
-    int changed = 0;
+    int changed = SettleRulesDropped(threeWay, installation, merged, gone);
     for (const std::string &name : gone) {
         if (std::optional<ostak::Application> appl = merged.findApplication(name)) {
             merged.applications().remove(*appl);

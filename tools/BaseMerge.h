@@ -56,8 +56,9 @@ class BaseMerge {
     // `merged`, which held `before`'s applications until then: removes from
     // `merged` an application its owner deleted (the load brought it back)
     // and one the installation file deleted, and gives an application the
-    // installation file's Enabled flag where only that side switched it.
-    // Conflicts keep what `merged` holds. Answers how many applications changed.
+    // installation file's Enabled flag where only that side switched it, and
+    // removes the rules the installation file dropped that the owner never
+    // changed. Conflicts keep what `merged` holds. Answers how many applications changed.
     int SettleApplications(const ostak::RuleFile &installation, const ostak::RuleFile &before,
                            ostak::RuleFile &merged);
 
@@ -67,6 +68,12 @@ class BaseMerge {
 
   private:
     std::optional<ostak::MergeAnswer> Settle(const ostak::MergeQuestion &question);
+    // After a script's load: removes from `merged` the rules the installation
+    // file dropped that its owner never changed (the load keeps every rule only
+    // the script's file holds); a rule the owner changed is a conflict, kept.
+    // Answers how many applications changed.
+    int SettleRulesDropped(const ostak::ThreeWay &threeWay, const ostak::RuleFile &installation,
+                           ostak::RuleFile &merged, const std::vector<std::string> &gone);
     bool PrepareRulesOnlyInTarget(ostak::Application source, ostak::Application target,
                                   ostak::FileKind sourceKind, ostak::FileKind targetKind);
 

@@ -281,6 +281,8 @@ TEST_F(ToolSyncApplications, ApplicationsAndFlagsAreSettledFromTheBase) {
     const std::string other = Appl("Other", true, {{"R", "r"}});
     const std::string mine = Appl("Other", true, {{"R", "mine"}});
     const std::string off = Appl("Keep", false, {{"R", "r"}});
+    const std::string keep2 = Appl("Keep", true, {{"Old", "o"}, {"R", "r"}});
+    const std::string keepMine = Appl("Keep", true, {{"Old", "mine"}, {"R", "r"}});
     const std::string keepTree = "Keep\n  R: text \"r\" [error, std, match case]\n";
     const std::string offTree = "Keep (disabled)\n  R: text \"r\" [error, std, match case]\n";
     const struct {
@@ -304,6 +306,11 @@ TEST_F(ToolSyncApplications, ApplicationsAndFlagsAreSettledFromTheBase) {
          "; 0 settled three-way from BASE)\n"},
         {"the release added Other", "1", {keep}, {keep}, {keep, other},
          keepTree + "Other (disabled)\n  R: text \"r\" [error, std, match case]\n", "; 0 settled three-way from BASE)\n"},
+        {"the release dropped Keep/Old", "1", {keep2}, {keep2}, {keep}, keepTree,
+         "; 0 settled three-way from BASE; 1 application settled three-way)\n"},
+        {"the owner changed Keep/Old, the release dropped it", "1", {keep2}, {keepMine}, {keep},
+         "Keep\n  Old: text \"mine\" [error, std, match case]\n  R: text \"r\" [error, std, match case]\n",
+         "; 0 settled three-way from BASE)\n  conflict: Keep/Old: deleted in the source, changed in the target; kept\n"},
         {"a stale base: the owner's deletion comes back disabled", "7", {keep, other}, {keep}, {keep, other},
          keepTree + "Other (disabled)\n  R: text \"r\" [error, std, match case]\n", ")\n"},
         // clang-format on
