@@ -10,25 +10,22 @@ namespace {
 int64_t g_live = 0;
 uint64_t g_attempts = 0;
 
-bool InjectedFailure() noexcept {
-    PlatformSeams &seams = Seams();
-    if (seams.failAllocationAt == 0) {
-        return false;
-    }
-    if (seams.failAllocationAt == 1) {
-        if (!seams.failAllocationsAfter) {
-            seams.failAllocationAt = 0;
+// Whether the seam fails this allocation; only reached when one is armed.
+[[gnu::noinline]] bool InjectedFailure() noexcept {
+    if (PlatformSeams::failAllocationAt == 1) {
+        if (!PlatformSeams::failAllocationsAfter) {
+            PlatformSeams::failAllocationAt = 0;
         }
         return true;
     }
-    --seams.failAllocationAt;
+    --PlatformSeams::failAllocationAt;
     return false;
 }
 } // namespace
 
 void *AllocRaw(std::size_t size) noexcept {
     ++g_attempts;
-    if (InjectedFailure()) {
+    if (PlatformSeams::failAllocationAt != 0 && InjectedFailure()) {
         return nullptr;
     }
     void *block = std::malloc(size == 0 ? 1 : size);

@@ -9,6 +9,8 @@ PlatformSeams &Seams() noexcept {
 
 void ResetSeams() noexcept {
     Seams() = PlatformSeams{};
+    PlatformSeams::failAllocationAt = 0;
+    PlatformSeams::failAllocationsAfter = false;
 }
 
 } // namespace ostak

@@ -22,9 +22,11 @@ struct ForcedResult {
 
 struct PlatformSeams {
     // Allocation: the Nth allocation from now fails (1 = the next one); 0 = never.
-    uint64_t failAllocationAt = 0;
+    // Plain globals (static members, constant-initialised), so that every
+    // allocation checks them with one inline load rather than a call.
+    static inline uint64_t failAllocationAt = 0;
     // When true, every allocation from `failAllocationAt` on fails, not only the Nth.
-    bool failAllocationsAfter = false;
+    static inline bool failAllocationsAfter = false;
 
     // Saving a rule file: each step of finishing the new file fails with this
     // errno instead of doing its work (closing still closes); 0 = no failure.

@@ -3,6 +3,7 @@
 #include "include/ostak.h"
 #include "3-model/OstakList.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -67,7 +68,10 @@ int32_t CheckText(const char *chars) noexcept {
     return OSTAK_OK;
 }
 
-OstakElem::OstakElem() noexcept : name_(xtOsStrCommonEmptyStr) {}
+OstakElem::OstakElem() noexcept : name_(xtOsStrCommonEmptyStr) {
+    // The inline name reads like a string block: the 32-bit length word right before the characters.
+    static_assert(offsetof(InlineName, text) == sizeof(int32_t), "the characters follow the length word");
+}
 
 void OstakElem::EmbedNode(OstakListNode *node) noexcept {
     node_ = reinterpret_cast<OstakListNode *>(reinterpret_cast<std::uintptr_t>(node) | kEmbeddedNodeBit);
@@ -77,7 +81,7 @@ OstakElem::~OstakElem() {
     if (!NodeEmbedded()) {
         FreeRaw(node_);
     }
-    xfvOsStrDestruct(&name_);
+    ReleaseName();
 }
 
 int32_t OstakElem::SetName(const char *chars) noexcept {
@@ -88,8 +92,7 @@ int32_t OstakElem::SetName(const char *chars) noexcept {
     if (chars[span] != '\0') {
         return OSTAK_E_INVALID_NAME;
     }
-    const int32_t length = static_cast<int32_t>(span);
-    if (!xfvOsStrAssignFromCharArrayIgnoringNulls(&name_, chars, length)) {
+    if (!StoreName(chars, static_cast<int32_t>(span))) {
         return OSTAK_E_NO_MEMORY;
     }
     NoteRenamed();
@@ -97,7 +100,11 @@ int32_t OstakElem::SetName(const char *chars) noexcept {
 }
 
 int32_t OstakElem::AssignName(const OsStr &source) noexcept {
-    if (!xfvOsStrAssignByStrDataIgnoringNulls(&name_, source)) {
+    if (source.psz == name_.psz) {
+        NoteRenamed();
+        return OSTAK_OK;
+    }
+    if (!StoreName(source.psz, OsStrLength(source))) {
         return OSTAK_E_NO_MEMORY;
     }
     NoteRenamed();
@@ -105,10 +112,44 @@ int32_t OstakElem::AssignName(const OsStr &source) noexcept {
 }
 
 void OstakElem::TakeName(OsStr &value) noexcept {
-    xfvOsStrDestruct(&name_);
-    name_ = value;
-    value = xtOsStrCommonEmptyStr;
+    if (NameFitsRecord(value)) {
+        StoreName(value.psz, OsStrLength(value));
+        xfvOsStrDestruct(&value);
+    } else {
+        ReleaseName();
+        name_ = value;
+        value = xtOsStrCommonEmptyStr;
+    }
     NoteRenamed();
+}
+
+bool OstakElem::StoreName(const char *chars, int32_t count) noexcept {
+    if (count <= 0 || count > kInlineNameChars) {
+        OsStr value;
+        if (!xfvOsStrConstructFromCharArrayIgnoringNulls(&value, chars, count)) {
+            return false;
+        }
+        ReleaseName();
+        name_ = value;
+        return true;
+    }
+    // `chars` may be the inline name itself: memmove, and release nothing first.
+    std::memmove(inlineName_.text, chars, static_cast<std::size_t>(count));
+    inlineName_.text[count] = '\0';
+    inlineName_.length = count;
+    if (!NameInline()) {
+        xfvOsStrDestruct(&name_);
+        name_.psz = inlineName_.text;
+    }
+    return true;
+}
+
+void OstakElem::ReleaseName() noexcept {
+    if (NameInline()) {
+        name_ = xtOsStrCommonEmptyStr;
+        return;
+    }
+    xfvOsStrDestruct(&name_);
 }
 
 void OstakElem::NoteRenamed() noexcept {

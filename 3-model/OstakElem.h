@@ -51,9 +51,17 @@ class OstakElem : public SeamAllocated {
   protected:
     OstakElem() noexcept;
 
-    // Copies `source` into the name: 0, or 7 with the name unchanged.
+    // Copies `source` into the name: 0, or 7 with the name unchanged (never
+    // for a name that fits the record, see NameFitsRecord).
     int32_t AssignName(const OsStr &source) noexcept;
-    // Makes `value` the name (taking it over) and releases the former name.
+    // Whether a name of these characters is kept inside the record, so that
+    // assigning it needs no memory.
+    static bool NameFitsRecord(const OsStr &name) noexcept {
+        const int32_t length = OsStrLength(name);
+        return length > 0 && length <= kInlineNameChars;
+    }
+    // Makes `value` the name (taking it over, or copying it into the record
+    // when it is short) and releases the former name.
     void TakeName(OsStr &value) noexcept;
     // Gives the element a tree node inside its own record (the records of
     // long lists), so that no list allocates one for it.
@@ -64,6 +72,13 @@ class OstakElem : public SeamAllocated {
 
     // A linked element's name changed: its list may be out of order now.
     void NoteRenamed() noexcept;
+    // Makes `count` characters the name: in the record's own buffer when
+    // they fit (cannot fail), else in a new string; false when no memory
+    // (the name unchanged).
+    bool StoreName(const char *chars, int32_t count) noexcept;
+    // Releases the name's string unless it lives in the record; the name is empty afterwards.
+    void ReleaseName() noexcept;
+    bool NameInline() const noexcept { return name_.psz == inlineName_.text; }
 
     OstakElem *prev_ = nullptr;
     OstakElem *next_ = nullptr;
@@ -81,6 +96,14 @@ class OstakElem : public SeamAllocated {
         return reinterpret_cast<OstakListNode *>(reinterpret_cast<std::uintptr_t>(node_) & ~kEmbeddedNodeBit);
     }
     OsStr name_;
+    // Short names live here, laid out as a string block (the length word,
+    // then the characters and a NUL), so that `name_` points into it and
+    // reads like any other string: no allocation for most names.
+    static constexpr int32_t kInlineNameChars = 19;
+    struct InlineName {
+        int32_t length;
+        char text[kInlineNameChars + 1];
+    } inlineName_;
 };
 
 } // namespace ostak

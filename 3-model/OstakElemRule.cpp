@@ -90,10 +90,12 @@ int32_t OstakElemRule::CopyValuesFrom(const OstakElemRule &source) noexcept {
     if (&source == this) {
         return OSTAK_OK;
     }
-    // Copy every string first, so that a failure leaves the target untouched.
-    OsStr copies[4];
+    // Copy every string first, so that a failure leaves the target untouched;
+    // a name that fits the record is copied straight into it afterwards.
+    const bool nameFits = NameFitsRecord(source.NameStr());
+    OsStr copies[4] = {xtOsStrCommonEmptyStr, xtOsStrCommonEmptyStr, xtOsStrCommonEmptyStr, xtOsStrCommonEmptyStr};
     const OsStr *sources[4] = {&source.NameStr(), &source.text_, &source.prefix_, &source.suffix_};
-    for (int i = 0; i < 4; ++i) {
+    for (int i = nameFits ? 1 : 0; i < 4; ++i) {
         if (!xfvOsStrConstructByStrDataIgnoringNulls(&copies[i], *sources[i])) {
             for (int made = 0; made < i; ++made) {
                 xfvOsStrDestruct(&copies[made]);
@@ -101,7 +103,11 @@ int32_t OstakElemRule::CopyValuesFrom(const OstakElemRule &source) noexcept {
             return OSTAK_E_NO_MEMORY;
         }
     }
-    TakeName(copies[0]);
+    if (nameFits) {
+        AssignName(source.NameStr());
+    } else {
+        TakeName(copies[0]);
+    }
     OsStr *targets[3] = {&text_, &prefix_, &suffix_};
     for (int i = 0; i < 3; ++i) {
         xfvOsStrDestruct(targets[i]);

@@ -37,6 +37,19 @@ TEST_F(PlatformTest, AllocationSeamFailsExactlyTheNthAllocation) {
     maw_free(ok);
 }
 
+TEST_F(PlatformTest, ResettingTheSeamsDisarmsTheAllocationSeam) {
+    const uint64_t attempts = AllocationAttempts();
+    Seams().failAllocationAt = 1;
+    Seams().failAllocationsAfter = true;
+    ResetSeams();
+    void *blocks[3] = {maw_malloc(8), maw_malloc(8), maw_malloc(8)};
+    for (void *block : blocks) {
+        EXPECT_NE(block, nullptr);
+        maw_free(block);
+    }
+    EXPECT_EQ(AllocationAttempts(), attempts + 3) << "every attempt is counted, armed or not";
+}
+
 struct Counted : SeamAllocated {
     int value = 1;
 };

@@ -2,6 +2,8 @@
 // and cloning.
 #include "tests/support/Fixtures.h"
 
+#include <string>
+
 using namespace ostak;
 using namespace ostak_test;
 
@@ -52,10 +54,57 @@ TEST_F(ModelRecords, SettersFailingForMemoryKeepTheField) {
     ASSERT_EQ(rule->SetName("Kept"), 0);
     ASSERT_EQ(rule->SetText("kept"), 0);
     Seams().failAllocationAt = 1;
-    EXPECT_EQ(rule->SetName("Other"), OSTAK_E_NO_MEMORY);
+    EXPECT_EQ(rule->SetName("OtherNameTooLongForTheRecord"), OSTAK_E_NO_MEMORY);
     Seams().failAllocationAt = 1;
     EXPECT_EQ(rule->SetText("other"), OSTAK_E_NO_MEMORY);
     EXPECT_EQ(Describe(*rule), "Kept='kept'");
+}
+
+// Short names live inside the record, longer ones in a string of their own:
+// every way of setting a name keeps the same bytes and length whichever the
+// former and the new one are, allocates only for a long name, and leaks nothing.
+TEST_F(ModelRecords, NamesOfEveryLengthSurviveEveryWayOfSettingThem) {
+    const std::string names[] = {"", "A", std::string(19, 'b'), std::string(20, 'c'), std::string(66, 'd'),
+                                 std::string(18, 'e')};
+    const int64_t liveBefore = LiveAllocations();
+    for (const std::string &from : names) {
+        for (const std::string &to : names) {
+            RulePtr rule = OwnedRule();
+            ASSERT_EQ(rule->SetName(from.c_str()), 0);
+            const bool allocates = to.size() > 19;
+            const int64_t live = LiveAllocations();
+            Seams().failAllocationAt = 1;
+            EXPECT_EQ(rule->SetName(to.c_str()), allocates ? OSTAK_E_NO_MEMORY : 0) << from << " -> " << to;
+            Seams().failAllocationAt = 0;
+            EXPECT_EQ(rule->Name(), allocates ? from : to) << "a failed set keeps the name";
+            ASSERT_EQ(rule->SetName(to.c_str()), 0);
+            EXPECT_EQ(LiveAllocations() - live, (to.size() > 19 ? 1 : 0) - (from.size() > 19 ? 1 : 0))
+                << from << " -> " << to;
+            EXPECT_EQ(std::string(rule->Name()), to);
+            EXPECT_EQ(OsStrLength(rule->NameStr()), static_cast<int32_t>(to.size()));
+            // The name set from itself, and from a part of itself.
+            ASSERT_EQ(rule->SetName(rule->Name()), 0);
+            EXPECT_EQ(std::string(rule->Name()), to);
+            if (!to.empty()) {
+                ASSERT_EQ(rule->SetName(rule->Name() + 1), 0);
+                EXPECT_EQ(std::string(rule->Name()), to.substr(1));
+                ASSERT_EQ(rule->SetName(to.c_str()), 0);
+            }
+            // Copies, in both directions, and a clone.
+            RulePtr other = OwnedRule();
+            ASSERT_EQ(other->SetName(from.c_str()), 0);
+            ASSERT_EQ(other->CopyValuesFrom(*rule), 0);
+            EXPECT_TRUE(other->Equals(*rule)) << from << " -> " << to;
+            ASSERT_EQ(other->SetName(from.c_str()), 0);
+            ASSERT_EQ(rule->CopyValuesFrom(*other), 0);
+            EXPECT_EQ(std::string(rule->Name()), from);
+            RulePtr clone(rule->Clone());
+            ASSERT_NE(clone, nullptr);
+            EXPECT_TRUE(clone->Equals(*rule));
+            EXPECT_EQ(OsStrLength(clone->NameStr()), static_cast<int32_t>(from.size()));
+        }
+    }
+    EXPECT_EQ(LiveAllocations(), liveBefore);
 }
 
 TEST_F(ModelRecords, NewRuleHasTheDefaults) {
@@ -175,24 +224,32 @@ TEST_F(ModelRecords, CopyValuesTakesTheNineValuesAndKeepsThePlace) {
 }
 
 TEST_F(ModelRecords, CopyValuesFailingForMemoryChangesNothing) {
-    RulePtr source = MakeSourceRule();
-    RulePtr target = OwnedRule();
-    ASSERT_EQ(target->SetName("Tgt"), 0);
-    RulePtr before(target->Clone());
-    for (uint64_t n = 1;; ++n) {
-        const int64_t live = LiveAllocations();
-        Seams().failAllocationAt = n;
-        const int32_t rc = target->CopyValuesFrom(*source);
-        Seams().failAllocationAt = 0;
-        if (rc == 0) {
-            EXPECT_EQ(n, 5u) << "four strings to copy";
-            break;
+    // Three texts to copy, and the name too when it does not fit the record.
+    const struct {
+        const char *name;
+        uint64_t allocations;
+    } cases[] = {{"Src", 3}, {"SourceNameTooLongForTheRecord", 4}};
+    for (const auto &c : cases) {
+        RulePtr source = MakeSourceRule();
+        ASSERT_EQ(source->SetName(c.name), 0);
+        RulePtr target = OwnedRule();
+        ASSERT_EQ(target->SetName("Tgt"), 0);
+        RulePtr before(target->Clone());
+        for (uint64_t n = 1;; ++n) {
+            const int64_t live = LiveAllocations();
+            Seams().failAllocationAt = n;
+            const int32_t rc = target->CopyValuesFrom(*source);
+            Seams().failAllocationAt = 0;
+            if (rc == 0) {
+                EXPECT_EQ(n, c.allocations + 1) << c.name;
+                break;
+            }
+            ASSERT_EQ(rc, OSTAK_E_NO_MEMORY);
+            EXPECT_TRUE(target->Equals(*before)) << "allocation " << n;
+            EXPECT_EQ(LiveAllocations(), live) << "allocation " << n;
         }
-        ASSERT_EQ(rc, OSTAK_E_NO_MEMORY);
-        EXPECT_TRUE(target->Equals(*before)) << "allocation " << n;
-        EXPECT_EQ(LiveAllocations(), live) << "allocation " << n;
+        EXPECT_TRUE(target->Equals(*source));
     }
-    EXPECT_TRUE(target->Equals(*source));
 }
 
 TEST_F(ModelRecords, RuleCloneIsAnIndependentUnlinkedCopy) {

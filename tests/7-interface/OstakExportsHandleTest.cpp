@@ -793,12 +793,14 @@ TEST_F(ModelExports, AddingWithoutMemoryGives7AndLeavesTheList) {
 TEST_F(ModelExports, SettingTextsWithoutMemoryGives7AndKeepsThem) {
     OstakElemApplHandle *a = AddAppl("A");
     OstakElemRuleHandle *rule = AddRule(a, "R", "kept");
+    // Long enough not to fit inside the record, so that setting it allocates.
+    const char *other = "OtherValueLongerThanARecordHolds";
     Seams().failAllocationAt = 1;
-    ExpectFailure([&] { return xfeOstakElemApplSetAttrChar(list_, a, OSTAK_APPL_CHAR_NAME, "Other"); },
+    ExpectFailure([&] { return xfeOstakElemApplSetAttrChar(list_, a, OSTAK_APPL_CHAR_NAME, other); },
                   OSTAK_E_NO_MEMORY, kMsgNoMemory, "application name");
     for (int32_t id = 0; id < 4; ++id) {
         Seams().failAllocationAt = 1;
-        ExpectFailure([&] { return xfeOstakElemRuleSetAttrChar(a, rule, id, "Other"); }, OSTAK_E_NO_MEMORY,
+        ExpectFailure([&] { return xfeOstakElemRuleSetAttrChar(a, rule, id, other); }, OSTAK_E_NO_MEMORY,
                       kMsgNoMemory, "rule field " + std::to_string(id));
     }
     EXPECT_EQ(WalkAppls(), (NameList{"A"}));
