@@ -113,22 +113,29 @@ FileReport CheckFile(Context &context, const std::string &arg) {
     Reporter &reporter = session.reporter();
     reporter.Alias(input.load, input.shown);
     reporter.Capture(&report.diagnostics);
-    ostak::RuleFile file(ostak::FileKind::Source, input.load);
-    const int32_t code = LoadReporting(file, reporter, input.shown);
-    if (code != OSTAK_OK && !ProblemOfTheFile(code)) {
-        report.status = "not-loaded";
-        report.cause = ostak::ResultName(code);
-        return report;
-    }
-    // What loaded is validated too, unless the load stopped part-way (an
-    // invalid document) or holds repeated names (reported by the load already).
-    if (code == OSTAK_OK || code == OSTAK_E_INVALID_NAME) {
-        const std::vector<ostak::Application> all(file.applications().begin(), file.applications().end());
-        for (const ostak::Application &appl : all) {
-            report.problems += CheckApplication(appl, reporter, input.shown);
-            report.rules += static_cast<std::size_t>(std::distance(appl.rules().begin(), appl.rules().end()));
+    int32_t code = OSTAK_OK;
+    {
+        // The model is gone before the file's bytes are read for the value
+        // scan, so that the two never take memory at the same time.
+        ostak::RuleFile file(ostak::FileKind::Source, input.load);
+        code = LoadReporting(file, reporter, input.shown);
+        if (code != OSTAK_OK && !ProblemOfTheFile(code)) {
+            report.status = "not-loaded";
+            report.cause = ostak::ResultName(code);
+            return report;
         }
-        report.applications = all.size();
+        // What loaded is validated too, unless the load stopped part-way (an
+        // invalid document) or holds repeated names (reported by the load already).
+        if (code == OSTAK_OK || code == OSTAK_E_INVALID_NAME) {
+            const std::vector<ostak::Application> all(file.applications().begin(),
+                                                      file.applications().end());
+            for (const ostak::Application &appl : all) {
+                report.problems += CheckApplication(appl, reporter, input.shown);
+                report.rules +=
+                    static_cast<std::size_t>(std::distance(appl.rules().begin(), appl.rules().end()));
+            }
+            report.applications = all.size();
+        }
     }
     reporter.SetSubject("");
     reporter.Capture(nullptr);

@@ -237,9 +237,20 @@ std::pair<std::string, bool> ReadWholeFile(const std::string &path) {
     if (!in) {
         return {std::string(), false};
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    return {content.str(), true};
+    // Read in blocks straight into a string of the file's size: no second
+    // copy, and no doubling, of a large file.
+    std::string content;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size > 0) {
+        content.reserve(static_cast<std::size_t>(size));
+    }
+    char block[1 << 16];
+    while (in.read(block, sizeof block) || in.gcount() > 0) {
+        content.append(block, static_cast<std::size_t>(in.gcount()));
+    }
+    return {std::move(content), true};
 }
 
 } // namespace ostak_tool
