@@ -2,18 +2,20 @@
 
 #include "tools/Text.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <set>
+#include <string_view>
 
 namespace ostak_tool {
 
 namespace {
 
 struct Attribute {
-    std::string name;
+    std::string_view name; // in the file's bytes
     std::string value;
-    int32_t line;
-    int32_t column;
+    std::size_t at; // where its name starts in the file
 };
 
 // A character of a text with where it stands: a byte of an ISO-8859-1 file,
@@ -91,7 +93,12 @@ class Scanner {
 
     std::vector<ValueWarning> Run() {
         while (at_ < bytes_.size()) {
-            if (StartsWith("<!--")) {
+            const char next = at_ + 1 < bytes_.size() ? bytes_[at_ + 1] : '\0';
+            if (bytes_[at_] != '<') {
+                Text(Until('<'));
+            } else if (next != '!' && next != '?' && next != '/') {
+                StartTag();
+            } else if (StartsWith("<!--")) {
                 SkipPast("-->");
             } else if (StartsWith("<?")) {
                 Declaration();
@@ -107,7 +114,7 @@ class Scanner {
             } else if (bytes_[at_] == '<') {
                 StartTag();
             } else {
-                Text(Until("<"));
+                Text(Until('<'));
             }
         }
         return std::move(warnings_);
@@ -116,30 +123,48 @@ class Scanner {
   private:
     struct Place {
         std::size_t at;
+    };
+    struct Position {
         int32_t line;
         int32_t column;
     };
+
+    // The line and column of byte `at`, from an index of the line starts made
+    // on first need: the scan itself only moves through the bytes.
+    Position PositionOf(std::size_t at) {
+        if (lineStarts_.empty()) {
+            lineStarts_.push_back(0);
+            for (std::size_t i = bytes_.find('\n'); i != std::string::npos; i = bytes_.find('\n', i + 1)) {
+                lineStarts_.push_back(i + 1);
+            }
+        }
+        const auto next = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), at);
+        const std::size_t start = *(next - 1);
+        int32_t column = 1;
+        for (std::size_t i = start; i < at && i < bytes_.size(); ++i) {
+            column += utf8_ && (static_cast<unsigned char>(bytes_[i]) & 0xC0) == 0x80 ? 0 : 1;
+        }
+        return Position{static_cast<int32_t>(next - lineStarts_.begin()), column};
+    }
 
     bool StartsWith(const char *text) const {
         return bytes_.compare(at_, std::char_traits<char>::length(text), text) == 0;
     }
 
-    Place Here() const { return Place{at_, line_, column_}; }
+    Place Here() const { return Place{at_}; }
 
     void Skip(std::size_t count) {
-        for (; count > 0 && at_ < bytes_.size(); --count) {
-            const auto byte = static_cast<unsigned char>(bytes_[at_++]);
-            if (byte == '\n') {
-                ++line_;
-                column_ = 1;
-            } else if (!(utf8_ && (byte & 0xC0) == 0x80)) {
-                ++column_;
-            }
-        }
+        at_ = std::min(at_ + count, bytes_.size());
     }
 
     // Skips to `end` (not past it); answers where the skipped part began.
     Place Until(const char *end) {
+        const Place start = Here();
+        std::size_t found = bytes_.find(end, at_);
+        Skip((found == std::string::npos ? bytes_.size() : found) - at_);
+        return start;
+    }
+    Place Until(char end) {
         const Place start = Here();
         std::size_t found = bytes_.find(end, at_);
         Skip((found == std::string::npos ? bytes_.size() : found) - at_);
@@ -157,24 +182,26 @@ class Scanner {
         }
     }
 
-    std::string Name() {
+    std::string_view Name() {
         const std::size_t start = at_;
         while (at_ < bytes_.size() && !std::isspace(static_cast<unsigned char>(bytes_[at_])) &&
                bytes_[at_] != '=' && bytes_[at_] != '>' && bytes_[at_] != '/' && bytes_[at_] != '?') {
             Skip(1);
         }
-        return bytes_.substr(start, at_ - start);
+        return std::string_view(bytes_).substr(start, at_ - start);
     }
 
     // The attributes of a tag up to (not past) its end: ">", "/>" or "?>".
-    std::vector<Attribute> Attributes() {
-        std::vector<Attribute> attributes;
+    // (Kept in one vector that each call fills anew.)
+    const std::vector<Attribute> &Attributes() {
+        std::vector<Attribute> &attributes = attributes_;
+        attributes.clear();
         for (;;) {
             SkipBlanks();
             if (at_ >= bytes_.size() || bytes_[at_] == '>' || bytes_[at_] == '/' || bytes_[at_] == '?') {
                 return attributes;
             }
-            Attribute attribute{"", "", line_, column_};
+            Attribute attribute{std::string_view(), "", at_};
             attribute.name = Name();
             SkipBlanks();
             if (at_ >= bytes_.size() || bytes_[at_] != '=') {
@@ -186,7 +213,7 @@ class Scanner {
             if (at_ >= bytes_.size() || (bytes_[at_] != '"' && bytes_[at_] != '\'')) {
                 continue;
             }
-            const char quote[2] = {bytes_[at_], '\0'};
+            const char quote = bytes_[at_];
             Skip(1);
             const std::size_t start = at_;
             Until(quote);
@@ -196,7 +223,10 @@ class Scanner {
         }
     }
 
-    static std::string Unescaped(const std::string &value) {
+    static std::string Unescaped(std::string value) {
+        if (value.find('&') == std::string::npos) {
+            return value;
+        }
         static const std::pair<const char *, char> kEntities[] = {
             {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
         std::string out;
@@ -219,8 +249,8 @@ class Scanner {
 
     void Declaration() {
         Skip(2);
-        const std::string target = Name();
-        const std::vector<Attribute> attributes = Attributes();
+        const std::string_view target = Name();
+        const std::vector<Attribute> &attributes = Attributes();
         if (target == "xml") {
             for (const Attribute &attribute : attributes) {
                 if (attribute.name == "encoding") {
@@ -255,7 +285,7 @@ class Scanner {
 
     void EndTag() {
         Skip(2);
-        const std::string name = Name();
+        const std::string_view name = Name();
         SkipPast(">");
         if (!open_.empty()) {
             open_.pop_back();
@@ -266,28 +296,27 @@ class Scanner {
     }
 
     void StartTag() {
-        const Place start = Here();
         Skip(1);
-        const std::string name = Name();
-        const std::vector<Attribute> attributes = Attributes();
+        const std::string_view name = Name();
+        const std::vector<Attribute> &attributes = Attributes();
         const bool empty = at_ < bytes_.size() && bytes_[at_] == '/';
         SkipPast(">");
         if (!head_ && !headTold_) {
             headTold_ = true;
-            Warn(Place{start.at, 1, 1}, "",
-                 "no document type head before <" + name + ">: the library refuses a file without one",
+            Warn(Position{1, 1}, "",
+                 "no document type head before <" + std::string(name) + ">: the library refuses a file without one",
                  "start the file with the content of " + dtdPath_);
         }
         if (name == "Application") {
             appl_ = NameOf(attributes);
             rule_.clear();
-            CheckFlags(attributes, {"Enabled"});
+            CheckFlags(attributes, {"Enabled", nullptr, nullptr});
         } else if (name == "Rule") {
             rule_ = NameOf(attributes);
             CheckFlags(attributes, {"FailIfNotFound", "MatchCase", "UseText"});
             CheckLevel(attributes);
         } else if (name == "AED") {
-            CheckFlags(attributes, {"Saved"});
+            CheckFlags(attributes, {"Saved", nullptr, nullptr});
         }
         if (!empty) {
             open_.push_back(name);
@@ -311,16 +340,19 @@ class Scanner {
         return rule_.empty() ? appl : appl + "/" + rule_;
     }
 
-    void CheckFlags(const std::vector<Attribute> &attributes, std::set<std::string> names) {
+    // `names`: the flag attributes of the element (null for none).
+    void CheckFlags(const std::vector<Attribute> &attributes, const std::array<const char *, 3> &names) {
         static const std::set<std::string> kMeantTrue = {"yes", "y", "on", "1", "true", "enabled", "enable"};
         for (const Attribute &attribute : attributes) {
-            if (names.count(attribute.name) == 0 || attribute.value == "true" || attribute.value == "false") {
+            if (attribute.value == "true" || attribute.value == "false" ||
+                std::none_of(names.begin(), names.end(),
+                             [&](const char *name) { return name != nullptr && attribute.name == name; })) {
                 continue;
             }
             const std::string meant = kMeantTrue.count(Lower(attribute.value)) != 0 ? "true" : "false";
             Warn(attribute,
-                 attribute.name + "=\"" + attribute.value + "\" reads as false (only \"true\" is true)",
-                 "write " + attribute.name + "=\"" + meant + "\"");
+                 std::string(attribute.name) + "=\"" + attribute.value + "\" reads as false (only \"true\" is true)",
+                 "write " + std::string(attribute.name) + "=\"" + meant + "\"");
         }
     }
 
@@ -346,12 +378,18 @@ class Scanner {
         if (!inText || told_ >= kMostTexts) {
             return;
         }
+        // Only a byte above ASCII can be part of either misreading.
+        const auto ascii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
+        if (std::all_of(bytes_.begin() + static_cast<std::ptrdiff_t>(start.at),
+                        bytes_.begin() + static_cast<std::ptrdiff_t>(at_), ascii)) {
+            return;
+        }
         const std::vector<Unit> units = Units(start, at_);
         for (std::size_t i = 0; i < units.size(); ++i) {
             uint32_t cp = 0;
             if (units[i].value == kInvalid) {
                 Warn(units[i],
-                     open_.back() + " holds a byte that is not UTF-8, though the head declares UTF-8",
+                     std::string(open_.back()) + " holds a byte that is not UTF-8, though the head declares UTF-8",
                      "the text is probably ISO-8859-1: write it in UTF-8, or declare encoding=\"ISO-8859-1\" "
                      "in the head");
                 ++told_;
@@ -359,7 +397,7 @@ class Scanner {
             }
             if (Utf8Sequence(units, i, cp) != 0) {
                 Warn(units[i],
-                     open_.back() + " \"" + Joined(units, false) + "\" looks like UTF-8 read as ISO-8859-1" +
+                     std::string(open_.back()) + " \"" + Joined(units, false) + "\" looks like UTF-8 read as ISO-8859-1" +
                          (utf8_ ? " and written again as UTF-8" : ""),
                      "write \"" + Joined(units, true) + "\" as the file's encoding (" +
                          (utf8_ ? "UTF-8" : "ISO-8859-1") + ") has it");
@@ -370,10 +408,9 @@ class Scanner {
     }
 
     // The characters of bytes_[start.at, end): bytes, or code points of UTF-8.
-    std::vector<Unit> Units(const Place &start, std::size_t end) const {
+    std::vector<Unit> Units(const Place &start, std::size_t end) {
         std::vector<Unit> units;
-        int32_t line = start.line;
-        int32_t column = start.column;
+        auto [line, column] = PositionOf(start.at);
         std::vector<Unit> bytes;
         for (std::size_t i = start.at; i < end; ++i) {
             bytes.push_back(Unit{static_cast<unsigned char>(bytes_[i]), line, column});
@@ -411,11 +448,16 @@ class Scanner {
         return out;
     }
 
-    template <typename Where> void Warn(const Where &where, std::string text, std::string fix) {
+    void Warn(const Unit &where, std::string text, std::string fix) {
         warnings_.push_back(
             ValueWarning{where.line, where.column, Element(), std::move(text), std::move(fix)});
     }
-    void Warn(const Place &where, const std::string &element, std::string text, std::string fix) {
+    void Warn(const Attribute &where, std::string text, std::string fix) {
+        const Position position = PositionOf(where.at);
+        warnings_.push_back(
+            ValueWarning{position.line, position.column, Element(), std::move(text), std::move(fix)});
+    }
+    void Warn(const Position &where, const std::string &element, std::string text, std::string fix) {
         warnings_.push_back(ValueWarning{where.line, where.column, element, std::move(text), std::move(fix)});
     }
 
@@ -424,13 +466,13 @@ class Scanner {
     const std::string &bytes_;
     const std::string &dtdPath_;
     std::size_t at_ = 0;
-    int32_t line_ = 1;
-    int32_t column_ = 1;
+    std::vector<std::size_t> lineStarts_; // made by PositionOf on first need
     bool utf8_ = true; // the encoding the head declares (UTF-8 without a declaration)
     bool head_ = false;
     bool headTold_ = false;
     int told_ = 0;
-    std::vector<std::string> open_;
+    std::vector<std::string_view> open_; // the names of the open elements, in the file's bytes
+    std::vector<Attribute> attributes_;
     std::string appl_;
     std::string rule_;
     std::vector<ValueWarning> warnings_;
