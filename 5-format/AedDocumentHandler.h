@@ -125,6 +125,8 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     Position PlaceInPiece(const XMLCh *text, std::size_t length, std::size_t index,
                           const Position &pieceStart) const noexcept;
     Position Here() const noexcept;
+    // The column alone: all that a piece's start is needed for.
+    XMLFileLoc HereColumn() const noexcept;
     // Converts the name and the value of attribute `index`. False when either
     // was lost for want of memory or refused (already reported): the caller
     // then reads no further attributes and leaves the element out, so that a
@@ -165,9 +167,9 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     bool m_IgnoreDocument = false;
     // Whether a refused character was reported in this load.
     bool m_CharacterRefused = false;
-    // Where the parser stood when the previous event ended: where the next
-    // piece of character data starts.
-    Position m_EventEnd;
+    // The column where the parser stood when the previous event ended: where
+    // the next piece of character data starts (its line is never needed).
+    XMLFileLoc m_EventEndColumn = 0;
 
     // Character data not yet stored: the rule and field it belongs to, and
     // the field's value joined with every piece taken since.
