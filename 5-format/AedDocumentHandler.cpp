@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <xercesc/sax/AttributeList.hpp>
 
 namespace ostak {
@@ -90,16 +91,16 @@ template <std::size_t N> constexpr Spelling<N> Spell(const char *word) noexcept 
     return spelling;
 }
 
-// Whether the UTF-16 `name` spells the word exactly. The comparison stops at
+// Whether the UTF-16 `name` spells the word exactly, compared unit after
+// unit in a row that the compiler lays out in full. The comparison stops at
 // the first unit that differs, so a shorter name is read no further than its
 // NUL (the words hold none before their end).
+template <std::size_t N, std::size_t... I>
+bool SpellsUnits(const XMLCh *name, const Spelling<N> &spelling, std::index_sequence<I...>) noexcept {
+    return ((name[I] == spelling.units[I]) && ...);
+}
 template <std::size_t N> bool Spells(const XMLCh *name, const Spelling<N> &spelling) noexcept {
-    for (std::size_t i = 0; i < N; ++i) {
-        if (name[i] != spelling.units[i]) {
-            return false;
-        }
-    }
-    return true;
+    return SpellsUnits(name, spelling, std::make_index_sequence<N>{});
 }
 
 // The first of the words that `name` spells, or null.
