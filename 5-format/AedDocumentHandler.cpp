@@ -769,11 +769,20 @@ void AedDocumentHandler::characters(const XMLCh *const chars, const XMLSize_t le
         }
         return;
     }
-    std::optional<TqwiUcConverter> converter;
-    const char *piece = nullptr;
-    if (!TakePlainText(chars, length, kCharactersFunc, &piece)) {
-        piece = ToMb(Made(converter, m_Icu), chars, length, kCharactersFunc, &pieceStart);
+    if (chars != nullptr && AsciiKept() && PrintableAscii(chars, length)) {
+        // Printable ASCII becomes the same bytes and holds no line feed,
+        // carriage return or tab: it is narrowed straight onto the field's
+        // value.
+        if (!PendFieldOfCurrentRule()) {
+            return;
+        }
+        if (!m_PendingText.AppendNarrowed(chars, length)) {
+            NoteNoMemory(kCharactersFunc, __LINE__);
+        }
+        return;
     }
+    TqwiUcConverter converter(m_Icu);
+    const char *piece = ToMb(converter, chars, length, kCharactersFunc, &pieceStart);
     if (piece == nullptr) {
         return; // the field keeps what it had before this piece
     }
@@ -786,20 +795,28 @@ void AedDocumentHandler::characters(const XMLCh *const chars, const XMLSize_t le
         SetLoadResult(rc);
         return;
     }
-    if (m_PendingRule != m_CurrentRule || m_PendingField != m_TextField) {
-        FlushText();
-        const char *field = m_TextField->Get(*m_CurrentRule);
-        m_PendingText.Clear();
-        if (!m_PendingText.Append(field, std::strlen(field))) {
-            NoteNoMemory(kCharactersFunc, __LINE__);
-            return;
-        }
-        m_PendingRule = m_CurrentRule;
-        m_PendingField = m_TextField;
+    if (!PendFieldOfCurrentRule()) {
+        return;
     }
     if (!m_PendingText.Append(piece, std::strlen(piece))) {
         NoteNoMemory(kCharactersFunc, __LINE__);
     }
+}
+
+bool AedDocumentHandler::PendFieldOfCurrentRule() noexcept {
+    if (m_PendingRule == m_CurrentRule && m_PendingField == m_TextField) {
+        return true;
+    }
+    FlushText();
+    const char *field = m_TextField->Get(*m_CurrentRule);
+    m_PendingText.Clear();
+    if (!m_PendingText.Append(field, std::strlen(field))) {
+        NoteNoMemory(kCharactersFunc, __LINE__);
+        return false;
+    }
+    m_PendingRule = m_CurrentRule;
+    m_PendingField = m_TextField;
+    return true;
 }
 
 void AedDocumentHandler::FlushText() noexcept {

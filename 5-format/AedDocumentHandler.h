@@ -65,6 +65,11 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     void FlushText() noexcept;
 
   private:
+    // Makes the current rule's chosen field the one that pending text joins,
+    // storing the text pending for another first. False when its value could
+    // not be taken for want of memory (reported).
+    bool PendFieldOfCurrentRule() noexcept;
+
     // A line and column as the parser's locator gives them (0: unknown).
     struct Position {
         XMLFileLoc line = 0;
@@ -176,8 +181,8 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     OstakElemRule *m_PendingRule = nullptr;
     const RuleTextField *m_PendingField = nullptr;
     OstakPendingText m_PendingText;
-    // The value or piece of text that the plain path's shortcut took last:
-    // a value shorter than m_ShortValue there, anything else in m_PlainText.
+    // The value that the plain path's shortcut took last: a value shorter
+    // than m_ShortValue there, a longer one in m_PlainText.
     char m_ShortValue[64];
     enum class AsciiKeeping : uint8_t { kUnknown, kKept, kChanged };
     AsciiKeeping m_AsciiKept = AsciiKeeping::kUnknown;
