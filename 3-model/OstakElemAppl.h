@@ -34,6 +34,8 @@ class OstakElemAppl final : public OstakElem {
 
     // Sets the stamp: 0, or 7 with the stamp unchanged. A null host counts as empty.
     int32_t SetStamp(const char *host, int32_t time) noexcept;
+    // Sets the stamp's time alone, keeping its host: cannot fail.
+    void SetStampTime(int32_t time) noexcept { stampTime_ = time; }
     // Takes over another application's stamp: 0 or 7 as above.
     int32_t CopyStampFrom(const OstakElemAppl &source) noexcept;
     // Exchanges the stamp with the host string and time given (the string

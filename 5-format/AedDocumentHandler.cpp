@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <xercesc/sax/AttributeList.hpp>
 
 namespace ostak {
@@ -70,35 +71,89 @@ std::size_t Length(const XMLCh *text) noexcept {
     return text != nullptr ? std::char_traits<char16_t>::length(text) : 0;
 }
 
-// Whether the UTF-16 `name` spells the ASCII `word` exactly.
-bool Spells(const XMLCh *name, const char *word) noexcept {
-    for (; *word != '\0'; ++name, ++word) {
-        if (*name != static_cast<XMLCh>(*word)) {
-            return false;
-        }
-    }
-    return *name == 0;
+// A word of the format together with its spelling in UTF-16, the
+// terminating NUL included, so that a name is compared with it unit by unit
+// over a length known when compiling.
+template <std::size_t N> struct Spelling {
+    const char *word;
+    char16_t units[N];
+};
+
+constexpr std::size_t UnitsWithNul(const char *word) noexcept {
+    return std::char_traits<char>::length(word) + 1;
 }
 
-// The word of `words` that `name` spells, or null.
-template <std::size_t N> const char *SpelledWord(const XMLCh *name, const char *const (&words)[N]) noexcept {
-    if (name == nullptr) {
-        return nullptr;
+template <std::size_t N> constexpr Spelling<N> Spell(const char *word) noexcept {
+    Spelling<N> spelling{word, {}};
+    for (std::size_t i = 0; i < N; ++i) {
+        spelling.units[i] = static_cast<char16_t>(word[i]);
     }
-    for (const char *word : words) {
-        if (Spells(name, word)) {
-            return word;
-        }
-    }
-    return nullptr;
+    return spelling;
+}
+
+// Whether the UTF-16 `name` spells the word exactly, compared unit after
+// unit in a row that the compiler lays out in full. The comparison stops at
+// the first unit that differs, so a shorter name is read no further than its
+// NUL (the words hold none before their end).
+template <std::size_t N, std::size_t... I>
+bool SpellsUnits(const XMLCh *name, const Spelling<N> &spelling, std::index_sequence<I...>) noexcept {
+    return ((name[I] == spelling.units[I]) && ...);
+}
+template <std::size_t N> bool Spells(const XMLCh *name, const Spelling<N> &spelling) noexcept {
+    return SpellsUnits(name, spelling, std::make_index_sequence<N>{});
 }
 
 // The first of the words that `name` spells, or null.
-const char *Either(const XMLCh *name, const char *word) noexcept {
-    return Spells(name, word) ? word : nullptr;
+template <std::size_t N> const char *Either(const XMLCh *name, const Spelling<N> &spelling) noexcept {
+    return Spells(name, spelling) ? spelling.word : nullptr;
 }
-template <class... More> const char *Either(const XMLCh *name, const char *word, More... more) noexcept {
-    return Spells(name, word) ? word : Either(name, more...);
+template <std::size_t N, class... More>
+const char *Either(const XMLCh *name, const Spelling<N> &spelling, const More &...more) noexcept {
+    return Spells(name, spelling) ? spelling.word : Either(name, more...);
+}
+
+constexpr auto kSpelledAed = Spell<UnitsWithNul(kElemAed)>(kElemAed);
+constexpr auto kSpelledApplication = Spell<UnitsWithNul(kElemApplication)>(kElemApplication);
+constexpr auto kSpelledRule = Spell<UnitsWithNul(kElemRule)>(kElemRule);
+constexpr auto kSpelledText = Spell<UnitsWithNul(kElemText)>(kElemText);
+constexpr auto kSpelledPrefix = Spell<UnitsWithNul(kElemPrefix)>(kElemPrefix);
+constexpr auto kSpelledSuffix = Spell<UnitsWithNul(kElemSuffix)>(kElemSuffix);
+
+constexpr auto kSpelledTqVersion = Spell<UnitsWithNul(kAttrTqVersion)>(kAttrTqVersion);
+constexpr auto kSpelledFileVersionInstallation =
+    Spell<UnitsWithNul(kAttrFileVersionInstallation)>(kAttrFileVersionInstallation);
+constexpr auto kSpelledSaved = Spell<UnitsWithNul(kAttrSaved)>(kAttrSaved);
+constexpr auto kSpelledName = Spell<UnitsWithNul(kAttrName)>(kAttrName);
+constexpr auto kSpelledEnabled = Spell<UnitsWithNul(kAttrEnabled)>(kAttrEnabled);
+constexpr auto kSpelledStampTime = Spell<UnitsWithNul(kAttrStampTime)>(kAttrStampTime);
+constexpr auto kSpelledStampHost = Spell<UnitsWithNul(kAttrStampHost)>(kAttrStampHost);
+constexpr auto kSpelledFailIfNotFound = Spell<UnitsWithNul(kAttrFailIfNotFound)>(kAttrFailIfNotFound);
+constexpr auto kSpelledMatchCase = Spell<UnitsWithNul(kAttrMatchCase)>(kAttrMatchCase);
+constexpr auto kSpelledUseText = Spell<UnitsWithNul(kAttrUseText)>(kAttrUseText);
+constexpr auto kSpelledType = Spell<UnitsWithNul(kAttrType)>(kAttrType);
+constexpr auto kSpelledLevel = Spell<UnitsWithNul(kAttrLevel)>(kAttrLevel);
+
+constexpr auto kSpelledTrue = Spell<UnitsWithNul(kValueTrue)>(kValueTrue);
+constexpr auto kSpelledFalse = Spell<UnitsWithNul(kValueFalse)>(kValueFalse);
+constexpr auto kSpelledLevelError = Spell<UnitsWithNul(kValueLevelError)>(kValueLevelError);
+
+// The value word that the UTF-16 `value` spells, of the values most attributes
+// hold, or null. A word is printable ASCII: taking it is what narrowing the
+// value would give, wherever printable ASCII is kept.
+const char *KnownValue(const XMLCh *value) noexcept {
+    if (value == nullptr) {
+        return nullptr;
+    }
+    switch (value[0]) {
+    case u't':
+        return Either(value, kSpelledTrue);
+    case u'f':
+        return Either(value, kSpelledFalse);
+    case u'e':
+        return Either(value, kSpelledLevelError);
+    default:
+        return nullptr;
+    }
 }
 
 // Element and attribute names of the format, the most frequent first.
@@ -116,6 +171,30 @@ constexpr const char *kAttributeWords[] = {kAttrName,
                                            kAttrTqVersion,
                                            kAttrFileVersionInstallation,
                                            kAttrSaved};
+
+// The texts inside a rule and the flags of a rule, by the words of this
+// handler, so that an interned name finds its row by address.
+constexpr FormatName<RuleTextField> kTextElementWords[] = {
+    {kElemText, FindField(kRuleTextFields, OSTAK_RULE_CHAR_TEXT)},
+    {kElemPrefix, FindField(kRuleTextFields, OSTAK_RULE_CHAR_PREFIX)},
+    {kElemSuffix, FindField(kRuleTextFields, OSTAK_RULE_CHAR_SUFFIX)},
+};
+constexpr FormatName<RuleFlagField> kFlagAttributeWords[] = {
+    {kAttrFailIfNotFound, FindField(kRuleFlagFields, OSTAK_RULE_BOOL_FAIL_IF_NOT_FOUND)},
+    {kAttrMatchCase, FindField(kRuleFlagFields, OSTAK_RULE_BOOL_MATCH_CASE)},
+    {kAttrUseText, FindField(kRuleFlagFields, OSTAK_RULE_BOOL_USE_TEXT)},
+};
+
+// The row of `table` for the interned word `name`, or null.
+template <class Field, std::size_t N>
+const FormatName<Field> *FindWord(const FormatName<Field> (&table)[N], const char *name) noexcept {
+    for (const FormatName<Field> &row : table) {
+        if (SameWord(name, row.name)) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
 
 bool PrintableAscii(const XMLCh *units, std::size_t count) noexcept {
     for (std::size_t i = 0; i < count; ++i) {
@@ -168,6 +247,10 @@ AedDocumentHandler::Position AedDocumentHandler::Here() const noexcept {
         here.column = m_Locator->getColumnNumber();
     }
     return here;
+}
+
+XMLFileLoc AedDocumentHandler::HereColumn() const noexcept {
+    return m_Locator != nullptr ? m_Locator->getColumnNumber() : 0;
 }
 
 AedDocumentHandler::Position AedDocumentHandler::PlaceInPiece(const XMLCh *text, std::size_t length,
@@ -279,7 +362,24 @@ bool AedDocumentHandler::AsciiKept() noexcept {
 }
 
 const char *AedDocumentHandler::KnownElement(const XMLCh *name) noexcept {
-    return AsciiKept() ? SpelledWord(name, kElementWords) : nullptr;
+    if (name == nullptr || !AsciiKept()) {
+        return nullptr;
+    }
+    // The candidates by first letter, so that most names are spelled once.
+    switch (name[0]) {
+    case u'R':
+        return Either(name, kSpelledRule);
+    case u'T':
+        return Either(name, kSpelledText);
+    case u'A':
+        return Either(name, kSpelledApplication, kSpelledAed);
+    case u'P':
+        return Either(name, kSpelledPrefix);
+    case u'S':
+        return Either(name, kSpelledSuffix);
+    default:
+        return nullptr;
+    }
 }
 
 const char *AedDocumentHandler::KnownAttribute(const XMLCh *name) noexcept {
@@ -289,21 +389,21 @@ const char *AedDocumentHandler::KnownAttribute(const XMLCh *name) noexcept {
     // The candidates by first letter, so that most names are spelled once.
     switch (name[0]) {
     case u'N':
-        return Either(name, kAttrName);
+        return Either(name, kSpelledName);
     case u'F':
-        return Either(name, kAttrFailIfNotFound, kAttrFileVersionInstallation);
+        return Either(name, kSpelledFailIfNotFound, kSpelledFileVersionInstallation);
     case u'M':
-        return Either(name, kAttrMatchCase);
+        return Either(name, kSpelledMatchCase);
     case u'U':
-        return Either(name, kAttrUseText);
+        return Either(name, kSpelledUseText);
     case u'L':
-        return Either(name, kAttrLevel);
+        return Either(name, kSpelledLevel);
     case u'T':
-        return Either(name, kAttrType, kAttrTqVersion);
+        return Either(name, kSpelledType, kSpelledTqVersion);
     case u'E':
-        return Either(name, kAttrEnabled);
+        return Either(name, kSpelledEnabled);
     case u'S':
-        return Either(name, kAttrStampTime, kAttrStampHost, kAttrSaved);
+        return Either(name, kSpelledStampTime, kSpelledStampHost, kSpelledSaved);
     default:
         return nullptr;
     }
@@ -352,9 +452,18 @@ bool AedDocumentHandler::TakeAttribute(xercesc::AttributeList &attrs, XMLSize_t 
     const XMLCh *rawName = attrs.getName(index);
     const XMLCh *rawValue = attrs.getValue(index);
     const char *known = KnownAttribute(rawName);
-    if (known != nullptr && TakePlainText(rawValue, kNotPrintable, kStartElementFunc, value)) {
-        *attrName = known;
-        return *value != nullptr;
+    if (known != nullptr) {
+        // A known name means that printable ASCII is kept.
+        const char *word = KnownValue(rawValue);
+        if (word != nullptr) {
+            *attrName = known;
+            *value = word;
+            return true;
+        }
+        if (TakePlainText(rawValue, kNotPrintable, kStartElementFunc, value)) {
+            *attrName = known;
+            return *value != nullptr;
+        }
     }
     *attrName = ToMb(Made(attrConverter, m_Icu), rawName, Length(rawName), kStartElementFunc);
     if (*attrName == nullptr) {
@@ -396,7 +505,7 @@ void AedDocumentHandler::LoseTrack() noexcept {
 }
 
 void AedDocumentHandler::startElement(const XMLCh *const name, xercesc::AttributeList &attrs) {
-    m_EventEnd = Here();
+    m_EventEndColumn = HereColumn();
     if (m_IgnoreDocument) {
         return;
     }
@@ -432,7 +541,7 @@ void AedDocumentHandler::StartNamedElement(const char *elemName, xercesc::Attrib
         StartApplication(attrs, elemName);
     } else if (SameWord(elemName, kElemRule)) {
         StartRule(attrs, elemName);
-    } else if (const FormatName<RuleTextField> *text = FindName(kRuleTextElements, elemName)) {
+    } else if (const FormatName<RuleTextField> *text = FindWord(kTextElementWords, elemName)) {
         m_TextField = text->field;
     }
 }
@@ -537,10 +646,7 @@ void AedDocumentHandler::TakeApplicationAttributes(xercesc::AttributeList &attrs
                 reportInvalidAttribute(attrName, value, elemName);
                 return;
             }
-            if (appl->SetStamp(appl->StampHost(), static_cast<int32_t>(number)) != OSTAK_OK) {
-                NoteNoMemory(kStartElementFunc, __LINE__);
-                m_SkipApplication = true;
-            }
+            appl->SetStampTime(static_cast<int32_t>(number));
         } else {
             reportInvalidAttribute(attrName, value, elemName);
             return;
@@ -610,7 +716,7 @@ bool AedDocumentHandler::TakeRuleAttributes(xercesc::AttributeList &attrs, const
             } else {
                 rule->SetLevel(OstakElemRule::kLevelDisabled);
             }
-        } else if (const FormatName<RuleFlagField> *flag = FindName(kRuleFlagAttributes, attrName)) {
+        } else if (const FormatName<RuleFlagField> *flag = FindWord(kFlagAttributeWords, attrName)) {
             flag->field->Set(*rule, BoolValue(value));
         } else if (SameWord(attrName, kAttrType)) {
             if (Is(value, kValueTypeAlert)) {
@@ -649,8 +755,9 @@ void AedDocumentHandler::InsertRule() noexcept {
 }
 
 void AedDocumentHandler::characters(const XMLCh *const chars, const XMLSize_t length) {
-    const Position pieceStart = m_EventEnd;
-    m_EventEnd = Here();
+    Position pieceStart;
+    pieceStart.column = m_EventEndColumn;
+    m_EventEndColumn = HereColumn();
     if (m_IgnoreDocument) {
         return;
     }
@@ -662,11 +769,20 @@ void AedDocumentHandler::characters(const XMLCh *const chars, const XMLSize_t le
         }
         return;
     }
-    std::optional<TqwiUcConverter> converter;
-    const char *piece = nullptr;
-    if (!TakePlainText(chars, length, kCharactersFunc, &piece)) {
-        piece = ToMb(Made(converter, m_Icu), chars, length, kCharactersFunc, &pieceStart);
+    if (chars != nullptr && AsciiKept() && PrintableAscii(chars, length)) {
+        // Printable ASCII becomes the same bytes and holds no line feed,
+        // carriage return or tab: it is narrowed straight onto the field's
+        // value.
+        if (!PendFieldOfCurrentRule()) {
+            return;
+        }
+        if (!m_PendingText.AppendNarrowed(chars, length)) {
+            NoteNoMemory(kCharactersFunc, __LINE__);
+        }
+        return;
     }
+    TqwiUcConverter converter(m_Icu);
+    const char *piece = ToMb(converter, chars, length, kCharactersFunc, &pieceStart);
     if (piece == nullptr) {
         return; // the field keeps what it had before this piece
     }
@@ -679,20 +795,28 @@ void AedDocumentHandler::characters(const XMLCh *const chars, const XMLSize_t le
         SetLoadResult(rc);
         return;
     }
-    if (m_PendingRule != m_CurrentRule || m_PendingField != m_TextField) {
-        FlushText();
-        const char *field = m_TextField->Get(*m_CurrentRule);
-        m_PendingText.Clear();
-        if (!m_PendingText.Append(field, std::strlen(field))) {
-            NoteNoMemory(kCharactersFunc, __LINE__);
-            return;
-        }
-        m_PendingRule = m_CurrentRule;
-        m_PendingField = m_TextField;
+    if (!PendFieldOfCurrentRule()) {
+        return;
     }
     if (!m_PendingText.Append(piece, std::strlen(piece))) {
         NoteNoMemory(kCharactersFunc, __LINE__);
     }
+}
+
+bool AedDocumentHandler::PendFieldOfCurrentRule() noexcept {
+    if (m_PendingRule == m_CurrentRule && m_PendingField == m_TextField) {
+        return true;
+    }
+    FlushText();
+    const char *field = m_TextField->Get(*m_CurrentRule);
+    m_PendingText.Clear();
+    if (!m_PendingText.Append(field, std::strlen(field))) {
+        NoteNoMemory(kCharactersFunc, __LINE__);
+        return false;
+    }
+    m_PendingRule = m_CurrentRule;
+    m_PendingField = m_TextField;
+    return true;
 }
 
 void AedDocumentHandler::FlushText() noexcept {
@@ -716,7 +840,7 @@ void AedDocumentHandler::endDocument() {
 }
 
 void AedDocumentHandler::endElement(const XMLCh *const name) {
-    m_EventEnd = Here();
+    m_EventEndColumn = HereColumn();
     if (m_IgnoreDocument) {
         return;
     }

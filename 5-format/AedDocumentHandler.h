@@ -65,6 +65,11 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     void FlushText() noexcept;
 
   private:
+    // Makes the current rule's chosen field the one that pending text joins,
+    // storing the text pending for another first. False when its value could
+    // not be taken for want of memory (reported).
+    bool PendFieldOfCurrentRule() noexcept;
+
     // A line and column as the parser's locator gives them (0: unknown).
     struct Position {
         XMLFileLoc line = 0;
@@ -125,6 +130,8 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     Position PlaceInPiece(const XMLCh *text, std::size_t length, std::size_t index,
                           const Position &pieceStart) const noexcept;
     Position Here() const noexcept;
+    // The column alone: all that a piece's start is needed for.
+    XMLFileLoc HereColumn() const noexcept;
     // Converts the name and the value of attribute `index`. False when either
     // was lost for want of memory or refused (already reported): the caller
     // then reads no further attributes and leaves the element out, so that a
@@ -165,17 +172,17 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     bool m_IgnoreDocument = false;
     // Whether a refused character was reported in this load.
     bool m_CharacterRefused = false;
-    // Where the parser stood when the previous event ended: where the next
-    // piece of character data starts.
-    Position m_EventEnd;
+    // The column where the parser stood when the previous event ended: where
+    // the next piece of character data starts (its line is never needed).
+    XMLFileLoc m_EventEndColumn = 0;
 
     // Character data not yet stored: the rule and field it belongs to, and
     // the field's value joined with every piece taken since.
     OstakElemRule *m_PendingRule = nullptr;
     const RuleTextField *m_PendingField = nullptr;
     OstakPendingText m_PendingText;
-    // The value or piece of text that the plain path's shortcut took last:
-    // a value shorter than m_ShortValue there, anything else in m_PlainText.
+    // The value that the plain path's shortcut took last: a value shorter
+    // than m_ShortValue there, a longer one in m_PlainText.
     char m_ShortValue[64];
     enum class AsciiKeeping : uint8_t { kUnknown, kKept, kChanged };
     AsciiKeeping m_AsciiKept = AsciiKeeping::kUnknown;

@@ -77,6 +77,28 @@ TEST_F(LoadSaveLoad, KeywordValuesCompareExactly) {
         << "neither saved nor enabled";
 }
 
+// The values most attributes hold are taken by a shortcut: a value that
+// spells one of them, is a prefix of one or goes on after one is still
+// stored as written, wherever it stands.
+TEST_F(LoadSaveLoad, ValuesNearTheCommonWordsAreStoredAsWritten) {
+    const char *values[] = {"true", "false", "error", "tru", "truee", "fals", "falsee", "err",
+                            "errors", "t", "f", "e", "True", " true", "true "};
+    for (const char *value : values) {
+        const std::string doc = std::string("<AED TqVersion=\"") + value +
+                                "\"><Application Name=\"A\" StampHost=\"" + value +
+                                "\" Enabled=\"" + value + "\"><Rule Name=\"R\" Level=\"" + value +
+                                "\" MatchCase=\"" + value + "\"/></Application></AED>";
+        OstakFileInMem &file = Load(doc, OSTAK_OK);
+        const bool isTrue = std::strcmp(value, "true") == 0;
+        const std::string expected = std::string("AED version='") + value + "'\nA " +
+                                     (isTrue ? "" : "off ") + "'" + value + "'@now {R=''" +
+                                     (isTrue ? "" : " matchCase=0") + "}";
+        EXPECT_EQ(Describe(file, Since(started_)), expected) << value;
+        EXPECT_EQ(Log().size(), 2u) << value << ": only the trace lines";
+        Log().clear();
+    }
+}
+
 TEST_F(LoadSaveLoad, ANamesakeApplicationIsLinkedBeforeTheFirstWithMessageAndResult5) {
     OstakFileInMem &file = Load("<AED><Application Name=\"b\" StampHost=\"first\"/><Application Name=\"a\"/>"
                                 "<Application Name=\"b\" StampHost=\"second\"/></AED>",
@@ -182,6 +204,29 @@ TEST_F(LoadSaveLoad, AttributesTheHandlerDoesNotKnowAreInvalid) {
     EXPECT_EQ(rc, OSTAK_E_INVALID_DOCUMENT);
     EXPECT_EQ(Describe(file, Since(started_)), "AED\nA off 'thishost'@now {r=''}");
     EXPECT_EQ(CountMessages(kMsgAttrInvalid), 3);
+}
+
+// Names that share a first letter or a beginning with a name of the format
+// are none of its names.
+TEST_F(LoadSaveLoad, NamesNearTheFormatsNamesAreInvalidAttributes) {
+    const char *names[] = {"N",        "Nam",     "Names",         "Levels",         "Typ",
+                           "Types",    "UseTex",  "UseTexts",      "FailIfNotFoun", "FailIfNotFounds",
+                           "MatchCas", "Enabled", "StampTimes",    "Saved"};
+    for (const char *name : names) {
+        const std::string dtd = std::string("<!ELEMENT AED (Application*)><!ELEMENT Application (Rule*)>"
+                                            "<!ATTLIST Application Name CDATA #IMPLIED>"
+                                            "<!ELEMENT Rule EMPTY><!ATTLIST Rule ") +
+                                name + " CDATA #IMPLIED Level CDATA #IMPLIED>";
+        int32_t rc = -1;
+        OstakFileInMem &file = LoadText(
+            DocWithDtd(dtd, std::string("<AED><Application Name=\"A\"><Rule ") + name +
+                                "=\"true\" Level=\"disabled\"/></Application></AED>"),
+            false, &rc);
+        EXPECT_EQ(rc, OSTAK_E_INVALID_DOCUMENT) << name;
+        EXPECT_EQ(Describe(file, Since(started_)), "AED\nA off 'thishost'@now {''=''}") << name;
+        EXPECT_EQ(CountMessages(kMsgAttrInvalid), 1) << name;
+        Log().clear();
+    }
 }
 
 TEST_F(LoadSaveLoad, TextsArriveJoinedAndUntrimmed) {
