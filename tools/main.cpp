@@ -78,11 +78,11 @@ void PrintCompletionWords(std::ostream &out, const Command *command) {
         }
         return;
     }
-    std::vector<OptionSpec> specs = command->options;
-    specs.insert(specs.end(), GlobalOptionSpecs().begin(), GlobalOptionSpecs().end());
-    for (const OptionSpec &spec : specs) {
-        if (std::strcmp(spec.name, "completion-words") != 0) {
-            out << "--" << spec.name << (spec.takesValue ? "=" : "") << '\n';
+    std::vector<OptionSpec> accepted = command->options;
+    accepted.insert(accepted.end(), GlobalOptionSpecs().begin(), GlobalOptionSpecs().end());
+    for (const OptionSpec &option : accepted) {
+        if (std::strcmp(option.name, "completion-words") != 0) {
+            out << "--" << option.name << (option.takesValue ? "=" : "") << '\n';
         }
     }
 }
