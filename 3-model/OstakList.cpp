@@ -50,6 +50,7 @@ void OstakList::Forget() noexcept {
     count_ = 0;
     ordered_ = true;
     pending_ = nullptr;
+    outside_ = nullptr;
     tree_ = false;
     root_ = nullptr;
     treeAt_ = kTreeFrom;
@@ -149,6 +150,7 @@ int32_t OstakList::MoveAllFrom(OstakList *source) noexcept {
     count_ = source->count_;
     ordered_ = source->ordered_;
     pending_ = source->pending_;
+    outside_ = source->outside_;
     tree_ = source->tree_;
     root_ = source->root_;
     treeAt_ = source->treeAt_;
@@ -168,6 +170,7 @@ void OstakList::SwapElements(OstakList &other) noexcept {
     std::swap(count_, other.count_);
     std::swap(ordered_, other.ordered_);
     std::swap(pending_, other.pending_);
+    std::swap(outside_, other.outside_);
     std::swap(tree_, other.tree_);
     std::swap(root_, other.root_);
     std::swap(treeAt_, other.treeAt_);
@@ -199,7 +202,42 @@ int32_t OstakList::AddEmptyAtHead(Record **place, const Args &...args) noexcept 
     return OSTAK_OK;
 }
 
+void OstakList::NoteRenamed(OstakElem *elem) noexcept {
+    if (pending_ == nullptr || pending_ == elem) {
+        pending_ = elem;
+    } else {
+        ordered_ = false;
+    }
+    if (!tree_ || elem == outside_) {
+        return;
+    }
+    if (outside_ != nullptr) {
+        // A second element renamed: the chain is no longer known to be in order.
+        Readmit();
+    }
+    if (ordered_ && pending_ == elem) {
+        TreeRemove(elem);
+        outside_ = elem;
+        return;
+    }
+    RefreshUp(elem, elem);
+}
+
+void OstakList::Readmit() noexcept {
+    OstakElem *elem = outside_;
+    outside_ = nullptr;
+    // The element kept its node, so this allocates nothing; should it fail
+    // all the same, the list walks.
+    if (!TreeInsert(elem, elem->prev_, elem->next_)) {
+        DropTree();
+        treeAt_ = count_ * 2;
+    }
+}
+
 void OstakList::LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept {
+    if (outside_ != nullptr) {
+        Readmit();
+    }
     if (pending_ != nullptr) {
         // Where a walk stops past a renamed element, the order may break.
         ordered_ = false;
@@ -233,7 +271,9 @@ void OstakList::Unlink(OstakElem *elem) noexcept {
     if (elem == pending_) {
         pending_ = nullptr;
     }
-    if (tree_) {
+    if (elem == outside_) {
+        outside_ = nullptr;
+    } else if (tree_) {
         TreeRemove(elem);
     }
     --count_;
@@ -272,6 +312,12 @@ OstakElem *OstakList::FirstNotBefore(const char *name) const noexcept {
         }
         return walk;
     }
+    if (outside_ != nullptr) {
+        return WithOutside(LowerBound(name), name);
+    }
+    if (KnownInOrder()) {
+        return LowerBound(name);
+    }
     OstakElem *node = root_;
     if (node == nullptr || Compare(Node(node).top->Name(), name) < 0) {
         return nullptr;
@@ -286,6 +332,39 @@ OstakElem *OstakList::FirstNotBefore(const char *name) const noexcept {
             node = Node(node).right;
         }
     }
+}
+
+OstakElem *OstakList::LowerBound(const char *name) const noexcept {
+    // Names ascend along the chain, so each node's own name tells which side
+    // holds the answer: one record read a level, no subtree tops.
+    OstakElem *found = nullptr;
+    for (OstakElem *node = root_; node != nullptr;) {
+        if (Compare(node->Name(), name) >= 0) {
+            found = node;
+            node = Node(node).left;
+        } else {
+            node = Node(node).right;
+        }
+    }
+    return found;
+}
+
+OstakElem *OstakList::WithOutside(OstakElem *stop, const char *name) const noexcept {
+    // The walk stops at the outside element when its name does not sort
+    // before `name` and it comes before `stop`: its follower in the chain is
+    // `stop` itself or, the rest being in order, sorts before `name`.
+    OstakElem *elem = outside_;
+    if (Compare(elem->Name(), name) < 0) {
+        return stop;
+    }
+    if (stop == nullptr) {
+        return elem;
+    }
+    OstakElem *follower = elem->next_;
+    if (follower == nullptr) {
+        return stop;
+    }
+    return follower == stop || Compare(follower->Name(), name) < 0 ? elem : stop;
 }
 
 int OstakList::Compare(const char *a, const char *b) const noexcept {
@@ -306,6 +385,7 @@ void OstakList::BuildTree() noexcept {
 }
 
 void OstakList::DropTree() noexcept {
+    outside_ = nullptr;
     for (OstakElem *walk = first_; walk != nullptr; walk = walk->next_) {
         if (!walk->NodeEmbedded()) {
             FreeRaw(walk->node_);
@@ -341,17 +421,19 @@ bool OstakList::TreeInsert(OstakElem *elem, OstakElem *before, OstakElem *after)
     while (Node(elem).up != nullptr && Priority(elem) > Priority(Node(elem).up)) {
         Rotate(elem);
     }
-    // The nodes above gained one name: it becomes their top until one holds a name not before it.
-    for (OstakElem *node = Node(elem).up; node != nullptr; node = Node(node).up) {
-        if (Compare(Node(node).top->Name(), elem->Name()) >= 0) {
-            break;
-        }
-        Node(node).top = elem;
-    }
+    // The nodes above gained one name: their tops change up to the first one whose top stays.
+    RefreshUp(Node(elem).up, elem);
     return true;
 }
 
 void OstakList::TreeRemove(OstakElem *elem) noexcept {
+    // The nodes above whose top is the element form a path up from it. When
+    // it was renamed just before, sinking it refreshes some of them with its
+    // new name, so the path is remembered first: all of it is refreshed.
+    OstakElem *highest = elem;
+    for (OstakElem *node = Node(elem).up; node != nullptr && Node(node).top == elem; node = Node(node).up) {
+        highest = node;
+    }
     // Sink the element to a leaf, lifting its child of higher priority.
     while (Node(elem).left != nullptr || Node(elem).right != nullptr) {
         OstakElem *child = Node(elem).left;
@@ -370,7 +452,7 @@ void OstakList::TreeRemove(OstakElem *elem) noexcept {
         Node(parent).right = nullptr;
     }
     // The element keeps its node for the next time it is linked.
-    RefreshUp(parent);
+    RefreshUp(parent, elem, highest);
 }
 
 void OstakList::Rotate(OstakElem *child) noexcept {
@@ -402,19 +484,37 @@ void OstakList::Rotate(OstakElem *child) noexcept {
     Refresh(child);
 }
 
-void OstakList::Refresh(OstakElem *node) const noexcept {
-    OstakElem *top = node;
-    for (OstakElem *child : {Node(node).left, Node(node).right}) {
-        if (child != nullptr && Compare(Node(child).top->Name(), top->Name()) > 0) {
-            top = Node(child).top;
-        }
+bool OstakList::Refresh(OstakElem *node) const noexcept {
+    // The candidates in chain order are the left subtree's top, the node and
+    // the right subtree's top; of equal names the one latest in the chain
+    // wins, so a subtree's top depends on its elements only, not on history.
+    const OstakElem *left = Node(node).left;
+    const OstakElem *right = Node(node).right;
+    OstakElem *top = right != nullptr ? Node(right).top : node;
+    if (right != nullptr && Compare(node->Name(), top->Name()) > 0) {
+        top = node;
+    }
+    if (left != nullptr && Compare(Node(left).top->Name(), top->Name()) > 0) {
+        top = Node(left).top;
+    }
+    if (top == Node(node).top) {
+        return false;
     }
     Node(node).top = top;
+    return true;
 }
 
-void OstakList::RefreshUp(OstakElem *node) const noexcept {
+void OstakList::RefreshUp(OstakElem *node, const OstakElem *changed, const OstakElem *through) const noexcept {
+    // A top that stays the same element, and is not the changed one, leaves
+    // every top above it as it was: each is decided by the tops below it.
+    bool passed = through == nullptr || through == changed;
     for (; node != nullptr; node = Node(node).up) {
-        Refresh(node);
+        const bool wasChanged = Node(node).top == changed;
+        const bool refreshed = Refresh(node);
+        passed = passed || node == through;
+        if (!refreshed && !wasChanged && passed) {
+            return;
+        }
     }
 }
 

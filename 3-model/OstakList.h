@@ -118,19 +118,14 @@ class OstakList : public SeamAllocated {
   private:
     friend class OstakElem;
 
-    // A linked element's name changed: the nodes above it learn its new name;
-    // the chain is known to be in order again once that one element is
-    // re-sorted (or unlinked), unless another is renamed meanwhile.
-    void NoteRenamed(OstakElem *elem) noexcept {
-        if (pending_ == nullptr || pending_ == elem) {
-            pending_ = elem;
-        } else {
-            ordered_ = false;
-        }
-        if (tree_) {
-            RefreshUp(elem);
-        }
-    }
+    // A linked element's name changed. The chain is known to be in order
+    // again once that one element is re-sorted (or unlinked), unless another
+    // is renamed meanwhile. In a chain otherwise in order the element leaves
+    // the tree until then (see outside_), so that its new name costs no
+    // updates above it; otherwise the nodes above it learn the new name.
+    void NoteRenamed(OstakElem *elem) noexcept;
+    // Puts the element waiting outside the tree back at its chain place.
+    void Readmit() noexcept;
     static OstakListNode &Node(const OstakElem *elem) noexcept { return *elem->NodeAddress(); }
     // Links `elem` between `before` (null: at the head) and `after` (null: at the tail).
     void LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept;
@@ -141,6 +136,10 @@ class OstakList : public SeamAllocated {
     // The first element of the chain whose name does not sort before `name`
     // (where a walk from the head stops), or null.
     OstakElem *FirstNotBefore(const char *name) const noexcept;
+    // The same over the tree of a chain known to be in order.
+    OstakElem *LowerBound(const char *name) const noexcept;
+    // The same when an element waits outside the tree, given the tree's answer.
+    OstakElem *WithOutside(OstakElem *stop, const char *name) const noexcept;
     int Compare(const char *a, const char *b) const noexcept;
     // Gives every element a node and builds the tree in the chain's order;
     // without memory for a node the list stays without tree.
@@ -154,10 +153,13 @@ class OstakList : public SeamAllocated {
     void TreeRemove(OstakElem *elem) noexcept;
     // Lifts `child` above its parent, keeping the chain's order.
     void Rotate(OstakElem *child) noexcept;
-    // Recomputes the element of the node's subtree whose name sorts last.
-    void Refresh(OstakElem *node) const noexcept;
-    // Refresh from `node` up to the root.
-    void RefreshUp(OstakElem *node) const noexcept;
+    // Recomputes the element of the node's subtree whose name sorts last
+    // (of equal names, the last in the chain): true when it changed.
+    bool Refresh(OstakElem *node) const noexcept;
+    // Refreshes from `node` upwards after `changed` was renamed, linked or
+    // unlinked below it, stopping where a top stays what it was, but not
+    // before `through` (an ancestor, or null) is refreshed.
+    void RefreshUp(OstakElem *node, const OstakElem *changed, const OstakElem *through = nullptr) const noexcept;
     // Forgets the elements (they were deleted or handed over).
     void Forget() noexcept;
 
@@ -170,6 +172,11 @@ class OstakList : public SeamAllocated {
     // element is pending.
     bool ordered_ = true;
     const OstakElem *pending_ = nullptr;
+    // The pending element, when the rest of the chain is in order and the
+    // list keeps a tree: it stays linked in the chain but has no place in
+    // the tree, which then holds an ascending chain, and a search decides by
+    // one more comparison whether a walk from the head would stop at it.
+    OstakElem *outside_ = nullptr;
     // Whether the tree is kept, its top, and the length at which the list
     // builds it next.
     bool tree_ = false;

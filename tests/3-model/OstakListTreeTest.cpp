@@ -132,6 +132,93 @@ TEST_F(ModelListTree, AgreesWithTheWalkFromTheHead) {
     }
 }
 
+// A renamed element of a chain otherwise in order waits outside the tree
+// until it is re-sorted: finding, inserting and unlinking meanwhile, and a
+// second rename, still agree with the walk from the head.
+TEST_F(ModelListTree, AgreesWithTheWalkWhileARenamedElementWaits) {
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        std::mt19937 random(seed);
+        OstakListRule list;
+        std::vector<OstakElem *> model;
+        for (int i = 0; i < 40; ++i) {
+            OstakElem *elem = NewRule(RandomName(random).c_str());
+            ASSERT_EQ(list.InsertInOrder(elem), ModelInsert(model, elem));
+        }
+        OstakElem *waiting = nullptr;
+        for (int step = 0; step < 400; ++step) {
+            const std::string name = RandomName(random);
+            OstakElem *some = model[random() % model.size()];
+            int32_t got = 0;
+            int32_t want = 0;
+            switch (random() % 12) {
+            case 0:
+            case 1:
+            case 2:
+                // Mostly the same element again, seldom a second one.
+                if (waiting == nullptr || random() % 8 != 0) {
+                    waiting = waiting != nullptr ? waiting : some;
+                    ASSERT_EQ(waiting->SetName(name.c_str()), 0);
+                } else {
+                    ASSERT_EQ(some->SetName(name.c_str()), 0);
+                }
+                break;
+            case 3:
+            case 4:
+                if (waiting != nullptr) {
+                    model.erase(std::find(model.begin(), model.end(), waiting));
+                    want = ModelInsert(model, waiting);
+                    got = list.Resort(waiting);
+                    waiting = nullptr;
+                }
+                break;
+            case 5:
+            case 6:
+            case 7:
+                // A random name, and the waiting element's own.
+                for (const std::string &sought : {name, std::string(waiting != nullptr ? waiting->Name() : "")}) {
+                    const size_t at = WalkStop(model, sought.c_str());
+                    const bool found = at < model.size() && sought == model[at]->Name();
+                    ASSERT_EQ(list.FindByName(sought.c_str()), found ? model[at] : nullptr) << sought;
+                }
+                break;
+            case 8:
+            case 9: {
+                OstakElem *elem = NewRule(name.c_str());
+                want = ModelInsert(model, elem);
+                got = list.InsertInOrder(elem);
+                break;
+            }
+            case 10:
+                if (model.size() > 2) {
+                    if (some == waiting) {
+                        waiting = nullptr;
+                    }
+                    model.erase(std::find(model.begin(), model.end(), some));
+                    ASSERT_EQ(list.DeleteElem(some), 0);
+                }
+                break;
+            default: {
+                OstakElem *elem = NewRule(name.c_str());
+                got = list.InsertAfter(elem, some);
+                const auto at = std::find(model.begin(), model.end(), some) + 1;
+                want = Ascending(some, elem);
+                if (want == OSTAK_OK) {
+                    want = Ascending(elem, at != model.end() ? *at : nullptr);
+                }
+                if (got == OSTAK_OK) {
+                    model.insert(at, elem);
+                } else {
+                    delete elem;
+                }
+                break;
+            }
+            }
+            ASSERT_EQ(got, want) << "seed " << seed << " step " << step;
+            ASSERT_EQ(Chain(list), model) << "seed " << seed << " step " << step;
+        }
+    }
+}
+
 // A return of walks from the head shows as comparisons growing with n².
 TEST_F(ModelListTree, EachStepCostsLogarithmicComparisons) {
     constexpr int kCount = 4000;
