@@ -10,13 +10,9 @@
 namespace ostak {
 
 int CompareNames(const char *a, const char *b) noexcept {
-    const unsigned char *left = reinterpret_cast<const unsigned char *>(a);
-    const unsigned char *right = reinterpret_cast<const unsigned char *>(b);
-    while (*left != 0 && *left == *right) {
-        ++left;
-        ++right;
-    }
-    return static_cast<int>(*left) - static_cast<int>(*right);
+    // strcmp compares bytes as unsigned char, and a prefix sorts first: the
+    // order wanted, at the C library's speed.
+    return std::strcmp(a, b);
 }
 
 bool SameBytes(const OsStr &a, const OsStr &b) noexcept {

@@ -7,19 +7,6 @@
 
 namespace ostak {
 
-namespace {
-
-int32_t SetCheckedText(OsStr *field, const char *chars) noexcept {
-    const int32_t rc = CheckText(chars);
-    if (rc != OSTAK_OK) {
-        return rc;
-    }
-    const int32_t length = static_cast<int32_t>(std::strlen(chars));
-    return xfvOsStrAssignFromCharArrayIgnoringNulls(field, chars, length) ? OSTAK_OK : OSTAK_E_NO_MEMORY;
-}
-
-} // namespace
-
 OstakElemRule::OstakElemRule() noexcept
     : text_(xtOsStrCommonEmptyStr), prefix_(xtOsStrCommonEmptyStr), suffix_(xtOsStrCommonEmptyStr) {}
 
@@ -28,9 +15,50 @@ OstakElemRule *OstakElemRule::Create() noexcept {
 }
 
 OstakElemRule::~OstakElemRule() {
-    xfvOsStrDestruct(&suffix_);
-    xfvOsStrDestruct(&prefix_);
-    xfvOsStrDestruct(&text_);
+    ReleaseText(&suffix_);
+    ReleaseText(&prefix_);
+    ReleaseText(&text_);
+}
+
+int32_t OstakElemRule::SetCheckedText(OsStr *field, const char *chars) noexcept {
+    const int32_t rc = CheckText(chars);
+    if (rc != OSTAK_OK) {
+        return rc;
+    }
+    const std::size_t length = std::strlen(chars);
+    if (length > static_cast<std::size_t>(INT32_MAX)) {
+        return OSTAK_E_NO_MEMORY;
+    }
+    return StoreText(field, chars, static_cast<int32_t>(length)) ? OSTAK_OK : OSTAK_E_NO_MEMORY;
+}
+
+bool OstakElemRule::StoreText(OsStr *field, const char *chars, int32_t count) noexcept {
+    if (FitsBuffer(count) && (HoldsBuffer(*field) || BufferFree())) {
+        // memmove: `chars` may be the buffer itself. A heap value of the field
+        // is released only after its characters were copied.
+        std::memmove(inlineText_.text, chars, static_cast<std::size_t>(count));
+        inlineText_.text[count] = '\0';
+        inlineText_.length = count;
+        if (!HoldsBuffer(*field)) {
+            xfvOsStrDestruct(field);
+            field->psz = inlineText_.text;
+        }
+        return true;
+    }
+    OsStr value;
+    if (!xfvOsStrConstructFromCharArrayIgnoringNulls(&value, chars, count)) {
+        return false;
+    }
+    ReleaseText(field);
+    *field = value;
+    return true;
+}
+
+void OstakElemRule::ReleaseText(OsStr *field) noexcept {
+    if (!HoldsBuffer(*field)) {
+        xfvOsStrDestruct(field);
+    }
+    *field = xtOsStrCommonEmptyStr;
 }
 
 OstakElemRule *OstakElemRule::Clone() const noexcept {
@@ -90,12 +118,23 @@ int32_t OstakElemRule::CopyValuesFrom(const OstakElemRule &source) noexcept {
     if (&source == this) {
         return OSTAK_OK;
     }
-    // Copy every string first, so that a failure leaves the target untouched;
-    // a name that fits the record is copied straight into it afterwards.
+    // Copy every string that needs memory first, so that a failure leaves
+    // the target untouched; a name, and the first text, that fit the record
+    // are copied straight into it afterwards.
     const bool nameFits = NameFitsRecord(source.NameStr());
+    const OsStr *texts[3] = {&source.text_, &source.prefix_, &source.suffix_};
+    int inBuffer = -1;
+    for (int i = 0; i < 3 && inBuffer < 0; ++i) {
+        if (FitsBuffer(OsStrLength(*texts[i]))) {
+            inBuffer = i;
+        }
+    }
     OsStr copies[4] = {xtOsStrCommonEmptyStr, xtOsStrCommonEmptyStr, xtOsStrCommonEmptyStr, xtOsStrCommonEmptyStr};
-    const OsStr *sources[4] = {&source.NameStr(), &source.text_, &source.prefix_, &source.suffix_};
-    for (int i = nameFits ? 1 : 0; i < 4; ++i) {
+    const OsStr *sources[4] = {&source.NameStr(), texts[0], texts[1], texts[2]};
+    for (int i = 0; i < 4; ++i) {
+        if ((i == 0 && nameFits) || (inBuffer >= 0 && i == inBuffer + 1)) {
+            continue;
+        }
         if (!xfvOsStrConstructByStrDataIgnoringNulls(&copies[i], *sources[i])) {
             for (int made = 0; made < i; ++made) {
                 xfvOsStrDestruct(&copies[made]);
@@ -110,8 +149,14 @@ int32_t OstakElemRule::CopyValuesFrom(const OstakElemRule &source) noexcept {
     }
     OsStr *targets[3] = {&text_, &prefix_, &suffix_};
     for (int i = 0; i < 3; ++i) {
-        xfvOsStrDestruct(targets[i]);
-        *targets[i] = copies[i + 1];
+        ReleaseText(targets[i]);
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (i == inBuffer) {
+            StoreText(targets[i], texts[i]->psz, OsStrLength(*texts[i]));
+        } else {
+            *targets[i] = copies[i + 1];
+        }
     }
     level_ = source.level_;
     matchCase_ = source.matchCase_;

@@ -60,9 +60,31 @@ class OstakElemRule final : public OstakElem {
   private:
     OstakElemRule() noexcept;
 
+    // Checks `chars` and makes them the field's value: 0, 4, 18 or 7 as for SetText.
+    int32_t SetCheckedText(OsStr *field, const char *chars) noexcept;
+    // Makes `count` characters the field's value: in the record's buffer when
+    // they fit and no other field holds it (cannot fail), else in a new
+    // string; false when no memory (the field unchanged). `chars` may point
+    // into the field's own value.
+    bool StoreText(OsStr *field, const char *chars, int32_t count) noexcept;
+    // Releases the field's value unless it lives in the record; the field is empty afterwards.
+    void ReleaseText(OsStr *field) noexcept;
+    bool HoldsBuffer(const OsStr &field) const noexcept { return field.psz == inlineText_.text; }
+    bool BufferFree() const noexcept {
+        return !HoldsBuffer(text_) && !HoldsBuffer(prefix_) && !HoldsBuffer(suffix_);
+    }
+    static bool FitsBuffer(int32_t count) noexcept { return count > 0 && count <= kInlineTextChars; }
+
     OsStr text_;
     OsStr prefix_;
     OsStr suffix_;
+    // One short Text, Prefix or Suffix lives here, laid out as a string block
+    // like the inline name, so that most rules need no memory beside their record.
+    static constexpr int32_t kInlineTextChars = 23;
+    struct InlineText {
+        int32_t length;
+        char text[kInlineTextChars + 1];
+    } inlineText_;
     int32_t level_ = kLevelError;
     int32_t type_ = kTypeStd;
     uint8_t matchCase_ = 1;

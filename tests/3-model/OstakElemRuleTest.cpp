@@ -56,8 +56,13 @@ TEST_F(ModelRecords, SettersFailingForMemoryKeepTheField) {
     Seams().failAllocationAt = 1;
     EXPECT_EQ(rule->SetName("OtherNameTooLongForTheRecord"), OSTAK_E_NO_MEMORY);
     Seams().failAllocationAt = 1;
-    EXPECT_EQ(rule->SetText("other"), OSTAK_E_NO_MEMORY);
+    EXPECT_EQ(rule->SetText("other text too long for the record"), OSTAK_E_NO_MEMORY);
     EXPECT_EQ(Describe(*rule), "Kept='kept'");
+    // A short text lives in the record: it needs no memory.
+    Seams().failAllocationAt = 1;
+    EXPECT_EQ(rule->SetText("other"), 0);
+    Seams().failAllocationAt = 0;
+    EXPECT_EQ(Describe(*rule), "Kept='other'");
 }
 
 // Short names live inside the record, longer ones in a string of their own:
@@ -102,6 +107,68 @@ TEST_F(ModelRecords, NamesOfEveryLengthSurviveEveryWayOfSettingThem) {
             ASSERT_NE(clone, nullptr);
             EXPECT_TRUE(clone->Equals(*rule));
             EXPECT_EQ(OsStrLength(clone->NameStr()), static_cast<int32_t>(from.size()));
+        }
+    }
+    EXPECT_EQ(LiveAllocations(), liveBefore);
+}
+
+// One short Text, Prefix or Suffix lives in the record, the others in strings
+// of their own: whichever field holds the buffer, every way of setting the
+// fields keeps the same bytes and lengths, allocates only where the buffer is
+// taken or too short, and leaks nothing.
+TEST_F(ModelRecords, TextsOfEveryLengthSurviveEveryWayOfSettingThem) {
+    using Setter = int32_t (OstakElemRule::*)(const char *);
+    using Getter = const char *(OstakElemRule::*)() const;
+    const struct {
+        Setter set;
+        Getter get;
+    } fields[] = {{&OstakElemRule::SetText, &OstakElemRule::Text},
+                  {&OstakElemRule::SetPrefix, &OstakElemRule::Prefix},
+                  {&OstakElemRule::SetSuffix, &OstakElemRule::Suffix}};
+    const std::string values[] = {"", "a", std::string(23, 'b'), std::string(24, 'c'), std::string(70, 'd')};
+    auto fits = [](const std::string &value) { return !value.empty() && value.size() <= 23; };
+    const int64_t liveBefore = LiveAllocations();
+    for (int first = 0; first < 3; ++first) {
+        for (const std::string &a : values) {
+            for (const std::string &b : values) {
+                for (int second = 0; second < 3; ++second) {
+                    RulePtr rule = OwnedRule();
+                    std::string want[3];
+                    bool inRecord[3] = {false, false, false};
+                    // Set `first` to a, then `second` to b, then `first` from
+                    // the second's own characters, counting allocations.
+                    const struct {
+                        int field;
+                        std::string value;
+                        bool fromOwn;
+                    } steps[] = {{first, a, false}, {second, b, false}, {first, b, true}};
+                    for (const auto &step : steps) {
+                        const bool bufferFree = !inRecord[0] && !inRecord[1] && !inRecord[2];
+                        const bool intoRecord = fits(step.value) && (inRecord[step.field] || bufferFree);
+                        const bool needsMemory = !step.value.empty() && !intoRecord;
+                        const char *source = step.fromOwn ? (rule.get()->*fields[second].get)() : step.value.c_str();
+                        const int64_t live = LiveAllocations();
+                        // Where no memory is needed, none may be asked for.
+                        Seams().failAllocationAt = needsMemory ? 0 : 1;
+                        ASSERT_EQ((rule.get()->*fields[step.field].set)(source), 0) << a << " / " << b;
+                        Seams().failAllocationAt = 0;
+                        inRecord[step.field] = intoRecord;
+                        want[step.field] = step.value;
+                        EXPECT_LE(LiveAllocations() - live, needsMemory ? 1 : 0) << a << " / " << b;
+                        for (int i = 0; i < 3; ++i) {
+                            EXPECT_EQ((rule.get()->*fields[i].get)(), want[i]) << first << second << " " << a << " / " << b;
+                        }
+                    }
+                    RulePtr clone(rule->Clone());
+                    ASSERT_NE(clone, nullptr);
+                    EXPECT_TRUE(clone->Equals(*rule));
+                    RulePtr other = OwnedRule();
+                    ASSERT_EQ(other->SetPrefix(std::string(5, 'x').c_str()), 0);
+                    ASSERT_EQ(other->CopyValuesFrom(*rule), 0);
+                    EXPECT_TRUE(other->Equals(*rule));
+                    EXPECT_EQ(Describe(*other), Describe(*rule));
+                }
+            }
         }
     }
     EXPECT_EQ(LiveAllocations(), liveBefore);
@@ -224,11 +291,12 @@ TEST_F(ModelRecords, CopyValuesTakesTheNineValuesAndKeepsThePlace) {
 }
 
 TEST_F(ModelRecords, CopyValuesFailingForMemoryChangesNothing) {
-    // Three texts to copy, and the name too when it does not fit the record.
+    // Three short texts, the first of which lives in the record, and the
+    // name too when it does not fit the record.
     const struct {
         const char *name;
         uint64_t allocations;
-    } cases[] = {{"Src", 3}, {"SourceNameTooLongForTheRecord", 4}};
+    } cases[] = {{"Src", 2}, {"SourceNameTooLongForTheRecord", 3}};
     for (const auto &c : cases) {
         RulePtr source = MakeSourceRule();
         ASSERT_EQ(source->SetName(c.name), 0);
@@ -267,10 +335,12 @@ TEST_F(ModelRecords, RuleCloneIsAnIndependentUnlinkedCopy) {
     ASSERT_EQ(copy->SetText("changed"), 0);
     EXPECT_STREQ(rule->Text(), "text");
 
-    for (uint64_t n = 1; n <= 3; ++n) {
+    // The record, and the prefix: the text holds the record's buffer.
+    for (uint64_t n = 1; n <= 2; ++n) {
         Seams().failAllocationAt = n;
         EXPECT_EQ(rule->Clone(), nullptr) << "allocation " << n;
     }
+    Seams().failAllocationAt = 0;
 }
 
 } // namespace
