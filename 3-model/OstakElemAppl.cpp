@@ -18,11 +18,6 @@ OstakElemAppl *OstakElemAppl::Create(const OstakContext &context) noexcept {
     if (appl == nullptr) {
         return nullptr;
     }
-    appl->rules_ = new (std::nothrow) OstakListRule();
-    if (appl->rules_ == nullptr) {
-        delete appl;
-        return nullptr;
-    }
     if (context.stampNewApplications && appl->SetStamp(context.stampHost, CurrentTime()) != OSTAK_OK) {
         delete appl;
         return nullptr;
@@ -31,7 +26,6 @@ OstakElemAppl *OstakElemAppl::Create(const OstakContext &context) noexcept {
 }
 
 OstakElemAppl::~OstakElemAppl() {
-    delete rules_;
     xfvOsStrDestruct(&stampHost_);
 }
 
@@ -41,7 +35,7 @@ OstakElemAppl *OstakElemAppl::Clone(const OstakContext &context) const noexcept 
         return nullptr;
     }
     if (copy->AssignName(NameStr()) != OSTAK_OK || copy->CopyStampFrom(*this) != OSTAK_OK ||
-        copy->rules_->CopyFrom(rules_) != OSTAK_OK) {
+        copy->rules_.CopyFrom(&rules_) != OSTAK_OK) {
         delete copy;
         return nullptr;
     }
@@ -80,7 +74,7 @@ int32_t OstakElemAppl::Validate(OstakElemRule **failing) const noexcept {
     if (OsStrIsEmpty(NameStr())) {
         return OSTAK_E_INVALID_NAME;
     }
-    for (OstakElemRule *rule = rules_->FirstRule(); rule != nullptr; rule = rule->NextRule()) {
+    for (OstakElemRule *rule = rules_.FirstRule(); rule != nullptr; rule = rule->NextRule()) {
         const int32_t rc = rule->Validate();
         if (rc != OSTAK_OK) {
             if (failing != nullptr) {

@@ -29,7 +29,8 @@ class OstakElemAppl final : public OstakElem {
     const OsStr &StampHostStr() const noexcept { return stampHost_; }
     int32_t StampTime() const noexcept { return stampTime_; }
     int32_t DiffMark() const noexcept { return diffMark_; }
-    OstakListRule *Rules() const noexcept { return rules_; }
+    // Never null: the list lives inside the record.
+    OstakListRule *Rules() const noexcept { return const_cast<OstakListRule *>(&rules_); }
     uint8_t Enabled() const noexcept { return enabled_; }
 
     // Sets the stamp: 0, or 7 with the stamp unchanged. A null host counts as empty.
@@ -62,8 +63,11 @@ class OstakElemAppl final : public OstakElem {
     OsStr stampHost_;
     int32_t stampTime_ = 0;
     int32_t diffMark_ = 0;
-    OstakListRule *rules_ = nullptr;
     uint8_t enabled_ = 0;
+    // The rules, inside the record: a walk over the applications and their
+    // first rules reads one record less each, and a new application needs
+    // one allocation less.
+    OstakListRule rules_;
 };
 
 } // namespace ostak

@@ -52,12 +52,12 @@ TEST_F(ModelRecords, NewApplicationIsNotStampedInReadOnlyMode) {
 }
 
 TEST_F(ModelRecords, NewApplicationWithoutMemoryIsNull) {
-    // The record, its rule list and its stamp's host name: each can fail.
-    for (uint64_t n = 1; n <= 3; ++n) {
+    // The record (its rule list inside) and its stamp's host name: each can fail.
+    for (uint64_t n = 1; n <= 2; ++n) {
         Seams().failAllocationAt = n;
         EXPECT_EQ(OstakElemAppl::Create(TestContext()), nullptr) << "allocation " << n;
     }
-    Seams().failAllocationAt = 4;
+    Seams().failAllocationAt = 3;
     ApplPtr appl(OstakElemAppl::Create(TestContext()));
     EXPECT_NE(appl, nullptr);
 }
@@ -102,9 +102,9 @@ TEST_F(ModelRecords, ApplicationCloneWithoutMemoryLeavesNothing) {
         }
         EXPECT_EQ(LiveAllocations(), live) << "allocation " << n;
     }
-    // Record, rule list, host, stamp host, then per rule the record; short
-    // names and texts live in their records.
-    EXPECT_EQ(n, 4u + 3u * 1u + 1u);
+    // Record (with its rule list), host, stamp host, then per rule the
+    // record; short names and texts live in their records.
+    EXPECT_EQ(n, 3u + 3u * 1u + 1u);
 }
 
 } // namespace
