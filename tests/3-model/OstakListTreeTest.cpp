@@ -241,9 +241,14 @@ TEST_F(ModelListTree, EachStepCostsLogarithmicComparisons) {
         step();
         return static_cast<double>(list.NameComparisons() - before);
     };
+    // Each phase's bound, per n log2 n, stands above today's count (2.8,
+    // 2.7, 3.4 and 1.9) and below what updating the tree up to its root on
+    // every rename and unlink cost (4.6, 5.1, 7.3); a walk from the head
+    // costs hundreds.
     struct Phase {
         const char *what;
         double comparisons;
+        double bound;
     };
     const Phase phases[] = {
         {"add, name, re-sort each (random names)", comparisonsOf([&] {
@@ -254,12 +259,14 @@ TEST_F(ModelListTree, EachStepCostsLogarithmicComparisons) {
                  ASSERT_EQ(list.Resort(appl), 0);
                  appls.push_back(appl);
              }
-         })},
+         }),
+         4.0},
         {"re-sort each unchanged", comparisonsOf([&] {
              for (OstakElemAppl *appl : appls) {
                  ASSERT_EQ(list.Resort(appl), 0);
              }
-         })},
+         }),
+         4.0},
         {"rename all, then re-sort each", comparisonsOf([&] {
              for (size_t i = 0; i < appls.size(); ++i) {
                  ASSERT_EQ(appls[i]->SetName(nameOf(numbers[(i * 7) % kCount], "B")), 0);
@@ -267,16 +274,17 @@ TEST_F(ModelListTree, EachStepCostsLogarithmicComparisons) {
              for (OstakElemAppl *appl : appls) {
                  ASSERT_EQ(list.Resort(appl), 0);
              }
-         })},
+         }),
+         5.0},
         {"find each", comparisonsOf([&] {
              for (OstakElemAppl *appl : appls) {
                  ASSERT_EQ(list.FindByName(appl->Name()), appl);
              }
-         })},
+         }),
+         3.0},
     };
     for (const Phase &phase : phases) {
-        // About 2 to 9 per n log n today; a walk from the head costs hundreds.
-        EXPECT_LT(phase.comparisons, 20 * nLogN) << phase.what << ": " << phase.comparisons / nLogN;
+        EXPECT_LT(phase.comparisons, phase.bound * nLogN) << phase.what << ": " << phase.comparisons / nLogN;
     }
     std::vector<OstakElem *> sorted(appls.begin(), appls.end());
     std::sort(sorted.begin(), sorted.end(),
