@@ -72,6 +72,10 @@ class OstakList : public SeamAllocated {
     // as for InsertInOrder, 9 when it is not in this list, 4 for null.
     int32_t Resort(OstakElem *elem) noexcept;
 
+    // The first element of the chain whose name does not sort before `name`
+    // (where a walk from the head stops), or null.
+    OstakElem *FirstNotBefore(const char *name) const noexcept;
+
     // The element of exactly that name, or null. The walk stops at the first
     // name that is equal or sorts after, so a renamed element that was not
     // re-sorted may be missed.
@@ -133,10 +137,7 @@ class OstakList : public SeamAllocated {
     // Deletes a chain of elements starting at `elem`.
     static void DeleteChain(OstakElem *elem) noexcept;
 
-    // The first element of the chain whose name does not sort before `name`
-    // (where a walk from the head stops), or null.
-    OstakElem *FirstNotBefore(const char *name) const noexcept;
-    // The same over the tree of a chain known to be in order.
+    // FirstNotBefore over the tree of a chain known to be in order.
     OstakElem *LowerBound(const char *name) const noexcept;
     // The same when an element waits outside the tree, given the tree's answer.
     OstakElem *WithOutside(OstakElem *stop, const char *name) const noexcept;

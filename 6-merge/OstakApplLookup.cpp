@@ -32,7 +32,11 @@ OstakElemAppl *OstakApplLookup::Find(const char *name) noexcept {
     if (!resume) {
         passed_ = nullptr;
     }
-    while (walk != nullptr) {
+    for (int steps = 0; walk != nullptr; ++steps) {
+        if (steps == kWalkSteps && list_.HasTree()) {
+            // Far from the last key: the list's search tree finds the same stop.
+            return StopAt(list_.FirstNotBefore(name), name);
+        }
         const int order = CompareNames(walk->Name(), name);
         if (order >= 0) {
             missed_ = order != 0;
@@ -43,6 +47,13 @@ OstakElemAppl *OstakApplLookup::Find(const char *name) noexcept {
     }
     missed_ = true;
     return nullptr;
+}
+
+OstakElemAppl *OstakApplLookup::StopAt(const OstakElem *stop, const char *name) noexcept {
+    passed_ = stop != nullptr ? stop->Prev() : list_.Last();
+    const bool found = stop != nullptr && CompareNames(stop->Name(), name) == 0;
+    missed_ = !found;
+    return found ? static_cast<OstakElemAppl *>(const_cast<OstakElem *>(stop)) : nullptr;
 }
 
 bool OstakApplLookup::PlaceOfMiss(OstakElem *&after) const noexcept {

@@ -6,7 +6,8 @@
 // When the list's chain is in name order, the names up to the last element
 // passed by the previous lookup all sort before that element's successor, so
 // a key that sorts after the passed element starts there instead of at the
-// head. Elements inserted at their sorted place between lookups keep the chain
+// head, and a key far beyond it is found through the list's search tree.
+// Elements inserted at their sorted place between lookups keep the chain
 // in order; elements must not be removed while the lookup is in use.
 #pragma once
 
@@ -30,6 +31,13 @@ class OstakApplLookup {
     bool PlaceOfMiss(OstakElem *&after) const noexcept;
 
   private:
+    // A walk longer than this hands over to the list's search tree, so that
+    // a few keys far apart cost O(log n) each rather than the whole chain.
+    static constexpr int kWalkSteps = 16;
+
+    // Settles a lookup at the element where the walk would stop (null: past the tail).
+    OstakElemAppl *StopAt(const OstakElem *stop, const char *name) noexcept;
+
     const OstakListAppl &list_;
     bool ordered_;
     // The last element that the previous walk passed (its name sorts before that key).
