@@ -20,18 +20,20 @@ RulePtr MakeSourceRule() {
     return rule;
 }
 
+// Text, Prefix and Suffix, each by its setter and getter.
+struct TextField {
+    int32_t (OstakElemRule::*set)(const char *);
+    const char *(OstakElemRule::*get)() const;
+};
+const TextField kTextFields[] = {{&OstakElemRule::SetText, &OstakElemRule::Text},
+                                 {&OstakElemRule::SetPrefix, &OstakElemRule::Prefix},
+                                 {&OstakElemRule::SetSuffix, &OstakElemRule::Suffix}};
+
 // The suite shares its fixture with the tests of names and applications.
 using ModelRecords = ModelTest;
 
 TEST_F(ModelRecords, TextSettersRefuseOnlyLineBreaksAndTabs) {
-    using Setter = int32_t (OstakElemRule::*)(const char *);
-    using Getter = const char *(OstakElemRule::*)() const;
-    const struct {
-        Setter set;
-        Getter get;
-    } fields[] = {{&OstakElemRule::SetText, &OstakElemRule::Text},
-                  {&OstakElemRule::SetPrefix, &OstakElemRule::Prefix},
-                  {&OstakElemRule::SetSuffix, &OstakElemRule::Suffix}};
+    const auto &fields = kTextFields;
     struct Case {
         const char *input;
         int32_t rc;
@@ -117,14 +119,7 @@ TEST_F(ModelRecords, NamesOfEveryLengthSurviveEveryWayOfSettingThem) {
 // fields keeps the same bytes and lengths, allocates only where the buffer is
 // taken or too short, and leaks nothing.
 TEST_F(ModelRecords, TextsOfEveryLengthSurviveEveryWayOfSettingThem) {
-    using Setter = int32_t (OstakElemRule::*)(const char *);
-    using Getter = const char *(OstakElemRule::*)() const;
-    const struct {
-        Setter set;
-        Getter get;
-    } fields[] = {{&OstakElemRule::SetText, &OstakElemRule::Text},
-                  {&OstakElemRule::SetPrefix, &OstakElemRule::Prefix},
-                  {&OstakElemRule::SetSuffix, &OstakElemRule::Suffix}};
+    const auto &fields = kTextFields;
     const std::string values[] = {"", "a", std::string(23, 'b'), std::string(24, 'c'), std::string(70, 'd')};
     auto fits = [](const std::string &value) { return !value.empty() && value.size() <= 23; };
     const int64_t liveBefore = LiveAllocations();

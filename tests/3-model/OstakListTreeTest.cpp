@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdio>
 #include <random>
+#include <tuple>
+#include <utility>
 
 using namespace ostak;
 using namespace ostak_test;
@@ -39,6 +41,25 @@ int32_t Ascending(const OstakElem *before, const OstakElem *after) {
     }
     const int order = CompareNames(before->Name(), after->Name());
     return order < 0 ? OSTAK_OK : order == 0 ? OSTAK_E_DUPLICATE_NAME : OSTAK_E_ORDER;
+}
+
+// Inserts `elem` after `after` (null: at the head) into the list and into
+// the model chain: the list's result and the one the model expects. An
+// element the list refuses is deleted.
+std::pair<int32_t, int32_t> InsertAfterBoth(OstakList &list, std::vector<OstakElem *> &model, OstakElem *elem,
+                                            OstakElem *after) {
+    const int32_t got = list.InsertAfter(elem, after);
+    const auto at = after != nullptr ? std::find(model.begin(), model.end(), after) + 1 : model.begin();
+    int32_t want = Ascending(after, elem);
+    if (want == OSTAK_OK) {
+        want = Ascending(elem, at != model.end() ? *at : nullptr);
+    }
+    if (got == OSTAK_OK) {
+        model.insert(at, elem);
+    } else {
+        delete elem;
+    }
+    return {got, want};
 }
 
 std::vector<OstakElem *> Chain(const OstakList &list) {
@@ -109,22 +130,9 @@ TEST_F(ModelListTree, AgreesWithTheWalkFromTheHead) {
                     ASSERT_EQ(list.DeleteElem(some), 0);
                 }
                 break;
-            default: {
-                OstakElem *elem = NewRule(name.c_str());
-                got = list.InsertAfter(elem, some);
-                const auto at =
-                    some != nullptr ? std::find(model.begin(), model.end(), some) + 1 : model.begin();
-                want = Ascending(some, elem);
-                if (want == OSTAK_OK) {
-                    want = Ascending(elem, at != model.end() ? *at : nullptr);
-                }
-                if (got == OSTAK_OK) {
-                    model.insert(at, elem);
-                } else {
-                    delete elem;
-                }
+            default:
+                std::tie(got, want) = InsertAfterBoth(list, model, NewRule(name.c_str()), some);
                 break;
-            }
             }
             ASSERT_EQ(got, want) << "seed " << seed << " step " << step;
             ASSERT_EQ(Chain(list), model) << "seed " << seed << " step " << step;
@@ -197,21 +205,9 @@ TEST_F(ModelListTree, AgreesWithTheWalkWhileARenamedElementWaits) {
                     ASSERT_EQ(list.DeleteElem(some), 0);
                 }
                 break;
-            default: {
-                OstakElem *elem = NewRule(name.c_str());
-                got = list.InsertAfter(elem, some);
-                const auto at = std::find(model.begin(), model.end(), some) + 1;
-                want = Ascending(some, elem);
-                if (want == OSTAK_OK) {
-                    want = Ascending(elem, at != model.end() ? *at : nullptr);
-                }
-                if (got == OSTAK_OK) {
-                    model.insert(at, elem);
-                } else {
-                    delete elem;
-                }
+            default:
+                std::tie(got, want) = InsertAfterBoth(list, model, NewRule(name.c_str()), some);
                 break;
-            }
             }
             ASSERT_EQ(got, want) << "seed " << seed << " step " << step;
             ASSERT_EQ(Chain(list), model) << "seed " << seed << " step " << step;
