@@ -51,17 +51,17 @@ TEST_F(MergeMark, LookupAnswersAsFindByName) {
     for (const std::vector<std::string> *poolOf : pools) {
         const std::vector<std::string> &pool = *poolOf;
         for (int round = 0; round < 200; ++round) {
-            std::vector<ApplSpec> specs;
+            std::vector<ApplSpec> wanted;
             for (const std::string &name : pool) {
                 if (random() % 2 == 0) {
-                    specs.push_back({name, {}});
+                    wanted.push_back({name, {}});
                 }
             }
-            FilePtr file = MakeFile(0, specs);
-            if (round % 3 == 0 && !specs.empty()) {
+            FilePtr file = MakeFile(0, wanted);
+            if (round % 3 == 0 && !wanted.empty()) {
                 // Rename one element without re-sorting it.
                 OstakElem *victim = file->Applications().First();
-                for (std::size_t skip = random() % specs.size(); skip > 0; --skip) {
+                for (std::size_t skip = random() % wanted.size(); skip > 0; --skip) {
                     victim = victim->Next();
                 }
                 ASSERT_EQ(victim->SetName(pool[random() % pool.size()].c_str()), 0);
