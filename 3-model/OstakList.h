@@ -37,7 +37,8 @@ struct OstakListNode {
     OstakElem *up;
     OstakElem *left;
     OstakElem *right;
-    // An element of this subtree whose name sorts last.
+    // The element of this subtree whose name sorts last (of equal names, the
+    // last in the chain), so that it depends on the subtree's elements only.
     OstakElem *top;
 };
 
