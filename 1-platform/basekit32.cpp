@@ -70,10 +70,6 @@ int32_t OsStrLength(const OsStr &str) noexcept {
     return BlockOf(str)->length;
 }
 
-bool OsStrIsEmpty(const OsStr &str) noexcept {
-    return str.psz[0] == '\0';
-}
-
 bool xfvOsStrConstructFromCharArrayIgnoringNulls(OsStr *place, const char *chars, int32_t count) noexcept {
     OsStr value = MakeValue(chars, count, nullptr, 0);
     if (value.psz == nullptr) {

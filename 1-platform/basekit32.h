@@ -19,7 +19,10 @@ extern const OsStr xtOsStrCommonEmptyStr;
 
 // The string's length as stored in front of its characters.
 int32_t OsStrLength(const OsStr &str) noexcept;
-bool OsStrIsEmpty(const OsStr &str) noexcept;
+// Inline: validation asks it of every field.
+inline bool OsStrIsEmpty(const OsStr &str) noexcept {
+    return str.psz[0] == '\0';
+}
 
 // The string operations. Each answers false when no memory could be had; a
 // construct then leaves the shared empty string in the place, an assign

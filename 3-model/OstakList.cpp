@@ -216,8 +216,10 @@ void OstakList::NoteRenamed(OstakElem *elem) noexcept {
         Readmit();
     }
     if (ordered_ && pending_ == elem) {
-        TreeRemove(elem);
+        // Set first: without the element the tree ascends, and its removal
+        // refreshes the tops by that.
         outside_ = elem;
+        TreeRemove(elem);
         return;
     }
     RefreshUp(elem, elem);
@@ -488,15 +490,24 @@ bool OstakList::Refresh(OstakElem *node) const noexcept {
     // The candidates in chain order are the left subtree's top, the node and
     // the right subtree's top; of equal names the one latest in the chain
     // wins, so a subtree's top depends on its elements only, not on history.
+    // Where the tree ascends, that is the subtree's last element in chain
+    // order, found without comparing names.
     const OstakElem *left = Node(node).left;
     const OstakElem *right = Node(node).right;
     OstakElem *top = right != nullptr ? Node(right).top : node;
+    if (TreeAscends()) {
+        return SetTop(node, top);
+    }
     if (right != nullptr && Compare(node->Name(), top->Name()) > 0) {
         top = node;
     }
     if (left != nullptr && Compare(Node(left).top->Name(), top->Name()) > 0) {
         top = Node(left).top;
     }
+    return SetTop(node, top);
+}
+
+bool OstakList::SetTop(OstakElem *node, OstakElem *top) noexcept {
     if (top == Node(node).top) {
         return false;
     }

@@ -158,6 +158,11 @@ class OstakList : public SeamAllocated {
     // Recomputes the element of the node's subtree whose name sorts last
     // (of equal names, the last in the chain): true when it changed.
     bool Refresh(OstakElem *node) const noexcept;
+    // Makes `top` the node's top: true when it changed.
+    static bool SetTop(OstakElem *node, OstakElem *top) noexcept;
+    // Whether the names of the tree's elements ascend in chain order, the
+    // element waiting outside left out (equal names next to each other allowed).
+    bool TreeAscends() const noexcept { return ordered_ && pending_ == outside_; }
     // Refreshes from `node` upwards after `changed` was renamed, linked or
     // unlinked below it, stopping where a top stays what it was, but not
     // before `through` (an ancestor, or null) is refreshed.
