@@ -12,6 +12,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -143,5 +144,60 @@ BENCHMARK(BM_FinaliseAfterRename)
     ->RangeMultiplier(8)
     ->Range(kFewAppls, kManyAppls)
     ->Unit(benchmark::kMicrosecond);
+
+// How a script's file stands when it is loaded.
+enum class ScriptStart {
+    Missing, // it takes over the installation file's applications
+    Behind   // it merges in an installation file of a newer number with 10% new applications
+};
+
+// Loads a script's file through the export, which keeps it in step with the
+// installation file and writes it back; the script's file is set up afresh
+// before each run, outside the timing.
+void BM_ScriptLoad(benchmark::State &state, ScriptStart start) {
+    const int64_t count = state.range(0);
+    const Variant variant = start == ScriptStart::Missing ? Variant::Base : Variant::TenPercentNew;
+    const std::string installation = InstallationPath();
+    const std::string script = ScriptPath();
+    const std::string behind = MakeFileWithHead(count, NameOrder::InOrder, Variant::Base, FileHead::SavedScript);
+    std::filesystem::copy_file(MakeFileWithHead(count, NameOrder::InOrder, variant, FileHead::NewerInstallation),
+                               installation, std::filesystem::copy_options::overwrite_existing);
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::error_code ignored;
+        std::filesystem::remove(script, ignored);
+        if (start == ScriptStart::Behind) {
+            std::filesystem::copy_file(behind, script);
+        }
+        state.ResumeTiming();
+        OstakFileInMemHandle *file = nullptr;
+        OstakListApplHandle *list = nullptr;
+        if (xfeOstakFileInMemCreate(OSTAK_FILE_KIND_SCRIPT, script.c_str(), static_cast<uint32_t>(script.size()),
+                                    &file, &list) != 0 ||
+            xfeOstakLoad(file) != 0) {
+            state.SkipWithError("script-file load failed");
+            xfeOstakFileInMemDestroy(&file);
+            break;
+        }
+        state.PauseTiming();
+        const bool tookIn = ostak::FromHandle(list)->FindAppl("App000000000_new") != nullptr;
+        xfeOstakFileInMemDestroy(&file);
+        ReturnFreedMemory();
+        if (tookIn != (start == ScriptStart::Behind)) {
+            state.SkipWithError("the new applications did not arrive as they should");
+            break;
+        }
+        state.ResumeTiming();
+    }
+    SetSizes(state, count, count);
+}
+BENCHMARK_CAPTURE(BM_ScriptLoad, takeover, ScriptStart::Missing)
+    ->RangeMultiplier(8)
+    ->Range(kFewAppls, kManyAppls)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ScriptLoad, merge, ScriptStart::Behind)
+    ->RangeMultiplier(8)
+    ->Range(kFewAppls, kManyAppls)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

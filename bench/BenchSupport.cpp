@@ -19,8 +19,9 @@ void Quiet(int32_t, const char *, const char *, int32_t, int32_t) {}
 uint32_t TakeSource(int32_t, int32_t, int32_t, void *, void *, void *, void *, const char *) {
     return OstakMergeTakeSource;
 }
-int32_t NoConf(int32_t) {
-    return 0;
+// A script's file loaded against a changed installation file takes it in.
+int32_t AllowMerge(int32_t) {
+    return 2;
 }
 
 const char *VariantTag(Variant variant) {
@@ -33,6 +34,30 @@ const char *VariantTag(Variant variant) {
         return "-new";
     case Variant::AllChanged:
         return "-all";
+    }
+    return "";
+}
+
+const char *HeadTag(FileHead head) {
+    switch (head) {
+    case FileHead::Plain:
+        return "";
+    case FileHead::SavedScript:
+        return "-script";
+    case FileHead::NewerInstallation:
+        return "-installation";
+    }
+    return "";
+}
+
+const char *HeadAttributes(FileHead head) {
+    switch (head) {
+    case FileHead::Plain:
+        return "";
+    case FileHead::SavedScript:
+        return " FileVersionInstallation=\"5\" Saved=\"true\"";
+    case FileHead::NewerInstallation:
+        return " FileVersionInstallation=\"6\"";
     }
     return "";
 }
@@ -95,9 +120,16 @@ void InitOnce() {
     if (done) {
         return;
     }
-    const char *root = OSTAK_SOURCE_DIR;
+    // The root is scratch too (the message catalogue and the document type
+    // copied in): the script-file load reads its installation file from there.
     const std::string &dir = WorkDir();
-    xfeOstakGlobalInit(0, Quiet, TakeSource, NoConf, root, static_cast<uint32_t>(std::strlen(root)),
+    const std::string rootDir = dir + "/root";
+    std::filesystem::create_directories(rootDir + "/dat");
+    for (const char *name : {"Ostak_res", "OstakDtd.xml"}) {
+        std::filesystem::copy_file(std::string(OSTAK_SOURCE_DIR) + "/dat/" + name, rootDir + "/dat/" + name);
+    }
+    const char *root = rootDir.c_str();
+    xfeOstakGlobalInit(0, Quiet, TakeSource, AllowMerge, root, static_cast<uint32_t>(std::strlen(root)),
                        dir.c_str(), static_cast<uint32_t>(dir.size()), "script.xml", 10, 0);
     done = true;
 }
@@ -116,15 +148,19 @@ long long NameNumber(int64_t i, int64_t count, NameOrder order) {
 }
 
 std::string MakeFile(int64_t count, NameOrder order, Variant variant) {
+    return MakeFileWithHead(count, order, variant, FileHead::Plain);
+}
+
+std::string MakeFileWithHead(int64_t count, NameOrder order, Variant variant, FileHead head) {
     InitOnce();
-    const std::string path =
-        WorkDir() + "/" + OrderTag(order) + std::to_string(count) + VariantTag(variant) + ".xml";
+    const std::string path = WorkDir() + "/" + OrderTag(order) + std::to_string(count) + VariantTag(variant) +
+                             HeadTag(head) + ".xml";
     if (access(path.c_str(), F_OK) == 0) {
         return path;
     }
     std::FILE *out = std::fopen(path.c_str(), "wb");
     CopyDtd(out);
-    std::fprintf(out, "<AED TqVersion=\"7.6\">\r\n");
+    std::fprintf(out, "<AED TqVersion=\"7.6\"%s>\r\n", HeadAttributes(head));
     char name[48];
     for (int64_t i = 0; i < count; ++i) {
         std::snprintf(name, sizeof name, "App%09lld", NameNumber(i, count, order));
@@ -156,6 +192,16 @@ std::string MakeFileOfSize(int64_t megabytes) {
     std::fprintf(out, "</AED>\r\n");
     std::fclose(out);
     return path;
+}
+
+std::string InstallationPath() {
+    InitOnce();
+    return xfpszOstakFileFullPathInstallationStr();
+}
+
+std::string ScriptPath() {
+    InitOnce();
+    return xfpszOstakFileFullPathScriptStr();
 }
 
 ostak::OstakFileInMem *LoadFile(const std::string &path, int32_t kind) {

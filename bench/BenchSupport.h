@@ -27,6 +27,13 @@ enum class Variant {
     AllChanged     // every rule of every application with another text
 };
 
+// What a file's head says besides the format version.
+enum class FileHead {
+    Plain,            // nothing more
+    SavedScript,      // a script's file, saved, that took in installation file number 5
+    NewerInstallation // an installation file of number 6
+};
+
 // Starts the library once (full mode; the merge callback takes the source's rule).
 void InitOnce();
 // The scratch folder of this run.
@@ -35,6 +42,11 @@ const std::string &WorkDir();
 long long NameNumber(int64_t i, int64_t count, NameOrder order);
 // A rule file of `count` applications, made on first use.
 std::string MakeFile(int64_t count, NameOrder order, Variant variant = Variant::Base);
+// The same with the given head.
+std::string MakeFileWithHead(int64_t count, NameOrder order, Variant variant, FileHead head);
+// The installation file and the script's file that the library was started with.
+std::string InstallationPath();
+std::string ScriptPath();
 // A rule file, in order, of at least `megabytes` MB.
 std::string MakeFileOfSize(int64_t megabytes);
 

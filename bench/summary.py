@@ -20,6 +20,8 @@ LABELS = {
     "BM_InsertByHandle/inorder": ("insert by handle, in order", "appl"),
     "BM_InsertByHandle/shuffled": ("insert by handle, random", "appl"),
     "BM_FinaliseAfterRename": ("finalise after a rename", "call"),
+    "BM_ScriptLoad/takeover": ("script's file load, take-over", "appl"),
+    "BM_ScriptLoad/merge": ("script's file load, merge 10% new", "appl"),
     "BM_MergeConflictsPlainNames": ("merge, all rules conflict", "rule"),
     "BM_MergeConflictsNumberedNames": ("merge, all conflict, names Rule_n", "rule"),
 }
