@@ -33,16 +33,18 @@ uint64_t Priority(const OstakElem *elem) noexcept {
     return bits;
 }
 
-// Asks for the lines a search reads of an element: its fields with the
-// name, and what follows them, where an application carries its node.
-void Prefetch(const OstakElem *elem) noexcept {
-    if (elem != nullptr) {
-        __builtin_prefetch(elem);
-        __builtin_prefetch(reinterpret_cast<const char *>(elem) + sizeof(OstakElem));
-    }
-}
-
 } // namespace
+
+void OstakList::Prefetch(const OstakElem *elem) noexcept {
+    if (elem == nullptr) {
+        return;
+    }
+    // A search reads an element from its node pointer through its short name
+    // to the end of the node that an application carries right after the
+    // element's fields: at most two cache lines, the first and the last byte's.
+    __builtin_prefetch(&elem->node_);
+    __builtin_prefetch(reinterpret_cast<const char *>(elem) + sizeof(OstakElem) + sizeof(OstakListNode) - 1);
+}
 
 OstakList::~OstakList() {
     DeleteChain(first_);

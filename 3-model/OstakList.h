@@ -132,6 +132,9 @@ class OstakList : public SeamAllocated {
     // Puts the element waiting outside the tree back at its chain place.
     void Readmit() noexcept;
     static OstakListNode &Node(const OstakElem *elem) noexcept { return *elem->NodeAddress(); }
+    // Asks for the memory a search reads of the element (nothing for null),
+    // so that a descent fetches both children while it compares their parent.
+    static void Prefetch(const OstakElem *elem) noexcept;
     // Links `elem` between `before` (null: at the head) and `after` (null: at the tail).
     void LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept;
     void Unlink(OstakElem *elem) noexcept;
