@@ -110,8 +110,33 @@ int32_t OstakList::Resort(OstakElem *elem) noexcept {
     if (elem->list_ != this) {
         return OSTAK_E_NOT_IN_LIST;
     }
+    int32_t rc = OSTAK_OK;
+    if (StaysInPlace(elem, rc)) {
+        if (pending_ == elem) {
+            pending_ = nullptr;
+        }
+        if (outside_ == elem) {
+            Readmit();
+        }
+        return rc;
+    }
     Unlink(elem);
     return InsertInOrder(elem);
+}
+
+bool OstakList::StaysInPlace(const OstakElem *elem, int32_t &rc) const noexcept {
+    // Without the element the chain must be known to ascend: then a walk from
+    // the head passes everything up to a predecessor that sorts before the
+    // name and stops at a successor that does not.
+    if (!ordered_ || (pending_ != nullptr && pending_ != elem)) {
+        return false;
+    }
+    if (elem->prev_ != nullptr && Compare(elem->prev_->Name(), elem->Name()) >= 0) {
+        return false;
+    }
+    const int order = elem->next_ != nullptr ? Compare(elem->next_->Name(), elem->Name()) : 1;
+    rc = order == 0 ? OSTAK_E_DUPLICATE_NAME : OSTAK_OK;
+    return order >= 0;
 }
 
 OstakElem *OstakList::FindByName(const char *name) const noexcept {
@@ -324,6 +349,11 @@ OstakElem *OstakList::FirstNotBefore(const char *name) const noexcept {
             walk = walk->next_;
         }
         return walk;
+    }
+    // The walk's first step: inserting names in descending order, as a
+    // reversed file loads, takes two comparisons.
+    if (first_ != nullptr && Compare(first_->Name(), name) >= 0) {
+        return first_;
     }
     if (outside_ != nullptr) {
         return WithOutside(LowerBound(name), name);

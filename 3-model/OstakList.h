@@ -70,7 +70,9 @@ class OstakList : public SeamAllocated {
     int32_t InsertAfter(OstakElem *elem, OstakElem *after) noexcept;
 
     // Unlinks an element of this list and inserts it in order again: 0 or 5
-    // as for InsertInOrder, 9 when it is not in this list, 4 for null.
+    // as for InsertInOrder, 9 when it is not in this list, 4 for null. In a
+    // chain otherwise in order, an element whose neighbours enclose its name
+    // stays where it is, at the cost of comparing it with them.
     int32_t Resort(OstakElem *elem) noexcept;
 
     // The first element of the chain whose name does not sort before `name`
@@ -97,6 +99,9 @@ class OstakList : public SeamAllocated {
 
     // How many names this list has compared so far (tests bound the cost with it).
     uint64_t NameComparisons() const noexcept { return comparisons_; }
+    // CompareNames, counted as one of this list's comparisons: for searches
+    // that walk the list from outside it, so that their cost shows there too.
+    int Compare(const char *a, const char *b) const noexcept;
     // Whether the names are known to ascend along the chain (equal names
     // next to each other allowed) without looking: false may also mean that
     // the list does not know.
@@ -131,6 +136,9 @@ class OstakList : public SeamAllocated {
     void NoteRenamed(OstakElem *elem) noexcept;
     // Puts the element waiting outside the tree back at its chain place.
     void Readmit() noexcept;
+    // Whether re-sorting the element would link it where it stands, and then
+    // what InsertInOrder would give (`rc`), decided by its neighbours' names.
+    bool StaysInPlace(const OstakElem *elem, int32_t &rc) const noexcept;
     static OstakListNode &Node(const OstakElem *elem) noexcept { return *elem->NodeAddress(); }
     // Asks for the memory a search reads of the element (nothing for null),
     // so that a descent fetches both children while it compares their parent.
@@ -145,7 +153,6 @@ class OstakList : public SeamAllocated {
     OstakElem *LowerBound(const char *name) const noexcept;
     // The same when an element waits outside the tree, given the tree's answer.
     OstakElem *WithOutside(OstakElem *stop, const char *name) const noexcept;
-    int Compare(const char *a, const char *b) const noexcept;
     // Gives every element a node and builds the tree in the chain's order;
     // without memory for a node the list stays without tree.
     void BuildTree() noexcept;

@@ -143,6 +143,69 @@ TEST_F(ModelList, ResortMovesARenamedElement) {
     EXPECT_EQ(list.Resort(nullptr), OSTAK_E_INTERNAL_ARGUMENT);
 }
 
+// Re-sorting an element whose neighbours already enclose its name asks only
+// them, leaves the chain as it is and gives what insert in order would give;
+// a list with a tree then searches as before the rename, the element back in
+// its tree. A name equal to the predecessor's still moves the element before
+// its twin.
+TEST_F(ModelList, ResortOfAnElementThatKeepsItsPlaceAsksItsNeighbours) {
+    struct Case {
+        const char *what;
+        int index;            // of n00, n02, ... n38
+        const char *rename;   // null: the name stays
+        int32_t rc;
+        uint64_t comparisons; // of the re-sort, when the element stays
+        int movedTo;          // -1: stays
+    };
+    const Case cases[] = {
+        {"unchanged, in the middle", 7, nullptr, 0, 2, -1},
+        {"unchanged, the head", 0, nullptr, 0, 1, -1},
+        {"unchanged, the tail", 19, nullptr, 0, 1, -1},
+        {"renamed between its neighbours", 7, "n15", 0, 2, -1},
+        {"renamed to its successor's name", 7, "n16", OSTAK_E_DUPLICATE_NAME, 2, -1},
+        {"renamed to its predecessor's name", 7, "n12", OSTAK_E_DUPLICATE_NAME, 0, 6},
+        {"renamed past its successor", 7, "n17", 0, 0, 8},
+    };
+    for (const Case &c : cases) {
+        OstakListRule list;
+        std::vector<std::string> names;
+        for (int i = 0; i < 20; ++i) {
+            char name[8];
+            std::snprintf(name, sizeof name, "n%02d", 2 * i);
+            names.push_back(name);
+        }
+        std::vector<OstakElemRule *> rules;
+        for (const std::string &name : names) {
+            rules.push_back(InsertRules(list, {name.c_str()})[0]);
+        }
+        ASSERT_TRUE(list.HasTree());
+        const auto costOfFinding = [&list](const char *name) {
+            const uint64_t at = list.NameComparisons();
+            list.FindByName(name);
+            return list.NameComparisons() - at;
+        };
+        const uint64_t findBefore = costOfFinding("n21");
+        OstakElemRule *rule = rules[c.index];
+        if (c.rename != nullptr) {
+            ASSERT_EQ(rule->SetName(c.rename), 0) << c.what;
+        }
+        const uint64_t at = list.NameComparisons();
+        EXPECT_EQ(list.Resort(rule), c.rc) << c.what;
+        NameList expected = names;
+        if (c.rename != nullptr) {
+            expected.erase(expected.begin() + c.index);
+            expected.insert(expected.begin() + (c.movedTo < 0 ? c.index : c.movedTo), c.rename);
+        }
+        EXPECT_EQ(Names(list), expected) << c.what;
+        EXPECT_TRUE(list.KnownInOrder()) << c.what;
+        if (c.movedTo < 0) {
+            // The tree holds the same chain as before: the same search.
+            EXPECT_EQ(list.NameComparisons() - at, c.comparisons) << c.what;
+            EXPECT_EQ(costOfFinding("n21"), findBefore) << c.what << ": the element is back in the tree";
+        }
+    }
+}
+
 // A renamed element that was not re-sorted leaves the chain out of order;
 // inserting and finding must then walk from the head as they always do.
 TEST_F(ModelList, UnsortedChainIsWalkedFromTheHead) {
