@@ -7,7 +7,7 @@ namespace {
 bool ChainAscends(const OstakList &list) noexcept {
     for (const OstakElem *walk = list.First(); walk != nullptr && walk->Next() != nullptr;
          walk = walk->Next()) {
-        if (CompareNames(walk->Name(), walk->Next()->Name()) > 0) {
+        if (list.Compare(walk->Name(), walk->Next()->Name()) > 0) {
             return false;
         }
     }
@@ -27,7 +27,7 @@ OstakElemAppl *OstakApplLookup::Find(const char *name) noexcept {
     if (!ordered_) {
         return list_.FindAppl(name);
     }
-    const bool resume = passed_ != nullptr && CompareNames(passed_->Name(), name) < 0;
+    const bool resume = passed_ != nullptr && list_.Compare(passed_->Name(), name) < 0;
     const OstakElem *walk = resume ? passed_->Next() : list_.First();
     if (!resume) {
         passed_ = nullptr;
@@ -37,7 +37,7 @@ OstakElemAppl *OstakApplLookup::Find(const char *name) noexcept {
             // Far from the last key: the list's search tree finds the same stop.
             return StopAt(list_.FirstNotBefore(name), name);
         }
-        const int order = CompareNames(walk->Name(), name);
+        const int order = list_.Compare(walk->Name(), name);
         if (order >= 0) {
             missed_ = order != 0;
             return order == 0 ? static_cast<OstakElemAppl *>(const_cast<OstakElem *>(walk)) : nullptr;
@@ -51,7 +51,7 @@ OstakElemAppl *OstakApplLookup::Find(const char *name) noexcept {
 
 OstakElemAppl *OstakApplLookup::StopAt(const OstakElem *stop, const char *name) noexcept {
     passed_ = stop != nullptr ? stop->Prev() : list_.Last();
-    const bool found = stop != nullptr && CompareNames(stop->Name(), name) == 0;
+    const bool found = stop != nullptr && list_.Compare(stop->Name(), name) == 0;
     missed_ = !found;
     return found ? static_cast<OstakElemAppl *>(const_cast<OstakElem *>(stop)) : nullptr;
 }

@@ -8,7 +8,8 @@
 // a key that sorts after the passed element starts there instead of at the
 // head, and a key far beyond it is found through the list's search tree.
 // Elements inserted at their sorted place between lookups keep the chain
-// in order; elements must not be removed while the lookup is in use.
+// in order; elements must not be removed while the lookup is in use. Its
+// comparisons count as the list's own (OstakList::NameComparisons).
 #pragma once
 
 #include "3-model/OstakElemAppl.h"
