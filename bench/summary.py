@@ -1,9 +1,11 @@
 """Prints the summary table of a Google Benchmark JSON run of ostak_bench.
 
 Each benchmark reports `n` (its size) and `units` (what its time is divided
-by); the table pairs the smallest and the largest size of each.
+by); the table pairs the smallest and the largest size of each. With
+repetitions, every figure is the median of the repetitions' own.
 """
 import json
+import statistics
 import sys
 
 SCALE_TO_US = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}
@@ -32,7 +34,7 @@ def main():
     with open(path) as handle:
         runs = json.load(handle)["benchmarks"]
     sizes = {}
-    ratios = []
+    ratios = {}
     for run in runs:
         if run.get("run_type") == "aggregate":
             continue
@@ -40,11 +42,13 @@ def main():
             print("failed: %s (%s)" % (run["name"], run.get("error_message", "")))
             continue
         if run["name"].startswith("BM_VersusBareParse"):
-            ratios.append(run)
+            ratios.setdefault(run["megabytes"], []).append(run)
             continue
         group = run["name"].rsplit("/", 1)[0]
         per_unit = run[clock] * SCALE_TO_US[run["time_unit"]] / run["units"]
-        sizes.setdefault(group, {})[int(run["n"])] = per_unit
+        sizes.setdefault(group, {}).setdefault(int(run["n"]), []).append(per_unit)
+    sizes = {group: {n: statistics.median(values) for n, values in found.items()}
+             for group, found in sizes.items()}
 
     kind = "processor" if clock == "cpu_time" else "wall-clock"
     print("Time per unit in µs (%s time); growth = large / small" % kind)
@@ -62,9 +66,12 @@ def main():
         print()
         print("Against a bare validating SAX parse of the same file (processor time; wall in brackets)")
         print("%-8s %10s %10s %10s %16s %16s" % ("file", "parse ms", "load ms", "save ms", "load/parse", "save/parse"))
-        for run in ratios:
+        for megabytes, repeated in sorted(ratios.items()):
+            run = {key: statistics.median(r[key] for r in repeated) for key in (
+                "parse_cpu_ms", "load_cpu_ms", "save_cpu_ms", "load_ratio", "load_ratio_wall",
+                "save_ratio", "save_ratio_wall")}
             print("%-8s %10.0f %10.0f %10.0f %9.2f (%4.2f) %9.2f (%4.2f)" % (
-                "%d MB" % run["megabytes"], run["parse_cpu_ms"], run["load_cpu_ms"], run["save_cpu_ms"],
+                "%d MB" % megabytes, run["parse_cpu_ms"], run["load_cpu_ms"], run["save_cpu_ms"],
                 run["load_ratio"], run["load_ratio_wall"], run["save_ratio"], run["save_ratio_wall"]))
 
 
