@@ -6,6 +6,7 @@
 #include "bench/BenchSupport.h"
 
 #include "2-core/OstakContext.h"
+#include "3-model/OstakElemAppl.h"
 #include "3-model/OstakFileInMem.h"
 #include "7-interface/OstakHandles.h"
 
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -109,8 +111,10 @@ BENCHMARK_CAPTURE(BM_InsertByHandle, shuffled, NameOrder::Shuffled)
     ->Range(kFewAppls, kManyAppls)
     ->Unit(benchmark::kMillisecond);
 
-// Renames the middle application of a loaded file to a name that sorts last,
-// and back, finalising after each: the cost of one finalise after a rename.
+// Renames an application of a loaded file to a name that sorts last, and
+// back, finalising after each: the cost of one finalise after a rename. The
+// search tree is a treap, so one element's depth is a matter of chance: the
+// renames take 64 applications spread over the file in turn.
 void BM_FinaliseAfterRename(benchmark::State &state) {
     const int64_t count = state.range(0);
     std::unique_ptr<ostak::OstakFileInMem> file(LoadFile(MakeFile(count, NameOrder::InOrder)));
@@ -118,20 +122,27 @@ void BM_FinaliseAfterRename(benchmark::State &state) {
         state.SkipWithError("load failed");
         return;
     }
-    OstakListApplHandle *list = ostak::ToHandle(&file->Applications());
-    OstakElemApplHandle *appl = nullptr;
-    xfeOstakElemApplIterateFirst(list, &appl);
-    for (int64_t i = 0; i < count / 2; ++i) {
-        xfeOstakElemApplIterateNext(list, appl, &appl);
+    constexpr int64_t kTaken = 64;
+    struct Taken {
+        OstakElemApplHandle *appl;
+        std::string name;
+    };
+    std::vector<Taken> taken;
+    int64_t index = 0;
+    for (ostak::OstakElemAppl *appl = file->Applications().FirstAppl(); appl != nullptr;
+         appl = appl->NextAppl(), ++index) {
+        if (index % (count / kTaken) == 0) {
+            taken.push_back({ostak::ToHandle(appl), appl->Name()});
+        }
     }
-    char middle[32];
-    std::snprintf(middle, sizeof middle, "App%09lld", static_cast<long long>(count / 2));
-    const char *names[] = {"Zzz_renamed", middle};
+    OstakListApplHandle *list = ostak::ToHandle(&file->Applications());
     int64_t renames = 0;
     for (auto _ : state) {
+        const Taken &one = taken[static_cast<std::size_t>(renames / 2) % taken.size()];
+        const char *name = renames % 2 == 0 ? "Zzz_renamed" : one.name.c_str();
         uint8_t valid = 0;
-        if (xfeOstakElemApplSetAttrChar(list, appl, OSTAK_APPL_CHAR_NAME, names[renames % 2]) != 0 ||
-            xfeOstakFinalizeElemAppl(list, appl, nullptr, &valid) != 0) {
+        if (xfeOstakElemApplSetAttrChar(list, one.appl, OSTAK_APPL_CHAR_NAME, name) != 0 ||
+            xfeOstakFinalizeElemAppl(list, one.appl, nullptr, &valid) != 0) {
             state.SkipWithError("rename failed");
             break;
         }
