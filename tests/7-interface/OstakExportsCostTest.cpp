@@ -5,8 +5,9 @@
 // may cost at most twice what the smaller costs, and where no search is
 // needed (names arriving in order or in reverse, a finalise that leaves an
 // application where it stands, the lookups of marking and applying, which
-// walk on from the last name) no more than the smaller. Every comparison of
-// names in a list is counted by that list, the lookups' included.
+// walk on from the last name, a script's file merging in a newer
+// installation file) no more than the smaller. Every comparison of names in a
+// list is counted by that list, the lookups' included.
 #include "tests/support/Fixtures.h"
 
 #include "6-merge/OstakApplyDifferences.h"
@@ -200,6 +201,43 @@ TEST_F(ExportsCost, NamesComparedPerApplicationGrowAtMostAsTheLogarithm) {
         // A hundredth for what a file's edges cost once.
         EXPECT_LE(large, (row.searches ? 2.0 : 1.01) * small) << row.what << ": " << small << " against " << large;
     }
+}
+
+// A script's file saved against installation file number 5, loaded against
+// number 6, which holds every tenth application more and a changed rule in
+// every eighth: the script's file takes the merge. Its lists count the names
+// compared by its own load, the marking's lookups in it and the apply.
+class ScriptLoadCost : public SyncTest {
+  protected:
+    uint64_t MergingLoad(int size) {
+        std::vector<ApplSpec> script;
+        std::vector<ApplSpec> installation;
+        for (int i = 0; i < size; ++i) {
+            script.push_back({NameOf(2 * i), {R("r1"), R("r2")}, 0, 1, "me", 9});
+            installation.push_back({NameOf(2 * i), {R("r1"), R("r2", i % 8 == 0 ? "new" : "text")}, 0, 1, "i", 500});
+            if (i % 10 == 0) {
+                installation.push_back({NameOf(2 * i + 1), {R("r1")}, 0, 1, "i", 500});
+            }
+        }
+        WriteInstallation(DocXml(installation, 6));
+        WriteScript(DocXml(script, 5, true));
+        Init();
+        ScriptedConf::Answer() = 2;
+        ScriptedMerge::Reset(AnswerKeepAll);
+        EXPECT_EQ(LoadScript(), 0);
+        EXPECT_EQ(ApplNames(Script()).size(), installation.size());
+        const uint64_t comparisons = Comparisons(Script());
+        xfeOstakFileInMemDestroy(&script_);
+        EXPECT_EQ(xfeOstakGlobalTerm(), 0);
+        return comparisons;
+    }
+};
+
+TEST_F(ScriptLoadCost, NamesComparedPerApplicationStayTheSame) {
+    const double small = static_cast<double>(MergingLoad(256)) / 256;
+    const double large = static_cast<double>(MergingLoad(2048)) / 2048;
+    EXPECT_GT(small, 0.0);
+    EXPECT_LE(large, 1.01 * small) << small << " against " << large;
 }
 
 } // namespace
