@@ -69,6 +69,7 @@ class OstakElem : public SeamAllocated {
 
   private:
     friend class OstakList;
+    friend class OstakListIndex;
 
     // A linked element's name changed: its list may be out of order now.
     void NoteRenamed() noexcept;

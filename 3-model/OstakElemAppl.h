@@ -57,9 +57,8 @@ class OstakElemAppl final : public OstakElem {
   private:
     OstakElemAppl() noexcept;
 
-    // Lists of applications are long: each record carries its tree node,
-    // next to the links and the name that a search reads with it. It stays
-    // the first member: a search asks for it right after the element's fields.
+    // Lists of applications are long: each record carries its node of the
+    // list's search structures, next to the links and the name.
     OstakListNode treeNode_{};
     OsStr stampHost_;
     int32_t stampTime_ = 0;

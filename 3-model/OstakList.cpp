@@ -35,17 +35,6 @@ uint64_t Priority(const OstakElem *elem) noexcept {
 
 } // namespace
 
-void OstakList::Prefetch(const OstakElem *elem) noexcept {
-    if (elem == nullptr) {
-        return;
-    }
-    // A search reads an element from its node pointer through its short name
-    // to the end of the node that an application carries right after the
-    // element's fields: at most two cache lines, the first and the last byte's.
-    __builtin_prefetch(&elem->node_);
-    __builtin_prefetch(reinterpret_cast<const char *>(elem) + sizeof(OstakElem) + sizeof(OstakListNode) - 1);
-}
-
 OstakList::~OstakList() {
     DeleteChain(first_);
 }
@@ -63,6 +52,7 @@ void OstakList::Forget() noexcept {
     pending_ = nullptr;
     outside_ = nullptr;
     tree_ = false;
+    index_.Clear();
     root_ = nullptr;
     treeAt_ = kTreeFrom;
 }
@@ -188,6 +178,7 @@ int32_t OstakList::MoveAllFrom(OstakList *source) noexcept {
     pending_ = source->pending_;
     outside_ = source->outside_;
     tree_ = source->tree_;
+    index_.Swap(source->index_);
     root_ = source->root_;
     treeAt_ = source->treeAt_;
     source->Forget();
@@ -208,6 +199,7 @@ void OstakList::SwapElements(OstakList &other) noexcept {
     std::swap(pending_, other.pending_);
     std::swap(outside_, other.outside_);
     std::swap(tree_, other.tree_);
+    index_.Swap(other.index_);
     std::swap(root_, other.root_);
     std::swap(treeAt_, other.treeAt_);
     for (OstakElem *walk = first_; walk != nullptr; walk = walk->next_) {
@@ -220,7 +212,7 @@ void OstakList::SwapElements(OstakList &other) noexcept {
 
 void OstakList::LinkAtHead(OstakElem *elem) noexcept {
     if (first_ != nullptr && Compare(elem->Name(), first_->Name()) > 0) {
-        ordered_ = false;
+        LoseOrder();
     }
     LinkBetween(elem, nullptr, first_);
 }
@@ -241,24 +233,36 @@ int32_t OstakList::AddEmptyAtHead(Record **place, const Args &...args) noexcept 
 void OstakList::NoteRenamed(OstakElem *elem) noexcept {
     if (pending_ == nullptr || pending_ == elem) {
         pending_ = elem;
-    } else {
-        ordered_ = false;
+    } else if (ordered_) {
+        // A second element renamed: the chain is no longer known to be in
+        // order, and the treap built now knows every name as it is.
+        LoseOrder();
+        return;
     }
     if (!tree_ || elem == outside_) {
         return;
     }
-    if (outside_ != nullptr) {
-        // A second element renamed: the chain is no longer known to be in order.
-        Readmit();
-    }
-    if (ordered_ && pending_ == elem) {
-        // Set first: without the element the tree ascends, and its removal
-        // refreshes the tops by that.
+    if (ordered_) {
         outside_ = elem;
-        TreeRemove(elem);
+        index_.Remove(elem);
         return;
     }
     RefreshUp(elem, elem);
+}
+
+void OstakList::LoseOrder() noexcept {
+    if (!ordered_) {
+        return;
+    }
+    ordered_ = false;
+    if (!tree_) {
+        return;
+    }
+    // The index serves a chain in order only: a treap takes over, for good.
+    index_.Clear();
+    outside_ = nullptr;
+    tree_ = false;
+    BuildTree();
 }
 
 void OstakList::Readmit() noexcept {
@@ -278,7 +282,7 @@ void OstakList::LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after
     }
     if (pending_ != nullptr) {
         // Where a walk stops past a renamed element, the order may break.
-        ordered_ = false;
+        LoseOrder();
         pending_ = nullptr;
     }
     elem->prev_ = before;
@@ -378,20 +382,7 @@ OstakElem *OstakList::FirstNotBefore(const char *name) const noexcept {
 }
 
 OstakElem *OstakList::LowerBound(const char *name) const noexcept {
-    // Names ascend along the chain, so each node's own name tells which side
-    // holds the answer: one record read a level, no subtree tops.
-    OstakElem *found = nullptr;
-    for (OstakElem *node = root_; node != nullptr;) {
-        Prefetch(Node(node).left);
-        Prefetch(Node(node).right);
-        if (Compare(node->Name(), name) >= 0) {
-            found = node;
-            node = Node(node).left;
-        } else {
-            node = Node(node).right;
-        }
-    }
-    return found;
+    return index_.LowerBound(name, comparisons_);
 }
 
 OstakElem *OstakList::WithOutside(OstakElem *stop, const char *name) const noexcept {
@@ -431,6 +422,7 @@ void OstakList::BuildTree() noexcept {
 
 void OstakList::DropTree() noexcept {
     outside_ = nullptr;
+    index_.Clear();
     for (OstakElem *walk = first_; walk != nullptr; walk = walk->next_) {
         if (!walk->NodeEmbedded()) {
             FreeRaw(walk->node_);
@@ -441,13 +433,29 @@ void OstakList::DropTree() noexcept {
     root_ = nullptr;
 }
 
-bool OstakList::TreeInsert(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept {
+bool OstakList::EnsureNode(OstakElem *elem) noexcept {
     if (elem->node_ == nullptr) {
         elem->node_ = static_cast<OstakListNode *>(AllocRaw(sizeof(OstakListNode)));
-        if (elem->node_ == nullptr) {
-            return false;
-        }
     }
+    return elem->node_ != nullptr;
+}
+
+bool OstakList::TreeInsert(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept {
+    if (!EnsureNode(elem)) {
+        return false;
+    }
+    return ordered_ ? index_.Insert(elem, before, after) : TreapInsert(elem, before, after);
+}
+
+void OstakList::TreeRemove(OstakElem *elem) noexcept {
+    if (ordered_) {
+        index_.Remove(elem);
+    } else {
+        TreapRemove(elem);
+    }
+}
+
+bool OstakList::TreapInsert(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept {
     Node(elem).left = nullptr;
     Node(elem).right = nullptr;
     Node(elem).top = elem;
@@ -471,7 +479,7 @@ bool OstakList::TreeInsert(OstakElem *elem, OstakElem *before, OstakElem *after)
     return true;
 }
 
-void OstakList::TreeRemove(OstakElem *elem) noexcept {
+void OstakList::TreapRemove(OstakElem *elem) noexcept {
     // The nodes above whose top is the element form a path up from it. When
     // it was renamed just before, sinking it refreshes some of them with its
     // new name, so the path is remembered first: all of it is refreshed.
@@ -533,14 +541,9 @@ bool OstakList::Refresh(OstakElem *node) const noexcept {
     // The candidates in chain order are the left subtree's top, the node and
     // the right subtree's top; of equal names the one latest in the chain
     // wins, so a subtree's top depends on its elements only, not on history.
-    // Where the tree ascends, that is the subtree's last element in chain
-    // order, found without comparing names.
     const OstakElem *left = Node(node).left;
     const OstakElem *right = Node(node).right;
     OstakElem *top = right != nullptr ? Node(right).top : node;
-    if (TreeAscends()) {
-        return SetTop(node, top);
-    }
     if (right != nullptr && Compare(node->Name(), top->Name()) > 0) {
         top = node;
     }

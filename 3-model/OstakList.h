@@ -7,22 +7,28 @@
 // Inserting and finding stop where a walk from the head would stop: at the
 // first element of the chain whose name does not sort before the one sought,
 // whether or not the chain is in order. To find that element without the
-// walk, a list of kTreeFrom elements or more keeps a search tree beside the
-// chain: a treap in the chain's order (priorities hashed from the elements'
-// addresses), each node knowing an element of its subtree whose name sorts
-// last. Descending towards the leftmost subtree that holds a name not before
-// the one sought costs O(log n) comparisons; linking, unlinking and renaming
-// an element update only the nodes above it. Shorter lists (most rule lists)
-// walk their chain and spend no memory on nodes: a rule's node is allocated
-// when its list grows long, while an application (whose lists are the long
-// ones) carries its node inside its record. The tree is an aid only:
-// when a node cannot be allocated the list drops its tree and walks, and
-// tries again once it has doubled.
+// walk, a list of kTreeFrom elements or more keeps a search structure beside
+// the chain. While the names ascend, that is an index of name keys
+// (OstakListIndex, a B+-tree), which a renamed element leaves until it is
+// re-sorted. Once the chain is out of order (several elements renamed and not
+// re-sorted, or an element linked while another waits), the list keeps a
+// treap instead, for good: a tree in the chain's order (priorities hashed
+// from the elements' addresses), each node knowing an element of its
+// subtree whose name sorts last, so that descending towards the leftmost
+// subtree that holds a name not before the one sought finds where the walk
+// stops. Either costs O(log n) comparisons a search; linking, unlinking and
+// renaming an element update only the nodes above it. Shorter lists (most
+// rule lists) walk their chain and spend no memory on nodes: a rule's node
+// is allocated when its list grows long, while an application (whose lists
+// are the long ones) carries its node inside its record. The search
+// structure is an aid only: when a node cannot be allocated the list drops
+// it and walks, and tries again once it has doubled.
 #pragma once
 
 #include "2-core/OstakContext.h"
 #include "3-model/OstakElem.h"
 #include "3-model/OstakElemRule.h"
+#include "3-model/OstakListIndex.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -30,17 +36,6 @@
 namespace ostak {
 
 class OstakElemAppl;
-
-// An element's place in its list's search tree. An element keeps its node
-// when it is unlinked, for the next time it is linked.
-struct OstakListNode {
-    OstakElem *up;
-    OstakElem *left;
-    OstakElem *right;
-    // The element of this subtree whose name sorts last (of equal names, the
-    // last in the chain), so that it depends on the subtree's elements only.
-    OstakElem *top;
-};
 
 class OstakList : public SeamAllocated {
   public:
@@ -106,8 +101,14 @@ class OstakList : public SeamAllocated {
     // next to each other allowed) without looking: false may also mean that
     // the list does not know.
     bool KnownInOrder() const noexcept { return ordered_ && pending_ == nullptr; }
-    // Whether the list keeps its search tree now.
+    // Whether the list keeps a search structure now (an index or a treap).
     bool HasTree() const noexcept { return tree_; }
+    // Whether that structure is the index of a chain in order.
+    bool HasIndex() const noexcept { return tree_ && ordered_; }
+    // Blocks the index holds now (tests account for memory with it).
+    std::size_t IndexNodes() const noexcept { return index_.Nodes(); }
+    // Whether the index is consistent with itself and with the chain's order.
+    bool IndexConsistent() const noexcept { return index_.Consistent(); }
 
     // A list of this many elements or more keeps a search tree.
     static constexpr std::size_t kTreeFrom = 16;
@@ -131,38 +132,43 @@ class OstakList : public SeamAllocated {
     // A linked element's name changed. The chain is known to be in order
     // again once that one element is re-sorted (or unlinked), unless another
     // is renamed meanwhile. In a chain otherwise in order the element leaves
-    // the tree until then (see outside_), so that its new name costs no
-    // updates above it; otherwise the nodes above it learn the new name.
+    // the index until then (see outside_); in a treap the nodes above it
+    // learn the new name.
     void NoteRenamed(OstakElem *elem) noexcept;
-    // Puts the element waiting outside the tree back at its chain place.
+    // The chain may be out of order from now on: a list that keeps an index
+    // builds a treap instead.
+    void LoseOrder() noexcept;
+    // Puts the element waiting outside the index back at its chain place.
     void Readmit() noexcept;
     // Whether re-sorting the element would link it where it stands, and then
     // what InsertInOrder would give (`rc`), decided by its neighbours' names.
     bool StaysInPlace(const OstakElem *elem, int32_t &rc) const noexcept;
     static OstakListNode &Node(const OstakElem *elem) noexcept { return *elem->NodeAddress(); }
-    // Asks for the memory a search reads of the element (nothing for null),
-    // so that a descent fetches both children while it compares their parent.
-    static void Prefetch(const OstakElem *elem) noexcept;
+    // Gives the element a node unless it has one: false when no memory.
+    static bool EnsureNode(OstakElem *elem) noexcept;
     // Links `elem` between `before` (null: at the head) and `after` (null: at the tail).
     void LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept;
     void Unlink(OstakElem *elem) noexcept;
     // Deletes a chain of elements starting at `elem`.
     static void DeleteChain(OstakElem *elem) noexcept;
 
-    // FirstNotBefore over the tree of a chain known to be in order.
+    // FirstNotBefore over the index of a chain known to be in order.
     OstakElem *LowerBound(const char *name) const noexcept;
-    // The same when an element waits outside the tree, given the tree's answer.
+    // The same when an element waits outside the index, given the index's answer.
     OstakElem *WithOutside(OstakElem *stop, const char *name) const noexcept;
-    // Gives every element a node and builds the tree in the chain's order;
-    // without memory for a node the list stays without tree.
+    // Gives every element a node and builds the index (or, out of order, the
+    // treap) in the chain's order; without memory the list stays without.
     void BuildTree() noexcept;
     // Frees every node: the list walks from now on.
     void DropTree() noexcept;
-    // Puts `elem` into the tree between its chain neighbours `before` and
-    // `after` (null: none, or not in the tree yet); false when its node
+    // Puts `elem` into the index or the treap between its chain neighbours
+    // `before` and `after` (null: none, or not in it yet); false when a node
     // cannot be allocated (nothing changed).
     bool TreeInsert(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept;
     void TreeRemove(OstakElem *elem) noexcept;
+    // The same for the treap alone.
+    bool TreapInsert(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept;
+    void TreapRemove(OstakElem *elem) noexcept;
     // Lifts `child` above its parent, keeping the chain's order.
     void Rotate(OstakElem *child) noexcept;
     // Recomputes the element of the node's subtree whose name sorts last
@@ -170,9 +176,6 @@ class OstakList : public SeamAllocated {
     bool Refresh(OstakElem *node) const noexcept;
     // Makes `top` the node's top: true when it changed.
     static bool SetTop(OstakElem *node, OstakElem *top) noexcept;
-    // Whether the names of the tree's elements ascend in chain order, the
-    // element waiting outside left out (equal names next to each other allowed).
-    bool TreeAscends() const noexcept { return ordered_ && pending_ == outside_; }
     // Refreshes from `node` upwards after `changed` was renamed, linked or
     // unlinked below it, stopping where a top stays what it was, but not
     // before `through` (an ancestor, or null) is refreshed.
@@ -186,17 +189,19 @@ class OstakList : public SeamAllocated {
     // Known to ascend along the chain (equal names next to each other
     // allowed), apart from `pending_` when it is set: an element renamed and
     // not yet re-sorted. Every link keeps the order, except one made while an
-    // element is pending.
+    // element is pending. A list that keeps a search structure keeps the
+    // index while this holds and the treap otherwise.
     bool ordered_ = true;
     const OstakElem *pending_ = nullptr;
     // The pending element, when the rest of the chain is in order and the
-    // list keeps a tree: it stays linked in the chain but has no place in
-    // the tree, which then holds an ascending chain, and a search decides by
-    // one more comparison whether a walk from the head would stop at it.
+    // list keeps an index: it stays linked in the chain but has no place in
+    // the index, and a search decides by one more comparison whether a walk
+    // from the head would stop at it.
     OstakElem *outside_ = nullptr;
-    // Whether the tree is kept, its top, and the length at which the list
-    // builds it next.
+    // Whether a search structure is kept, the index, the treap's top, and
+    // the length at which the list builds one next.
     bool tree_ = false;
+    OstakListIndex index_;
     OstakElem *root_ = nullptr;
     std::size_t treeAt_ = kTreeFrom;
     // Names compared by this list: every comparison goes through Compare.

@@ -75,6 +75,12 @@ std::vector<OstakElem *> Chain(const OstakList &list) {
     return chain;
 }
 
+std::string Numbered(int i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "n%04d", i);
+    return name;
+}
+
 // Short names over few characters, so that namesakes and prefixes are common.
 std::string RandomName(std::mt19937 &random) {
     static const char kChars[] = "abB_0";
@@ -215,6 +221,116 @@ TEST_F(ModelListTree, AgreesWithTheWalkWhileARenamedElementWaits) {
     }
 }
 
+// Names that share their first 8, 15, 16, 17 or 24 bytes, so that the
+// index's 16-byte keys tie, end inside or just past the key, and differ.
+std::string KeyedName(std::mt19937 &random) {
+    static const std::size_t kShared[] = {0, 8, 15, 16, 17, 24};
+    static const char kChars[] = "abB_0";
+    std::string name(kShared[random() % 6], 'p');
+    for (std::size_t n = 1 + random() % 3; n > 0; --n) {
+        name += kChars[random() % (sizeof kChars - 1)];
+    }
+    return name;
+}
+
+// Steps that keep the chain in order, on a list and on a plain vector walked
+// from the head, growing past a few levels of the index and shrinking to a
+// few elements again: every result and the whole chain agree after each
+// step, and the index stays consistent (keys, last elements, parents,
+// leaves and fill) and is never handed to a treap.
+TEST_F(ModelListTree, TheIndexOfAChainInOrderAgreesWithTheWalk) {
+    for (uint32_t seed : {1u, 2u, 3u}) {
+        std::mt19937 random(seed);
+        OstakListRule list;
+        std::vector<OstakElem *> model;
+        std::size_t largest = 0;
+        for (int step = 0; step < 9000; ++step) {
+            const bool growing = step < 5000;
+            const std::string name = KeyedName(random);
+            OstakElem *some = model.empty() ? nullptr : model[random() % model.size()];
+            int32_t got = 0;
+            int32_t want = 0;
+            const unsigned pick = random() % 10;
+            if (pick < (growing ? 4u : 1u) || some == nullptr) {
+                largest = std::max(largest, model.size() + 1);
+                OstakElem *elem = NewRule(name.c_str());
+                want = ModelInsert(model, elem);
+                got = list.InsertInOrder(elem);
+            } else if (pick < (growing ? 6u : 2u)) {
+                // Renamed and re-sorted at once, or left with its name.
+                ASSERT_EQ(some->SetName(random() % 4 == 0 ? some->Name() : name.c_str()), 0);
+                model.erase(std::find(model.begin(), model.end(), some));
+                want = ModelInsert(model, some);
+                got = list.Resort(some);
+            } else if (pick < (growing ? 7u : 9u)) {
+                model.erase(std::find(model.begin(), model.end(), some));
+                ASSERT_EQ(list.DeleteElem(some), 0);
+            } else if (pick < 9) {
+                std::tie(got, want) = InsertAfterBoth(list, model, NewRule(name.c_str()), some);
+            } else {
+                for (const std::string &sought : {name, std::string(some->Name()), std::string(some->Name()) + "0"}) {
+                    const std::size_t at = WalkStop(model, sought.c_str());
+                    const bool found = at < model.size() && sought == model[at]->Name();
+                    ASSERT_EQ(list.FindByName(sought.c_str()), found ? model[at] : nullptr) << sought;
+                }
+            }
+            ASSERT_EQ(got, want) << "seed " << seed << " step " << step;
+            ASSERT_EQ(Chain(list), model) << "seed " << seed << " step " << step;
+            ASSERT_EQ(list.HasIndex(), list.HasTree()) << "seed " << seed << " step " << step;
+            ASSERT_TRUE(list.IndexConsistent()) << "seed " << seed << " step " << step;
+        }
+        // Three levels and more, then down to the last few elements.
+        EXPECT_GT(largest, OstakListIndex::kFanout * OstakListIndex::kFanout) << "seed " << seed;
+        EXPECT_LT(model.size(), OstakListIndex::kFanout) << "seed " << seed;
+    }
+}
+
+// Once the chain may be out of order, the list hands its index over to a
+// treap for good: the index's blocks go, and every search still stops where
+// the walk from the head stops.
+TEST_F(ModelListTree, AChainOutOfOrderTakesATreapInsteadOfTheIndex) {
+    struct Case {
+        const char *what;
+        bool secondRename; // else an element is linked while one waits
+    };
+    const Case cases[] = {{"two elements renamed", true}, {"a link while a renamed one waits", false}};
+    for (const Case &c : cases) {
+        const int64_t liveBefore = LiveAllocations();
+        {
+            OstakListRule list;
+            std::vector<OstakElem *> model;
+            for (int i = 0; i < 200; ++i) {
+                OstakElem *elem = NewRule(Numbered(i * 2).c_str());
+                ASSERT_EQ(list.InsertInOrder(elem), ModelInsert(model, elem));
+            }
+            ASSERT_TRUE(list.HasIndex()) << c.what;
+            ASSERT_GT(list.IndexNodes(), 1u) << c.what;
+            ASSERT_EQ(model[50]->SetName("n9999"), 0);
+            EXPECT_TRUE(list.HasIndex()) << c.what << ": one renamed element waits outside";
+            if (c.secondRename) {
+                ASSERT_EQ(model[120]->SetName("a"), 0);
+            } else {
+                OstakElem *elem = NewRule(Numbered(101).c_str());
+                EXPECT_EQ(list.InsertInOrder(elem), ModelInsert(model, elem)) << c.what;
+            }
+            EXPECT_TRUE(list.HasTree() && !list.HasIndex()) << c.what;
+            EXPECT_EQ(list.IndexNodes(), 0u) << c.what;
+            for (int i = 0; i < 420; i += 7) {
+                const std::string sought = Numbered(i);
+                const std::size_t at = WalkStop(model, sought.c_str());
+                const bool found = at < model.size() && sought == model[at]->Name();
+                EXPECT_EQ(list.FindByName(sought.c_str()), found ? model[at] : nullptr) << c.what << ": " << sought;
+            }
+            OstakElem *moved = model[50];
+            model.erase(model.begin() + 50);
+            EXPECT_EQ(list.Resort(moved), ModelInsert(model, moved)) << c.what;
+            EXPECT_EQ(Chain(list), model) << c.what;
+            EXPECT_FALSE(list.HasIndex()) << c.what << ": the treap stays";
+        }
+        EXPECT_EQ(LiveAllocations(), liveBefore) << c.what;
+    }
+}
+
 // A return of walks from the head shows as comparisons growing with n².
 TEST_F(ModelListTree, EachStepCostsLogarithmicComparisons) {
     constexpr int kCount = 4000;
@@ -294,14 +410,9 @@ TEST_F(ModelListTree, EachStepCostsLogarithmicComparisons) {
 
 namespace {
 
-std::string Numbered(int i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "n%04d", i);
-    return name;
-}
-
 // A short list walks its chain and allocates no nodes; at kTreeFrom elements
-// it builds its tree, one node an element, and frees them with the elements.
+// it builds its index, one node an element plus the index's own blocks, and
+// frees them with the elements.
 TEST_F(ModelListTree, OnlyALongListKeepsATree) {
     const int64_t liveBefore = LiveAllocations();
     {
@@ -315,8 +426,12 @@ TEST_F(ModelListTree, OnlyALongListKeepsATree) {
             ASSERT_EQ(list.InsertInOrder(rules[i]), 0);
             const bool long_ = i + 1 >= OstakList::kTreeFrom;
             EXPECT_EQ(list.HasTree(), long_) << i + 1 << " elements";
-            EXPECT_EQ(LiveAllocations() - liveRules, long_ ? static_cast<int64_t>(i + 1) : 0)
-                << i + 1 << " elements: one node each, or none";
+            EXPECT_EQ(list.HasIndex(), long_) << i + 1 << " elements";
+            EXPECT_EQ(LiveAllocations() - liveRules,
+                      long_ ? static_cast<int64_t>(i + 1 + list.IndexNodes()) : 0)
+                << i + 1 << " elements: one node each and the index's, or none";
+            EXPECT_EQ(list.IndexNodes(), long_ ? (i + 1 > OstakListIndex::kFanout ? 3u : 1u) : 0u)
+                << i + 1 << " elements: a leaf, then two below a root";
         }
         EXPECT_EQ(Names(list).front(), Numbered(0));
         EXPECT_EQ(list.FindByName(Numbered(20).c_str()), rules[19]);
@@ -328,7 +443,8 @@ TEST_F(ModelListTree, OnlyALongListKeepsATree) {
         EXPECT_EQ(list.FindByName(Numbered(35).c_str()), rules[4]);
         // The ten left keep their nodes; the thirty deleted went with theirs
         // and with their record (a short name and text live in the record).
-        EXPECT_EQ(LiveAllocations() - liveRules, 10 - 30);
+        EXPECT_EQ(LiveAllocations() - liveRules, 10 - 30 + static_cast<int64_t>(list.IndexNodes()));
+        EXPECT_EQ(list.IndexNodes(), 1u) << "ten elements fit one leaf";
     }
     EXPECT_EQ(LiveAllocations(), liveBefore);
 }
@@ -347,6 +463,8 @@ TEST_F(ModelListTree, WithoutMemoryForANodeTheListWalks) {
         {"building the tree, last node", static_cast<int>(OstakList::kTreeFrom),
          static_cast<int>(OstakList::kTreeFrom)},
         {"linking into the tree", 20, 1},
+        {"splitting the index's full leaf", static_cast<int>(OstakListIndex::kFanout) + 1, 2},
+        {"a new root above the split leaf", static_cast<int>(OstakListIndex::kFanout) + 1, 3},
     };
     for (const Case &c : cases) {
         const int64_t liveBefore = LiveAllocations();

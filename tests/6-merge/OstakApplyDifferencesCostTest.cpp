@@ -76,10 +76,16 @@ class MergeApplyCost : public MergeExportTest {
                                                                                  : AnswerKeepAll(call, index);
         });
         Cost cost;
+        const std::size_t indexNodes = targetFile->Applications().IndexNodes();
         const uint64_t attempts = AllocationAttempts();
         const int32_t rc =
             ApplyDifferences(*sourceFile, *targetFile, false, OstakContext::FromGlobals(), &cost.changes);
-        cost.allocations = AllocationAttempts() - attempts;
+        // A new application may split its leaf of the list's index, and a
+        // full parent above it, depending on where it lands: that share is
+        // bounded per new application and counted apart.
+        const std::size_t split = targetFile->Applications().IndexNodes() - indexNodes;
+        EXPECT_LE(split, 3 * (static_cast<std::size_t>(size) - target0.size())) << shape.what << " at " << size;
+        cost.allocations = AllocationAttempts() - attempts - split;
         EXPECT_EQ(rc, shape.cancel ? OSTAK_E_CANCELLED : OSTAK_OK) << shape.what << " at " << size;
         if (shape.cancel) {
             EXPECT_EQ(Snap(targetFile->Applications()), target0) << shape.what << " at " << size;
