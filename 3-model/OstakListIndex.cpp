@@ -50,20 +50,29 @@ OstakListIndex::Node *&OstakListIndex::LeafOf(const OstakElem *elem) noexcept {
     return reinterpret_cast<Node *&>(elem->NodeAddress()->leaf);
 }
 
-std::size_t OstakListIndex::PlaceOf(const Node *node, const OstakElem *elem) noexcept {
+namespace {
+
+// Where `item` stands among the first `count` of `items`: the last place
+// first, the usual one while names arrive in order, then from the front.
+template <class Item> std::size_t PlaceAmong(Item *const *items, std::size_t count, const Item *item) noexcept {
+    if (items[count - 1] == item) {
+        return count - 1;
+    }
     std::size_t at = 0;
-    while (node->lasts[at] != elem) {
+    while (items[at] != item) {
         ++at;
     }
     return at;
 }
 
+} // namespace
+
+std::size_t OstakListIndex::PlaceOf(const Node *node, const OstakElem *elem) noexcept {
+    return PlaceAmong(node->lasts, node->count, elem);
+}
+
 std::size_t OstakListIndex::PlaceOfChild(const Node *parent, const Node *child) noexcept {
-    std::size_t at = 0;
-    while (parent->children[at] != child) {
-        ++at;
-    }
-    return at;
+    return PlaceAmong(parent->children, parent->count, child);
 }
 
 bool OstakListIndex::Before(const Node *node, std::size_t at, const OstakNameKey &key, const char *name) noexcept {
