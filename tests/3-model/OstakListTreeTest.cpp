@@ -331,6 +331,87 @@ TEST_F(ModelListTree, AChainOutOfOrderTakesATreapInsteadOfTheIndex) {
     }
 }
 
+// An element that leaves the index and comes back where it was, or near the
+// ends, splits and frees no node once the first round has made room: in a
+// list whose leaves are all full, the first application of each leaf has its
+// own name set again, or is renamed to sort last and back, or a new
+// application is added at the head, named to sort last and deleted.
+TEST_F(ModelListTree, AnElementThatLeavesAndComesBackSplitsNothing) {
+    enum class Cycle { kOwnName, kToTheTailAndBack, kNewAtTheHead };
+    struct Case {
+        const char *what;
+        Cycle cycle;
+    };
+    const Case cases[] = {
+        {"its own name set again", Cycle::kOwnName},
+        {"renamed to sort last, and back", Cycle::kToTheTailAndBack},
+        {"a new one at the head, named and deleted", Cycle::kNewAtTheHead},
+    };
+    // Names arriving in order fill leaves to three quarters; eight more in
+    // each fill it.
+    constexpr int kLeaves = 12;
+    constexpr int kPerLeaf = static_cast<int>(OstakListIndex::kFanout * 3 / 4);
+    constexpr int kAdded = static_cast<int>(OstakListIndex::kFanout) - kPerLeaf;
+    for (const Case &c : cases) {
+        OstakListAppl list;
+        auto add = [&list](int number) {
+            OstakElemAppl *appl = OstakElemAppl::Create(TestContext());
+            EXPECT_EQ(appl->SetName(Numbered(number).c_str()), 0);
+            EXPECT_EQ(list.InsertInOrder(appl), 0);
+            return appl;
+        };
+        std::vector<OstakElemAppl *> evens;
+        for (int i = 0; i < kLeaves * kPerLeaf; ++i) {
+            evens.push_back(add(2 * i));
+        }
+        const std::size_t nodes = list.IndexNodes();
+        for (int leaf = 0; leaf < kLeaves; ++leaf) {
+            for (int i = 1; i <= kAdded; ++i) {
+                add(2 * (leaf * kPerLeaf + i) + 1);
+            }
+        }
+        ASSERT_EQ(list.IndexNodes(), nodes) << c.what << ": filling the leaves splits none";
+        std::size_t expected = nodes;
+        auto check = [&](const char *step, bool warmingUp) {
+            if (warmingUp) {
+                expected = list.IndexNodes();
+            }
+            EXPECT_EQ(list.IndexNodes(), expected) << c.what << ", " << step;
+        };
+        for (int round = 0; round < 3; ++round) {
+            for (int leaf = 1; leaf < kLeaves; ++leaf) {
+                // The first cycle may split the full last (or first) leaf once.
+                const bool warmingUp = round == 0 && leaf == 1;
+                OstakElemAppl *first = evens[static_cast<std::size_t>(leaf * kPerLeaf)];
+                const std::string name = first->Name();
+                if (c.cycle == Cycle::kNewAtTheHead) {
+                    OstakElemAppl *added = nullptr;
+                    ASSERT_EQ(list.AddEmpty(&added, TestContext()), 0);
+                    check("added", warmingUp);
+                    ASSERT_EQ(added->SetName("n9999"), 0);
+                    ASSERT_EQ(list.Resort(added), 0);
+                    check("named", warmingUp);
+                    ASSERT_EQ(list.DeleteElem(added), 0);
+                    check("deleted", false);
+                    continue;
+                }
+                if (c.cycle == Cycle::kToTheTailAndBack) {
+                    ASSERT_EQ(first->SetName("n9999"), 0);
+                    ASSERT_EQ(list.Resort(first), 0);
+                    check("at the tail", warmingUp);
+                }
+                ASSERT_EQ(first->SetName(name.c_str()), 0);
+                ASSERT_EQ(list.Resort(first), 0);
+                check("back", false);
+            }
+        }
+        EXPECT_TRUE(list.IndexConsistent()) << c.what;
+        NameList names = Names(list);
+        EXPECT_TRUE(std::is_sorted(names.begin(), names.end())) << c.what;
+        EXPECT_EQ(names.size(), static_cast<std::size_t>(kLeaves * (kPerLeaf + kAdded))) << c.what;
+    }
+}
+
 // A return of walks from the head shows as comparisons growing with n².
 TEST_F(ModelListTree, EachStepCostsLogarithmicComparisons) {
     constexpr int kCount = 4000;
