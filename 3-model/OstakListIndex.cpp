@@ -120,16 +120,18 @@ void OstakListIndex::Shift(Node *to, std::size_t toAt, Node *from, std::size_t f
     }
 }
 
+OstakListIndex::Entry OstakListIndex::EntryFor(Node *node) noexcept {
+    return {node->keys[node->count - 1], node->lasts[node->count - 1], node};
+}
+
 void OstakListIndex::PassLastUp(Node *node) noexcept {
     for (; node->parent != nullptr; node = node->parent) {
         Node *parent = node->parent;
         const std::size_t at = PlaceOfChild(parent, node);
-        OstakElem *last = node->lasts[node->count - 1];
-        if (parent->lasts[at] == last) {
+        if (parent->lasts[at] == node->lasts[node->count - 1]) {
             return;
         }
-        parent->lasts[at] = last;
-        parent->keys[at] = node->keys[node->count - 1];
+        Put(parent, at, EntryFor(node));
         if (at + 1 != parent->count) {
             return;
         }
@@ -189,12 +191,12 @@ bool OstakListIndex::Insert(OstakElem *elem, const OstakElem *before, const Osta
     // In the order InsertAt takes them: each one's new neighbour, then the root.
     Node *spare[2 * kMaxDepth];
     std::size_t needed = 0;
+    auto allocated = [&](bool asLeaf) {
+        spare[needed] = NewNode(asLeaf);
+        return spare[needed++] != nullptr;
+    };
     for (Node *node = leaf; node != nullptr && node->count == kFanout; node = node->parent) {
-        spare[needed++] = NewNode(node->leaf);
-        if (node->parent == nullptr) {
-            spare[needed++] = NewNode(false);
-        }
-        if (spare[needed - 1] == nullptr || (needed > 1 && spare[needed - 2] == nullptr)) {
+        if (!allocated(node->leaf) || (node->parent == nullptr && !allocated(false))) {
             for (std::size_t i = 0; i < needed; ++i) {
                 FreeNode(spare[i]);
             }
@@ -237,22 +239,20 @@ void OstakListIndex::InsertAt(Node *node, std::size_t at, const Entry &entry, No
     }
     node->count = kept;
     right->count = total - kept;
-    const Entry rightEntry{right->keys[right->count - 1], right->lasts[right->count - 1], right};
     if (node->parent == nullptr) {
         Node *top = *spare++;
         top->leaf = false;
         top->parent = nullptr;
-        Put(top, 0, {node->keys[kept - 1], node->lasts[kept - 1], node});
-        Put(top, 1, rightEntry);
+        Put(top, 0, EntryFor(node));
+        Put(top, 1, EntryFor(right));
         top->count = 2;
         root_ = top;
         return;
     }
     Node *parent = node->parent;
     const std::size_t place = PlaceOfChild(parent, node);
-    parent->keys[place] = node->keys[kept - 1];
-    parent->lasts[place] = node->lasts[kept - 1];
-    InsertAt(parent, place + 1, rightEntry, spare);
+    Put(parent, place, EntryFor(node));
+    InsertAt(parent, place + 1, EntryFor(right), spare);
 }
 
 void OstakListIndex::Remove(OstakElem *elem) noexcept {
@@ -291,8 +291,9 @@ void OstakListIndex::RemoveAt(Node *node, std::size_t at) noexcept {
         return;
     }
     const std::size_t place = PlaceOfChild(parent, node);
-    Node *left = place + 1 < parent->count ? node : parent->children[place - 1];
-    Node *right = parent->children[PlaceOfChild(parent, left) + 1];
+    const std::size_t leftPlace = place + 1 < parent->count ? place : place - 1;
+    Node *left = parent->children[leftPlace];
+    Node *right = parent->children[leftPlace + 1];
     if (left->count + right->count <= kFanout * 3 / 4) {
         MergeWithNext(left);
     } else {
@@ -316,10 +317,7 @@ void OstakListIndex::Balance(Node *left, Node *right) noexcept {
         right->count += moved;
     }
     // The right node's last stays; the left one's is new.
-    Node *parent = left->parent;
-    const std::size_t place = PlaceOfChild(parent, left);
-    parent->keys[place] = left->keys[left->count - 1];
-    parent->lasts[place] = left->lasts[left->count - 1];
+    Put(left->parent, PlaceOfChild(left->parent, left), EntryFor(left));
 }
 
 void OstakListIndex::MergeWithNext(Node *node) noexcept {
@@ -331,8 +329,7 @@ void OstakListIndex::MergeWithNext(Node *node) noexcept {
     next->count = 0;
     // The node's last is now the neighbour's, which its parent already
     // names: the parent's entry moves over, and the neighbour's goes.
-    parent->keys[place] = node->keys[node->count - 1];
-    parent->lasts[place] = node->lasts[node->count - 1];
+    Put(parent, place, EntryFor(node));
     FreeNode(next);
     RemoveAt(parent, place + 1);
 }

@@ -102,6 +102,8 @@ class OstakListIndex {
     static void Shift(Node *to, std::size_t toAt, Node *from, std::size_t fromAt, std::size_t count) noexcept;
     // Asks for the memory of the node's keys ahead of a search through them.
     static void FetchKeys(const Node *node) noexcept;
+    // The entry that stands for `node` in its parent: its last element.
+    static Entry EntryFor(Node *node) noexcept;
     // Tells the nodes above `node` its last element, as far as it changed.
     static void PassLastUp(Node *node) noexcept;
 
