@@ -61,7 +61,11 @@ int32_t OstakList::InsertInOrder(OstakElem *elem) noexcept {
     if (elem == nullptr || elem->list_ != nullptr) {
         return OSTAK_E_INTERNAL_ARGUMENT;
     }
-    OstakElem *stop = FirstNotBefore(elem->Name());
+    OstakListIndex::Place place;
+    OstakElem *stop = FirstNotBefore(elem->Name(), place);
+    if (place.leaf != nullptr) {
+        return LinkAtPlace(elem, place);
+    }
     LinkBetween(elem, stop != nullptr ? stop->prev_ : last_, stop);
     if (stop != nullptr && Compare(stop->Name(), elem->Name()) == 0) {
         return OSTAK_E_DUPLICATE_NAME;
@@ -309,6 +313,25 @@ void OstakList::LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after
     }
 }
 
+int32_t OstakList::LinkAtPlace(OstakElem *elem, const OstakListIndex::Place &place) noexcept {
+    // Both neighbours stand in the leaf, so neither is null, and the chain
+    // is known to be in order with nothing outside the index.
+    elem->prev_ = place.before;
+    elem->next_ = place.stop;
+    elem->list_ = this;
+    place.before->next_ = elem;
+    place.stop->prev_ = elem;
+    ++count_;
+    if (!EnsureNode(elem) || !index_.InsertAtPlace(elem, place)) {
+        DropTree();
+        treeAt_ = count_ * 2;
+    }
+    // Equal keys of a name shorter than 16 bytes mean equal names.
+    ++comparisons_;
+    const bool equal = place.sameKey && (place.wholeKey || CompareNames(place.stop->Name(), elem->Name()) == 0);
+    return equal ? OSTAK_E_DUPLICATE_NAME : OSTAK_OK;
+}
+
 void OstakList::Unlink(OstakElem *elem) noexcept {
     if (elem == pending_) {
         pending_ = nullptr;
@@ -343,6 +366,11 @@ void OstakList::DeleteChain(OstakElem *elem) noexcept {
 }
 
 OstakElem *OstakList::FirstNotBefore(const char *name) const noexcept {
+    OstakListIndex::Place place;
+    return FirstNotBefore(name, place);
+}
+
+OstakElem *OstakList::FirstNotBefore(const char *name, OstakListIndex::Place &place) const noexcept {
     // Appending to a chain in order, the usual case while loading, takes one comparison.
     if (ordered_ && pending_ == nullptr && last_ != nullptr && Compare(last_->Name(), name) < 0) {
         return nullptr;
@@ -363,7 +391,8 @@ OstakElem *OstakList::FirstNotBefore(const char *name) const noexcept {
         return WithOutside(LowerBound(name), name);
     }
     if (KnownInOrder()) {
-        return LowerBound(name);
+        index_.Locate(name, comparisons_, place);
+        return place.stop;
     }
     OstakElem *node = root_;
     if (node == nullptr || Compare(Node(node).top->Name(), name) < 0) {

@@ -148,10 +148,16 @@ class OstakList : public SeamAllocated {
     static bool EnsureNode(OstakElem *elem) noexcept;
     // Links `elem` between `before` (null: at the head) and `after` (null: at the tail).
     void LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept;
+    // Links `elem` at a place in a leaf of the index that the search for its
+    // name found, neither neighbour's record read: 0, or 5 for an equal name.
+    int32_t LinkAtPlace(OstakElem *elem, const OstakListIndex::Place &place) noexcept;
     void Unlink(OstakElem *elem) noexcept;
     // Deletes a chain of elements starting at `elem`.
     static void DeleteChain(OstakElem *elem) noexcept;
 
+    // FirstNotBefore, telling the place the index found where it searched
+    // the index of a chain known to be in order (else `place` has no leaf).
+    OstakElem *FirstNotBefore(const char *name, OstakListIndex::Place &place) const noexcept;
     // FirstNotBefore over the index of a chain known to be in order.
     OstakElem *LowerBound(const char *name) const noexcept;
     // The same when an element waits outside the index, given the index's answer.

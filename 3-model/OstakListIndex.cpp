@@ -186,6 +186,15 @@ bool OstakListIndex::Insert(OstakElem *elem, const OstakElem *before, const Osta
             leaf = leaf->children[0];
         }
     }
+    return Enter(leaf, at, entry);
+}
+
+bool OstakListIndex::InsertAtPlace(OstakElem *elem, const Place &place) noexcept {
+    const Entry entry{OstakNameKey::Of(elem->Name()), elem, nullptr};
+    return Enter(static_cast<Node *>(place.leaf), place.at, entry);
+}
+
+bool OstakListIndex::Enter(Node *leaf, std::size_t at, const Entry &entry) noexcept {
     // Every full node on the way up splits, and a full root gets a new root
     // above it: allocate them all first, so that a failure changes nothing.
     // In the order InsertAt takes them: each one's new neighbour, then the root.
@@ -335,8 +344,15 @@ void OstakListIndex::MergeWithNext(Node *node) noexcept {
 }
 
 OstakElem *OstakListIndex::LowerBound(const char *name, uint64_t &comparisons) const noexcept {
+    Place place;
+    Locate(name, comparisons, place);
+    return place.stop;
+}
+
+void OstakListIndex::Locate(const char *name, uint64_t &comparisons, Place &place) const noexcept {
+    place = Place{};
     if (root_ == nullptr) {
-        return nullptr;
+        return;
     }
     const OstakNameKey key = OstakNameKey::Of(name);
     const Node *node = root_;
@@ -354,13 +370,22 @@ OstakElem *OstakListIndex::LowerBound(const char *name, uint64_t &comparisons) c
         }
         // Below the root, the parent's entry promises a name that does not sort before.
         if (low == node->count) {
-            return nullptr;
+            return;
         }
-        if (node->leaf) {
-            return node->lasts[low];
+        if (!node->leaf) {
+            node = node->children[low];
+            FetchKeys(node);
+            continue;
         }
-        node = node->children[low];
-        FetchKeys(node);
+        place.stop = node->lasts[low];
+        if (low > 0) {
+            place.before = node->lasts[low - 1];
+            place.sameKey = SameKey(node->keys[low], key);
+            place.wholeKey = key.Whole();
+            place.leaf = const_cast<Node *>(node);
+            place.at = low;
+        }
+        return;
     }
 }
 

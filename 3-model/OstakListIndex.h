@@ -60,15 +60,38 @@ class OstakListIndex {
 
     bool Empty() const noexcept { return root_ == nullptr; }
 
+    // Where a name belongs, as a search found it. Where both of its
+    // neighbours stand in one leaf (`leaf` not null), they are read off the
+    // leaf, and whether the follower's name equals the sought one often is
+    // too: linking there then reads neither neighbour's record, which in a
+    // long list are far apart in memory.
+    struct Place {
+        // The first element whose name does not sort before the sought one, or null.
+        OstakElem *stop = nullptr;
+        // The last element whose name sorts before it (only with `leaf`).
+        OstakElem *before = nullptr;
+        // Whether the names' first 16 bytes are equal, and the sought name shorter.
+        bool sameKey = false;
+        bool wholeKey = false;
+        // The leaf that holds both neighbours, and the follower's entry there.
+        void *leaf = nullptr;
+        std::size_t at = 0;
+    };
+
     // Enters `elem`, which has a node and is not in the index, between its
     // neighbours `before` and `after` (both in the index; null: none): false
     // when a node cannot be allocated, and then the index is as it was.
     bool Insert(OstakElem *elem, const OstakElem *before, const OstakElem *after) noexcept;
+    // The same at a place in a leaf that Locate found for `elem`'s name, the
+    // index unchanged since.
+    bool InsertAtPlace(OstakElem *elem, const Place &place) noexcept;
     // Removes an element of the index, whatever its name is now.
     void Remove(OstakElem *elem) noexcept;
     // The first element whose name does not sort before `name`, or null;
     // every name comparison, whole or by key, is counted in `comparisons`.
     OstakElem *LowerBound(const char *name, uint64_t &comparisons) const noexcept;
+    // The same search, telling the place it found (its `stop` is the result).
+    void Locate(const char *name, uint64_t &comparisons, Place &place) const noexcept;
 
     // Frees every node; the elements are not touched.
     void Clear() noexcept;
@@ -112,6 +135,9 @@ class OstakListIndex {
     // Enters `entry` at `at` of `node`, splitting full nodes upwards with the
     // nodes in `spare` (allocated beforehand, as many as needed).
     void InsertAt(Node *node, std::size_t at, const Entry &entry, Node **spare) noexcept;
+    // Enters `entry` at `at` of leaf `leaf`: false when a node cannot be
+    // allocated, and then the index is as it was.
+    bool Enter(Node *leaf, std::size_t at, const Entry &entry) noexcept;
     // Removes entry `at` of `node`; an emptied node leaves its parent and is freed.
     void RemoveAt(Node *node, std::size_t at) noexcept;
     // Moves the entries of its right neighbour into `node`, which must have room.
