@@ -10,8 +10,9 @@
 #   --tools     also the ostak tool's check, show, diff and merge as whole processes
 #               (bench/tool_times.py; the tool must be built)
 #   --wall      wall-clock instead of processor time (the default suits a shared machine)
-#   --repetitions  runs each benchmark N times and prints the medians (default 1;
-#               3 steadies the figures of a shared machine, in three times as long)
+#   --repetitions  runs each benchmark N times, in random order across all of
+#               them, and prints the medians (default 1; 3 steadies the figures
+#               of a shared machine, in three times as long)
 #   --min-time  Google Benchmark's minimum time per benchmark (default 0.1)
 #   --binary    the benchmark program (default build/bench/ostak_bench)
 #   --json      keep the raw Google Benchmark output in FILE
@@ -48,9 +49,17 @@ filter='/(1024|65536|250|2000|10)(/min_time:.*)?$'
 if [ "$large" = 1 ]; then
     filter='/(1024|65536|250|2000|10|100)(/min_time:.*)?$'
 fi
+# Repetitions run in random order, interleaved across every benchmark and
+# size: a spell when the shared machine is slow then spreads over all the
+# figures instead of landing on one size of one operation and its growth.
+interleave=false
+if [ "$repetitions" -gt 1 ]; then
+    interleave=true
+fi
 out=${json:-$(mktemp)}
 "$binary" --benchmark_filter="$filter" --benchmark_min_time="$min_time" \
-    --benchmark_repetitions="$repetitions" --benchmark_format=json --benchmark_out_format=json --benchmark_out="$out" >/dev/null
+    --benchmark_repetitions="$repetitions" --benchmark_enable_random_interleaving="$interleave" \
+    --benchmark_format=json --benchmark_out_format=json --benchmark_out="$out" >/dev/null
 python3 "$here/bench/summary.py" "$out" "$clock"
 [ -n "$json" ] || rm -f "$out"
 if [ "$tools" = 1 ]; then
