@@ -60,18 +60,19 @@ class OstakListIndex {
 
     bool Empty() const noexcept { return root_ == nullptr; }
 
-    // Where a name belongs, as a search found it. Where both of its
-    // neighbours stand in one leaf (`leaf` not null), they are read off the
-    // leaf, and whether the follower's name equals the sought one often is
-    // too: linking there then reads neither neighbour's record, which in a
-    // long list are far apart in memory.
+    // Where a name belongs, as a search found it. When both neighbours stand
+    // in one leaf (`leaf` not null), the leaf names them and, for a name
+    // shorter than 16 bytes, tells by the keys whether the follower's name is
+    // the same: linking there reads neither neighbour's record, and in a long
+    // list those records lie far apart in memory.
     struct Place {
         // The first element whose name does not sort before the sought one, or null.
         OstakElem *stop = nullptr;
         // The last element whose name sorts before it (only with `leaf`).
         OstakElem *before = nullptr;
-        // Whether the names' first 16 bytes are equal, and the sought name shorter.
+        // Whether the follower's key equals the sought name's (only with `leaf`).
         bool sameKey = false;
+        // Whether the sought name is shorter than 16 bytes: then equal keys mean equal names.
         bool wholeKey = false;
         // The leaf that holds both neighbours, and the follower's entry there.
         void *leaf = nullptr;

@@ -285,6 +285,52 @@ TEST_F(ModelListTree, TheIndexOfAChainInOrderAgreesWithTheWalk) {
     }
 }
 
+// Inserting where the index's search ends: inside a leaf the neighbours and,
+// for a name shorter than 16 bytes, its twin are read off the leaf; at a
+// leaf's first entry the list asks the records. Names of 16 bytes and more
+// that share their first 16 tie on the key and are told apart by their
+// records. Each case starts from 100 names in order (leaves of 24 and more)
+// and must agree with the walk: result, whole chain and a consistent index.
+TEST_F(ModelListTree, InsertingWhereTheSearchEndsAgreesWithTheWalk) {
+    const std::string longStem = "Sixteen_bytes_in"; // exactly 16 bytes: every long key ties
+    struct Case {
+        const char *what;
+        std::string stem;
+        std::string name;
+        int32_t result;
+    };
+    const Case cases[] = {
+        {"a short name inside a leaf", "n", "n0101", OSTAK_OK},
+        {"a short twin inside a leaf", "n", "n0100", OSTAK_E_DUPLICATE_NAME},
+        {"a short name first in a leaf", "n", "n0047", OSTAK_OK},
+        {"a short twin first in a leaf", "n", "n0048", OSTAK_E_DUPLICATE_NAME},
+        {"a short name past the tail", "n", "n0199", OSTAK_OK},
+        {"a short name that is a prefix of its follower", "n", "n010", OSTAK_OK},
+        {"a long name inside a leaf", longStem, longStem + "0101", OSTAK_OK},
+        {"a long twin inside a leaf", longStem, longStem + "0100", OSTAK_E_DUPLICATE_NAME},
+        {"a name of exactly the key's 16 bytes, at the head", longStem, longStem, OSTAK_OK},
+        {"a long name that is a prefix of its follower", longStem, longStem + "010", OSTAK_OK},
+    };
+    for (const Case &c : cases) {
+        OstakListRule list;
+        std::vector<OstakElem *> model;
+        for (int i = 0; i < 100; ++i) {
+            char number[8];
+            std::snprintf(number, sizeof number, "%04d", i * 2);
+            OstakElem *elem = NewRule((c.stem + number).c_str());
+            ASSERT_EQ(ModelInsert(model, elem), OSTAK_OK);
+            ASSERT_EQ(list.InsertInOrder(elem), OSTAK_OK);
+        }
+        ASSERT_TRUE(list.HasIndex()) << c.what;
+        OstakElem *elem = NewRule(c.name.c_str());
+        const int32_t want = ModelInsert(model, elem);
+        EXPECT_EQ(want, c.result) << c.what;
+        EXPECT_EQ(list.InsertInOrder(elem), want) << c.what;
+        EXPECT_EQ(Chain(list), model) << c.what;
+        EXPECT_TRUE(list.IndexConsistent()) << c.what;
+    }
+}
+
 // Once the chain may be out of order, the list hands its index over to a
 // treap for good: the index's blocks go, and every search still stops where
 // the walk from the head stops.
