@@ -275,8 +275,7 @@ void OstakList::Readmit() noexcept {
     // The element kept its node, so this allocates nothing; should it fail
     // all the same, the list walks.
     if (!TreeInsert(elem, elem->prev_, elem->next_)) {
-        DropTree();
-        treeAt_ = count_ * 2;
+        WalkWithoutMemory();
     }
 }
 
@@ -289,6 +288,17 @@ void OstakList::LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after
         LoseOrder();
         pending_ = nullptr;
     }
+    LinkInChain(elem, before, after);
+    if (tree_) {
+        if (!TreeInsert(elem, before, after)) {
+            WalkWithoutMemory();
+        }
+    } else if (count_ >= treeAt_) {
+        BuildTree();
+    }
+}
+
+void OstakList::LinkInChain(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept {
     elem->prev_ = before;
     elem->next_ = after;
     elem->list_ = this;
@@ -303,28 +313,13 @@ void OstakList::LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after
         last_ = elem;
     }
     ++count_;
-    if (tree_) {
-        if (!TreeInsert(elem, before, after)) {
-            DropTree();
-            treeAt_ = count_ * 2;
-        }
-    } else if (count_ >= treeAt_) {
-        BuildTree();
-    }
 }
 
 int32_t OstakList::LinkAtPlace(OstakElem *elem, const OstakListIndex::Place &place) noexcept {
-    // Both neighbours stand in the leaf, so neither is null, and the chain
-    // is known to be in order with nothing outside the index.
-    elem->prev_ = place.before;
-    elem->next_ = place.stop;
-    elem->list_ = this;
-    place.before->next_ = elem;
-    place.stop->prev_ = elem;
-    ++count_;
+    // The chain is known to be in order with nothing outside the index.
+    LinkInChain(elem, place.before, place.stop);
     if (!EnsureNode(elem) || !index_.InsertAtPlace(elem, place)) {
-        DropTree();
-        treeAt_ = count_ * 2;
+        WalkWithoutMemory();
     }
     // Equal keys of a name shorter than 16 bytes mean equal names.
     ++comparisons_;
@@ -442,11 +437,15 @@ void OstakList::BuildTree() noexcept {
     for (OstakElem *walk = first_; walk != nullptr; walk = walk->next_) {
         // The elements before `walk` are in the tree, those after it not yet.
         if (!TreeInsert(walk, walk->prev_, nullptr)) {
-            DropTree();
-            treeAt_ = count_ * 2;
+            WalkWithoutMemory();
             return;
         }
     }
+}
+
+void OstakList::WalkWithoutMemory() noexcept {
+    DropTree();
+    treeAt_ = count_ * 2;
 }
 
 void OstakList::DropTree() noexcept {

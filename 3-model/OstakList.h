@@ -148,6 +148,8 @@ class OstakList : public SeamAllocated {
     static bool EnsureNode(OstakElem *elem) noexcept;
     // Links `elem` between `before` (null: at the head) and `after` (null: at the tail).
     void LinkBetween(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept;
+    // The chain's part of linking: the element's and its neighbours' links, and the count.
+    void LinkInChain(OstakElem *elem, OstakElem *before, OstakElem *after) noexcept;
     // Links `elem` at a place in a leaf of the index that the search for its
     // name found, neither neighbour's record read: 0, or 5 for an equal name.
     int32_t LinkAtPlace(OstakElem *elem, const OstakListIndex::Place &place) noexcept;
@@ -167,6 +169,9 @@ class OstakList : public SeamAllocated {
     void BuildTree() noexcept;
     // Frees every node: the list walks from now on.
     void DropTree() noexcept;
+    // Without memory for a node: drops the tree, and builds one again only
+    // once the list has doubled.
+    void WalkWithoutMemory() noexcept;
     // Puts `elem` into the index or the treap between its chain neighbours
     // `before` and `after` (null: none, or not in it yet); false when a node
     // cannot be allocated (nothing changed).
