@@ -79,6 +79,9 @@ void BM_Apply(benchmark::State &state, Variant variant) {
             state.SkipWithError("preparing failed");
             break;
         }
+        // Memory that the loads freed is handed back too, so that every size
+        // takes its new records from fresh pages, not the small ones only.
+        ReturnFreedMemory();
         state.ResumeTiming();
         if (xfeOstakHandleDifferencesInTargetBySourceMark(ostak::ToHandle(source.get()),
                                                           ostak::ToHandle(target.get()), 0) != 0) {
