@@ -32,6 +32,11 @@ void BM_MarkDifferences(benchmark::State &state) {
         return;
     }
     for (auto _ : state) {
+        if (ColdCaches()) {
+            state.PauseTiming();
+            EmptyCachesIfCold();
+            state.ResumeTiming();
+        }
         if (xfeOstakMarkDifferencesInSource(ostak::ToHandle(source.get()), ostak::ToHandle(other.get())) !=
             0) {
             state.SkipWithError("marking failed");
@@ -82,6 +87,7 @@ void BM_Apply(benchmark::State &state, Variant variant) {
         // Memory that the loads freed is handed back too, so that every size
         // takes its new records from fresh pages, not the small ones only.
         ReturnFreedMemory();
+        EmptyCachesIfCold();
         state.ResumeTiming();
         if (xfeOstakHandleDifferencesInTargetBySourceMark(ostak::ToHandle(source.get()),
                                                           ostak::ToHandle(target.get()), 0) != 0) {

@@ -10,6 +10,7 @@
 #include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace ostak_bench {
 
@@ -218,10 +219,48 @@ void ReturnFreedMemory() {
     malloc_trim(0);
 }
 
+namespace {
+
+bool coldCaches = false;
+
+} // namespace
+
+bool ColdCaches() {
+    return coldCaches;
+}
+
+void EmptyCachesIfCold() {
+    if (!coldCaches) {
+        return;
+    }
+    static std::vector<unsigned char> buffer;
+    if (buffer.empty()) {
+        const long lastLevel = sysconf(_SC_LEVEL3_CACHE_SIZE);
+        const std::size_t size = 2 * static_cast<std::size_t>(lastLevel > (16L << 20) ? lastLevel : (32L << 20));
+        buffer.assign(size, 1);
+    }
+    unsigned sum = 0;
+    for (std::size_t at = 0; at < buffer.size(); at += 64) {
+        sum += buffer[at];
+    }
+    benchmark::DoNotOptimize(sum);
+}
+
 } // namespace ostak_bench
 
 // Runs the benchmarks, then removes the generated files.
 int main(int argc, char **argv) {
+    // Our own flag, taken out before Google Benchmark reads the rest.
+    int kept = 1;
+    for (int at = 1; at < argc; ++at) {
+        if (std::strcmp(argv[at], "--cold-caches") == 0) {
+            ostak_bench::coldCaches = true;
+        } else {
+            argv[kept++] = argv[at];
+        }
+    }
+    argc = kept;
+    argv[argc] = nullptr;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;

@@ -57,4 +57,12 @@ ostak::OstakFileInMem *LoadFile(const std::string &path, int32_t kind = 0);
 // tidying after it is not charged to whatever runs next.
 void ReturnFreedMemory();
 
+// Whether this run empties the processor's caches before each timed call
+// over files loaded beforehand (the binary's --cold-caches; run.sh --cold).
+bool ColdCaches();
+// In such a run, empties the caches by reading a buffer of twice the last
+// level's size: every size then reads its files from memory, as a file
+// larger than the caches always does. Nothing in other runs.
+void EmptyCachesIfCold();
+
 } // namespace ostak_bench

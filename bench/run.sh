@@ -4,12 +4,14 @@
 # applications and the growth between them, then load and save against a bare
 # validating parse of the same 10 MB file.
 #
-#   bench/run.sh [--large] [--tools] [--wall] [--repetitions N] [--min-time SECONDS] [--binary PATH] [--json FILE]
+#   bench/run.sh [--large] [--tools] [--wall] [--cold] [--repetitions N] [--min-time SECONDS] [--binary PATH] [--json FILE]
 #
 #   --large     also the 100 MB file against the bare parse (slow)
 #   --tools     also the ostak tool's check, show, diff and merge as whole processes
 #               (bench/tool_times.py; the tool must be built)
 #   --wall      wall-clock instead of processor time (the default suits a shared machine)
+#   --cold      empties the processor's caches before each timed mark, apply and
+#               save, so that small files are read from memory as large ones are
 #   --repetitions  runs each benchmark N times, in random order across all of
 #               them, and prints the medians (default 1; 3 steadies the figures
 #               of a shared machine, in three times as long)
@@ -26,16 +28,18 @@ clock=cpu_time
 min_time=0.1
 repetitions=1
 json=""
+cold=""
 while [ $# -gt 0 ]; do
     case "$1" in
     --large) large=1 ;;
     --tools) tools=1 ;;
     --wall) clock=real_time ;;
+    --cold) cold=--cold-caches ;;
     --repetitions) repetitions="$2"; shift ;;
     --min-time) min_time="$2"; shift ;;
     --binary) binary="$2"; shift ;;
     --json) json="$2"; shift ;;
-    *) echo "usage: $0 [--large] [--tools] [--wall] [--repetitions N] [--min-time SECONDS] [--binary PATH] [--json FILE]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--large] [--tools] [--wall] [--cold] [--repetitions N] [--min-time SECONDS] [--binary PATH] [--json FILE]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -57,10 +61,10 @@ if [ "$repetitions" -gt 1 ]; then
     interleave=true
 fi
 out=${json:-$(mktemp)}
-"$binary" --benchmark_filter="$filter" --benchmark_min_time="$min_time" \
+"$binary" $cold --benchmark_filter="$filter" --benchmark_min_time="$min_time" \
     --benchmark_repetitions="$repetitions" --benchmark_enable_random_interleaving="$interleave" \
     --benchmark_format=json --benchmark_out_format=json --benchmark_out="$out" >/dev/null
-python3 "$here/bench/summary.py" "$out" "$clock"
+python3 "$here/bench/summary.py" "$out" "$clock" ${cold:+cold}
 [ -n "$json" ] || rm -f "$out"
 if [ "$tools" = 1 ]; then
     echo

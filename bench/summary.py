@@ -32,6 +32,7 @@ LABELS = {
 
 def main():
     path, clock = sys.argv[1], sys.argv[2]
+    cold = len(sys.argv) > 3 and sys.argv[3] == "cold"
     with open(path) as handle:
         runs = json.load(handle)["benchmarks"]
     sizes = {}
@@ -53,6 +54,8 @@ def main():
 
     kind = "processor" if clock == "cpu_time" else "wall-clock"
     print("Time per unit in µs (%s time); growth = large / small" % kind)
+    if cold:
+        print("Caches emptied before each timed mark, apply and save")
     print("%-36s %-5s %10s %10s %10s %8s" % ("operation", "per", "sizes", "small", "large", "growth"))
     for group, (label, unit) in LABELS.items():
         found = sizes.get(group)
