@@ -32,11 +32,7 @@ void BM_MarkDifferences(benchmark::State &state) {
         return;
     }
     for (auto _ : state) {
-        if (ColdCaches()) {
-            state.PauseTiming();
-            EmptyCachesIfCold();
-            state.ResumeTiming();
-        }
+        EmptyCachesIfCold(state);
         if (xfeOstakMarkDifferencesInSource(ostak::ToHandle(source.get()), ostak::ToHandle(other.get())) !=
             0) {
             state.SkipWithError("marking failed");

@@ -62,11 +62,7 @@ void BM_Save(benchmark::State &state) {
     const std::string copy = path + ".copy";
     std::unique_ptr<ostak::OstakFileInMem> file(LoadFile(path));
     for (auto _ : state) {
-        if (ColdCaches()) {
-            state.PauseTiming();
-            EmptyCachesIfCold();
-            state.ResumeTiming();
-        }
+        EmptyCachesIfCold(state);
         if (!file || file->Save(false, copy.c_str(), static_cast<int32_t>(copy.size()), false,
                                 ostak::OstakContext::FromGlobals()) != 0) {
             state.SkipWithError("save failed");

@@ -225,10 +225,6 @@ bool coldCaches = false;
 
 } // namespace
 
-bool ColdCaches() {
-    return coldCaches;
-}
-
 void EmptyCachesIfCold() {
     if (!coldCaches) {
         return;
@@ -244,6 +240,15 @@ void EmptyCachesIfCold() {
         sum += buffer[at];
     }
     benchmark::DoNotOptimize(sum);
+}
+
+void EmptyCachesIfCold(benchmark::State &state) {
+    if (!coldCaches) {
+        return;
+    }
+    state.PauseTiming();
+    EmptyCachesIfCold();
+    state.ResumeTiming();
 }
 
 } // namespace ostak_bench

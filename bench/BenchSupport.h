@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <string>
 
+namespace benchmark {
+class State;
+}
+
 namespace ostak_bench {
 
 constexpr int kRulesPerAppl = 8;
@@ -57,12 +61,12 @@ ostak::OstakFileInMem *LoadFile(const std::string &path, int32_t kind = 0);
 // tidying after it is not charged to whatever runs next.
 void ReturnFreedMemory();
 
-// Whether this run empties the processor's caches before each timed call
-// over files loaded beforehand (the binary's --cold-caches; run.sh --cold).
-bool ColdCaches();
-// In such a run, empties the caches by reading a buffer of twice the last
-// level's size: every size then reads its files from memory, as a file
-// larger than the caches always does. Nothing in other runs.
+// In a run with the binary's --cold-caches (run.sh --cold), empties the
+// caches by reading a buffer of twice the last level's size: every size then
+// reads its files from memory, as a file larger than the caches always does.
+// Nothing in other runs.
 void EmptyCachesIfCold();
+// The same from inside a timed loop: the timing pauses while the caches empty.
+void EmptyCachesIfCold(benchmark::State &state);
 
 } // namespace ostak_bench
