@@ -2,6 +2,8 @@
 
 #include "4-transcode/TqwiUcConverter.h"
 
+#include <cstring>
+
 namespace ostak {
 
 SharedIcuConverter::~SharedIcuConverter() {
@@ -39,6 +41,28 @@ icu::UConverter *SharedIcuConverter::Renew() noexcept {
         converter_ = nullptr;
     }
     return Lend();
+}
+
+bool SharedIcuConverter::KeepsPrintableAscii() noexcept {
+    if (asciiKept_ != AsciiKeeping::kUnknown) {
+        return asciiKept_ == AsciiKeeping::kKept;
+    }
+    if (!icuPath_) {
+        asciiKept_ = AsciiKeeping::kKept;
+        return true;
+    }
+    const IcuEntryPoints *icu = IcuTableLoaded() ? IcuTable() : nullptr;
+    icu::UConverter *converter = icu != nullptr ? Lend() : nullptr;
+    if (converter == nullptr) {
+        return false;
+    }
+    icu::UErrorCode error = icu::U_ZERO_ERROR;
+    const char *name = icu->ucnv_getName(converter, &error);
+    const bool kept =
+        name != nullptr && (std::strcmp(name, "UTF-8") == 0 || std::strcmp(name, "US-ASCII") == 0 ||
+                            std::strcmp(name, "ISO-8859-1") == 0);
+    asciiKept_ = kept ? AsciiKeeping::kKept : AsciiKeeping::kChanged;
+    return kept;
 }
 
 } // namespace ostak

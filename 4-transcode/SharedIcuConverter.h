@@ -14,6 +14,8 @@
 
 #include "4-transcode/IcuBinding.h"
 
+#include <cstdint>
+
 namespace ostak {
 
 class SharedIcuConverter {
@@ -33,8 +35,19 @@ class SharedIcuConverter {
     // unknown, and answers a freshly opened one (null: none).
     icu::UConverter *Renew() noexcept;
 
+    // Whether a string of printable ASCII is the same bytes in the model as
+    // in UTF-16 units, so that it may cross without a converter: always on
+    // the plain path; on the ICU path when the converter's code page is
+    // UTF-8, US-ASCII or ISO-8859-1. Asked in silence, and only once ICU is
+    // loaded: until then the answer is no, so that strings are converted,
+    // which loads ICU (and reports a failure) as ever.
+    bool KeepsPrintableAscii() noexcept;
+
   private:
+    enum class AsciiKeeping : uint8_t { kUnknown, kKept, kChanged };
+
     bool icuPath_;
+    AsciiKeeping asciiKept_ = AsciiKeeping::kUnknown;
     icu::UConverter *converter_ = nullptr;
     // Set once opening failed: from then on the borrowers open their own.
     bool refused_ = false;

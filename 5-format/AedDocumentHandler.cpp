@@ -5,7 +5,6 @@
 #include "3-model/OstakElemAppl.h"
 #include "3-model/OstakElemRule.h"
 #include "1-platform/basekit32.h"
-#include "4-transcode/IcuBinding.h"
 #include "4-transcode/TqwiUcConverter.h"
 #include "5-format/OstakFormatVocabulary.h"
 #include "5-format/OstakUnwritableCharacter.h"
@@ -337,32 +336,8 @@ const char *AedDocumentHandler::ToMb(TqwiUcConverter &converter, const XMLCh *te
     return converter.GetMb();
 }
 
-bool AedDocumentHandler::AsciiKept() noexcept {
-    if (m_AsciiKept != AsciiKeeping::kUnknown) {
-        return m_AsciiKept == AsciiKeeping::kKept;
-    }
-    if (!m_Context.icuPath) {
-        m_AsciiKept = AsciiKeeping::kKept;
-        return true;
-    }
-    // Asked in silence, and only once ICU is loaded: until then values are
-    // converted, which loads it (and reports a failure) as ever.
-    const IcuEntryPoints *icu = IcuTableLoaded() ? IcuTable() : nullptr;
-    icu::UConverter *converter = icu != nullptr ? m_Icu.Lend() : nullptr;
-    if (converter == nullptr) {
-        return false;
-    }
-    icu::UErrorCode error = icu::U_ZERO_ERROR;
-    const char *name = icu->ucnv_getName(converter, &error);
-    const bool kept =
-        name != nullptr && (std::strcmp(name, "UTF-8") == 0 || std::strcmp(name, "US-ASCII") == 0 ||
-                            std::strcmp(name, "ISO-8859-1") == 0);
-    m_AsciiKept = kept ? AsciiKeeping::kKept : AsciiKeeping::kChanged;
-    return kept;
-}
-
 const char *AedDocumentHandler::KnownElement(const XMLCh *name) noexcept {
-    if (name == nullptr || !AsciiKept()) {
+    if (name == nullptr || !m_Icu.KeepsPrintableAscii()) {
         return nullptr;
     }
     // The candidates by first letter, so that most names are spelled once.
@@ -383,7 +358,7 @@ const char *AedDocumentHandler::KnownElement(const XMLCh *name) noexcept {
 }
 
 const char *AedDocumentHandler::KnownAttribute(const XMLCh *name) noexcept {
-    if (name == nullptr || !AsciiKept()) {
+    if (name == nullptr || !m_Icu.KeepsPrintableAscii()) {
         return nullptr;
     }
     // The candidates by first letter, so that most names are spelled once.
@@ -411,7 +386,7 @@ const char *AedDocumentHandler::KnownAttribute(const XMLCh *name) noexcept {
 
 bool AedDocumentHandler::TakePlainText(const XMLCh *text, std::size_t length, const char *funcName,
                                        const char **taken) noexcept {
-    if (text == nullptr || !AsciiKept()) {
+    if (text == nullptr || !m_Icu.KeepsPrintableAscii()) {
         return false;
     }
     if (length == kNotPrintable) {
@@ -769,7 +744,7 @@ void AedDocumentHandler::characters(const XMLCh *const chars, const XMLSize_t le
         }
         return;
     }
-    if (chars != nullptr && AsciiKept() && PrintableAscii(chars, length)) {
+    if (chars != nullptr && m_Icu.KeepsPrintableAscii() && PrintableAscii(chars, length)) {
         // Printable ASCII becomes the same bytes and holds no line feed,
         // carriage return or tab: it is narrowed straight onto the field's
         // value.

@@ -121,10 +121,6 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     // when it was lost for want of memory (reported as ToMb reports it).
     const char *KnownElement(const XMLCh *name) noexcept;
     const char *KnownAttribute(const XMLCh *name) noexcept;
-    // Whether printable ASCII converts to the same bytes, so that the
-    // shortcuts may be taken: always on the plain path; on the ICU path once
-    // the load's ICU converter is known to be UTF-8, US-ASCII or ISO-8859-1.
-    bool AsciiKept() noexcept;
     bool TakePlainText(const XMLCh *text, std::size_t length, const char *funcName,
                        const char **taken) noexcept;
     Position PlaceInPiece(const XMLCh *text, std::size_t length, std::size_t index,
@@ -184,8 +180,6 @@ class AedDocumentHandler : public xercesc::DocumentHandler {
     // The value that the plain path's shortcut took last: a value shorter
     // than m_ShortValue there, a longer one in m_PlainText.
     char m_ShortValue[64];
-    enum class AsciiKeeping : uint8_t { kUnknown, kKept, kChanged };
-    AsciiKeeping m_AsciiKept = AsciiKeeping::kUnknown;
     OstakPendingText m_PlainText;
 };
 

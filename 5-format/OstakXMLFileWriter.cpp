@@ -17,6 +17,20 @@ const XMLCh *FormatterEncoding(BodyEncoding encoding) noexcept {
                                            : xercesc::XMLUni::fgISO88591EncodingString;
 }
 
+// Whether the text is printable ASCII that no escaping changes: none of
+// & < > " ' (the characters either set of escapes names), no control
+// character and nothing beyond U+007E.
+bool NeedsNoFormatting(const char *text, std::size_t length) noexcept {
+    for (std::size_t i = 0; i < length; ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte > 0x7E || byte == '&' || byte == '<' || byte == '>' || byte == '"' ||
+            byte == '\'') {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 OstakXMLFileWriter::OstakXMLFileWriter(std::FILE *file, BodyEncoding encoding, bool icuPath)
@@ -34,8 +48,15 @@ void OstakXMLFileWriter::NoteUnwritable(const char *owner, uint32_t character) n
 
 void OstakXMLFileWriter::Format(const char *owner, const char *text,
                                 xercesc::XMLFormatter::EscapeFlags escapes) {
+    const std::size_t length = std::strlen(text);
+    // Most names and values: the formatter would give these very bytes, in
+    // UTF-8 and in ISO-8859-1 alike.
+    if (NeedsNoFormatting(text, length) && m_Icu.KeepsPrintableAscii()) {
+        m_Target.WriteBytes(text, length);
+        return;
+    }
     TqwiUcConverter converter(m_Icu);
-    converter.ToUc(text, static_cast<uint32_t>(std::strlen(text)));
+    converter.ToUc(text, static_cast<uint32_t>(length));
     if (converter.OutOfMemory()) {
         m_OutOfMemory = true;
         return;

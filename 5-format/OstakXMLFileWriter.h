@@ -1,6 +1,8 @@
 // Writes the body of a rule file: tags, indentation and punctuation as plain
 // bytes, names and values through the Xerces formatter, which escapes them
-// and encodes them in the body's encoding.
+// and encodes them in the body's encoding. A name or value of printable
+// ASCII that needs no escape is written as its bytes wherever the conversion
+// keeps ASCII: that is what the formatter would write.
 //
 // Every model string crosses into UTF-16 through its own converter, all on the
 // one conversion path the writer was made with, and on the ICU path through
