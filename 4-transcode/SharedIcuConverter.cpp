@@ -43,10 +43,7 @@ icu::UConverter *SharedIcuConverter::Renew() noexcept {
     return Lend();
 }
 
-bool SharedIcuConverter::KeepsPrintableAscii() noexcept {
-    if (asciiKept_ != AsciiKeeping::kUnknown) {
-        return asciiKept_ == AsciiKeeping::kKept;
-    }
+bool SharedIcuConverter::AskKeepsPrintableAscii() noexcept {
     if (!icuPath_) {
         asciiKept_ = AsciiKeeping::kKept;
         return true;

@@ -41,10 +41,16 @@ class SharedIcuConverter {
     // UTF-8, US-ASCII or ISO-8859-1. Asked in silence, and only once ICU is
     // loaded: until then the answer is no, so that strings are converted,
     // which loads ICU (and reports a failure) as ever.
-    bool KeepsPrintableAscii() noexcept;
+    bool KeepsPrintableAscii() noexcept {
+        return asciiKept_ == AsciiKeeping::kUnknown ? AskKeepsPrintableAscii()
+                                                    : asciiKept_ == AsciiKeeping::kKept;
+    }
 
   private:
     enum class AsciiKeeping : uint8_t { kUnknown, kKept, kChanged };
+
+    // KeepsPrintableAscii while the answer is not known yet.
+    bool AskKeepsPrintableAscii() noexcept;
 
     bool icuPath_;
     AsciiKeeping asciiKept_ = AsciiKeeping::kUnknown;
