@@ -20,27 +20,18 @@ void OstakXMLFileWriterFormatTarget::writeChars(const XMLByte *const toWrite, co
     WriteBytes(toWrite, count);
 }
 
-void OstakXMLFileWriterFormatTarget::WriteBytes(const void *bytes, std::size_t count) noexcept {
-    if (m_WriteError != 0 || count == 0) {
-        return;
-    }
-    if (Seams().saveWriteErrno != 0) {
-        m_WriteError = Seams().saveWriteErrno;
-        return;
-    }
+void OstakXMLFileWriterFormatTarget::WriteBytesPastBlock(const void *bytes, std::size_t count) noexcept {
     if (m_Block == nullptr) {
         WriteToStream(bytes, count);
         return;
     }
-    if (count > kBlockSize - m_Gathered) {
-        Flush();
-        if (count >= kBlockSize) {
-            WriteToStream(bytes, count);
-            return;
-        }
+    Flush();
+    if (count >= kBlockSize) {
+        WriteToStream(bytes, count);
+        return;
     }
-    std::memcpy(m_Block + m_Gathered, bytes, count);
-    m_Gathered += count;
+    std::memcpy(m_Block, bytes, count);
+    m_Gathered = count;
 }
 
 void OstakXMLFileWriterFormatTarget::Flush() noexcept {
@@ -52,7 +43,11 @@ void OstakXMLFileWriterFormatTarget::Flush() noexcept {
 }
 
 void OstakXMLFileWriterFormatTarget::WriteToStream(const void *bytes, std::size_t count) noexcept {
-    if (m_WriteError != 0) {
+    if (m_WriteError != 0 || count == 0) {
+        return;
+    }
+    if (Seams().saveWriteErrno != 0) {
+        m_WriteError = Seams().saveWriteErrno;
         return;
     }
     errno = 0;

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <xercesc/framework/XMLFormatter.hpp>
 
 namespace ostak {
@@ -34,8 +35,16 @@ class OstakXMLFileWriterFormatTarget : public xercesc::XMLFormatTarget {
     void writeChars(const XMLByte *const toWrite, const XMLSize_t count,
                     xercesc::XMLFormatter *const formatter) override;
 
-    // Bytes that do not pass the formatter (tags, indentation, punctuation).
-    void WriteBytes(const void *bytes, std::size_t count) noexcept;
+    // Bytes that do not pass the formatter (tags, indentation, punctuation,
+    // plain names and values). Most are gathered right here.
+    void WriteBytes(const void *bytes, std::size_t count) noexcept {
+        if (m_Block != nullptr && count <= kBlockSize - m_Gathered) {
+            std::memcpy(m_Block + m_Gathered, bytes, count);
+            m_Gathered += count;
+            return;
+        }
+        WriteBytesPastBlock(bytes, count);
+    }
     void WriteText(const char *text) noexcept;
     void WriteTabs(unsigned count) noexcept;
 
@@ -49,7 +58,10 @@ class OstakXMLFileWriterFormatTarget : public xercesc::XMLFormatTarget {
     int WriteError() const noexcept { return m_WriteError; }
 
   private:
-    // One write to the stream; a failure is remembered.
+    // WriteBytes when the bytes do not fit the rest of the block, or there is no block.
+    void WriteBytesPastBlock(const void *bytes, std::size_t count) noexcept;
+    // One write to the stream; a failure is remembered, and nothing is
+    // written after it (bytes gathered since are dropped).
     void WriteToStream(const void *bytes, std::size_t count) noexcept;
 
     std::FILE *m_File;
