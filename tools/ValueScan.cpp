@@ -89,7 +89,12 @@ std::size_t Utf8Sequence(const std::vector<Unit> &units, std::size_t i, uint32_t
 
 class Scanner {
   public:
-    Scanner(const std::string &bytes, const std::string &dtdPath) : bytes_(bytes), dtdPath_(dtdPath) {}
+    Scanner(const std::string &bytes, const std::string &dtdPath) : bytes_(bytes), dtdPath_(dtdPath) {
+        // The blanks as std::isspace has them, asked once instead of at every byte.
+        for (int c = 0; c < 256; ++c) {
+            blank_[static_cast<std::size_t>(c)] = std::isspace(c) != 0;
+        }
+    }
 
     std::vector<ValueWarning> Run() {
         while (at_ < bytes_.size()) {
@@ -98,6 +103,8 @@ class Scanner {
                 Text(Until('<'));
             } else if (next != '!' && next != '?' && next != '/') {
                 StartTag();
+            } else if (next == '/') {
+                EndTag();
             } else if (StartsWith("<!--")) {
                 SkipPast("-->");
             } else if (StartsWith("<?")) {
@@ -109,8 +116,6 @@ class Scanner {
             } else if (StartsWith("<!DOCTYPE")) {
                 head_ = true;
                 DocumentType();
-            } else if (StartsWith("</")) {
-                EndTag();
             } else if (bytes_[at_] == '<') {
                 StartTag();
             } else {
@@ -147,8 +152,8 @@ class Scanner {
         return Position{static_cast<int32_t>(next - lineStarts_.begin()), column};
     }
 
-    bool StartsWith(const char *text) const {
-        return bytes_.compare(at_, std::char_traits<char>::length(text), text) == 0;
+    bool StartsWith(std::string_view text) const {
+        return std::string_view(bytes_).compare(at_, text.size(), text) == 0;
     }
 
     Place Here() const { return Place{at_}; }
@@ -175,37 +180,45 @@ class Scanner {
         Until(end);
         Skip(std::char_traits<char>::length(end));
     }
+    void SkipPast(char end) {
+        Until(end);
+        Skip(1);
+    }
+
+    bool Blank(char c) const { return blank_[static_cast<unsigned char>(c)]; }
 
     void SkipBlanks() {
-        while (at_ < bytes_.size() && std::isspace(static_cast<unsigned char>(bytes_[at_]))) {
-            Skip(1);
+        while (at_ < bytes_.size() && Blank(bytes_[at_])) {
+            ++at_;
         }
     }
 
     std::string_view Name() {
         const std::size_t start = at_;
-        while (at_ < bytes_.size() && !std::isspace(static_cast<unsigned char>(bytes_[at_])) &&
-               bytes_[at_] != '=' && bytes_[at_] != '>' && bytes_[at_] != '/' && bytes_[at_] != '?') {
-            Skip(1);
+        while (at_ < bytes_.size() && !Blank(bytes_[at_]) && bytes_[at_] != '=' && bytes_[at_] != '>' &&
+               bytes_[at_] != '/' && bytes_[at_] != '?') {
+            ++at_;
         }
         return std::string_view(bytes_).substr(start, at_ - start);
     }
 
     // The attributes of a tag up to (not past) its end: ">", "/>" or "?>".
-    // (Kept in one vector that each call fills anew.)
+    // (Kept in one vector that each call fills anew; the values' strings are
+    // reused from tag to tag.)
     const std::vector<Attribute> &Attributes() {
         std::vector<Attribute> &attributes = attributes_;
-        attributes.clear();
+        std::size_t count = 0;
         for (;;) {
             SkipBlanks();
             if (at_ >= bytes_.size() || bytes_[at_] == '>' || bytes_[at_] == '/' || bytes_[at_] == '?') {
+                attributes.resize(count);
                 return attributes;
             }
-            Attribute attribute{std::string_view(), "", at_};
-            attribute.name = Name();
+            const std::size_t nameAt = at_;
+            const std::string_view name = Name();
             SkipBlanks();
             if (at_ >= bytes_.size() || bytes_[at_] != '=') {
-                Skip(attribute.name.empty() ? 1 : 0); // no value: go on past what stops the scan
+                Skip(name.empty() ? 1 : 0); // no value: go on past what stops the scan
                 continue;
             }
             Skip(1);
@@ -217,34 +230,40 @@ class Scanner {
             Skip(1);
             const std::size_t start = at_;
             Until(quote);
-            attribute.value = Unescaped(bytes_.substr(start, at_ - start));
+            if (count == attributes.size()) {
+                attributes.emplace_back();
+            }
+            Attribute &attribute = attributes[count++];
+            attribute.name = name;
+            attribute.at = nameAt;
+            Unescape(std::string_view(bytes_).substr(start, at_ - start), attribute.value);
             Skip(1);
-            attributes.push_back(std::move(attribute));
         }
     }
 
-    static std::string Unescaped(std::string value) {
-        if (value.find('&') == std::string::npos) {
-            return value;
+    // `raw` with the predefined entities replaced, into `out`.
+    static void Unescape(std::string_view raw, std::string &out) {
+        if (raw.find('&') == std::string_view::npos) {
+            out.assign(raw);
+            return;
         }
-        static const std::pair<const char *, char> kEntities[] = {
+        static const std::pair<std::string_view, char> kEntities[] = {
             {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
-        std::string out;
-        for (std::size_t i = 0; i < value.size();) {
+        out.clear();
+        for (std::size_t i = 0; i < raw.size();) {
             bool replaced = false;
             for (const auto &[entity, c] : kEntities) {
-                if (value.compare(i, std::char_traits<char>::length(entity), entity) == 0) {
+                if (raw.compare(i, entity.size(), entity) == 0) {
                     out += c;
-                    i += std::char_traits<char>::length(entity);
+                    i += entity.size();
                     replaced = true;
                     break;
                 }
             }
             if (!replaced) {
-                out += value[i++];
+                out += raw[i++];
             }
         }
-        return out;
     }
 
     void Declaration() {
@@ -286,7 +305,7 @@ class Scanner {
     void EndTag() {
         Skip(2);
         const std::string_view name = Name();
-        SkipPast(">");
+        SkipPast('>');
         if (!open_.empty()) {
             open_.pop_back();
         }
@@ -300,7 +319,7 @@ class Scanner {
         const std::string_view name = Name();
         const std::vector<Attribute> &attributes = Attributes();
         const bool empty = at_ < bytes_.size() && bytes_[at_] == '/';
-        SkipPast(">");
+        SkipPast('>');
         if (!head_ && !headTold_) {
             headTold_ = true;
             Warn(Position{1, 1}, "",
@@ -344,7 +363,8 @@ class Scanner {
     void CheckFlags(const std::vector<Attribute> &attributes, const std::array<const char *, 3> &names) {
         static const std::set<std::string> kMeantTrue = {"yes", "y", "on", "1", "true", "enabled", "enable"};
         for (const Attribute &attribute : attributes) {
-            if (attribute.value == "true" || attribute.value == "false" ||
+            const std::string_view value = attribute.value;
+            if (value == "true" || value == "false" ||
                 std::none_of(names.begin(), names.end(),
                              [&](const char *name) { return name != nullptr && attribute.name == name; })) {
                 continue;
@@ -360,7 +380,8 @@ class Scanner {
         static const std::set<std::string> kMeantDisabled = {"disabled", "disable", "off",  "no",
                                                              "false",    "0",       "none", "ignore"};
         for (const Attribute &attribute : attributes) {
-            if (attribute.name != "Level" || attribute.value == "error" || attribute.value == "disabled") {
+            const std::string_view value = attribute.value;
+            if (attribute.name != "Level" || value == "error" || value == "disabled") {
                 continue;
             }
             const std::string meant =
@@ -473,6 +494,7 @@ class Scanner {
     int told_ = 0;
     std::vector<std::string_view> open_; // the names of the open elements, in the file's bytes
     std::vector<Attribute> attributes_;
+    std::array<bool, 256> blank_{};
     std::string appl_;
     std::string rule_;
     std::vector<ValueWarning> warnings_;

@@ -201,6 +201,17 @@ TEST_F(ToolConventions, CheckWarnsAboutEveryValueThatLoadsAsSomethingElse) {
          "written "
          "again as UTF-8; write \"d\xC3\xA9lai\" as the file's encoding (UTF-8) has it\n",
          0},
+        // A value is read with its references replaced; a comment is passed
+        // over, even with a tag in it, and a CDATA section read as text.
+        {OneRule("MatchCase=\"y&amp;s&quot;\"", "x"),
+         "f.xml:28:18: warning: A/R: MatchCase=\"y&s\"\" reads as false (only \"true\" is true); write "
+         "MatchCase=\"false\"\n",
+         0},
+        {OneRule("", "<!-- a <b> comment --><![CDATA[d\xC3\xA9lai]]>"),
+         "f.xml:29:42: warning: A/R: Text \"d\xC3\x83\xC2\xA9lai\" looks like UTF-8 read as ISO-8859-1; "
+         "write "
+         "\"d\xC3\xA9lai\" as the file's encoding (ISO-8859-1) has it\n",
+         0},
     };
     for (const Case &c : cases) {
         ws_.Write("f.xml", c.document);
