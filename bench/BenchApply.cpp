@@ -48,25 +48,6 @@ BENCHMARK(BM_MarkDifferences)
     ->Range(kFewAppls, kManyAppls)
     ->Unit(benchmark::kMillisecond);
 
-// Marks the source against the target and turns every difference into "apply".
-bool Decide(ostak::OstakFileInMem &source, ostak::OstakFileInMem &target) {
-    if (xfeOstakMarkDifferencesInSource(ostak::ToHandle(&source), ostak::ToHandle(&target)) != 0) {
-        return false;
-    }
-    OstakListApplHandle *list = ostak::ToHandle(&source.Applications());
-    OstakElemApplHandle *appl = nullptr;
-    for (xfeOstakElemApplIterateFirst(list, &appl); appl != nullptr;
-         xfeOstakElemApplIterateNext(list, appl, &appl)) {
-        int32_t mark = 0;
-        xfeOstakElemApplGetAttrLong(appl, OSTAK_APPL_LONG_DIFF_MARK, &mark);
-        const bool differs =
-            mark == OstakDiffAbsent || mark == OstakDiffChanged || mark == OstakDiffSameStamp;
-        xfeOstakElemApplSetAttrLong(appl, OSTAK_APPL_LONG_DIFF_MARK,
-                                    differs ? OstakDiffApply : OstakDiffSkip);
-    }
-    return true;
-}
-
 // A plain file applied into a script's: both loaded afresh for every run.
 void BM_Apply(benchmark::State &state, Variant variant) {
     const int64_t count = state.range(0);
@@ -76,7 +57,7 @@ void BM_Apply(benchmark::State &state, Variant variant) {
         state.PauseTiming();
         std::unique_ptr<ostak::OstakFileInMem> source(LoadFile(sourcePath, OSTAK_FILE_KIND_PLAIN));
         std::unique_ptr<ostak::OstakFileInMem> target(LoadFile(targetPath, OSTAK_FILE_KIND_SCRIPT));
-        if (!source || !target || !Decide(*source, *target)) {
+        if (!source || !target || !DecideToApplyAll(*source, *target)) {
             state.SkipWithError("preparing failed");
             break;
         }

@@ -163,30 +163,16 @@ BENCHMARK_CAPTURE(BM_FinaliseAfterRename, samename, false)
     ->Range(kFewAppls, kManyAppls)
     ->Unit(benchmark::kMicrosecond);
 
-// How a script's file stands when it is loaded.
-enum class ScriptStart {
-    Missing, // it takes over the installation file's applications
-    Behind   // it merges in an installation file of a newer number with 10% new applications
-};
-
 // Loads a script's file through the export, which keeps it in step with the
 // installation file and writes it back; the script's file is set up afresh
 // before each run, outside the timing.
 void BM_ScriptLoad(benchmark::State &state, ScriptStart start) {
     const int64_t count = state.range(0);
-    const Variant variant = start == ScriptStart::Missing ? Variant::Base : Variant::TenPercentNew;
-    const std::string installation = InstallationPath();
     const std::string script = ScriptPath();
-    const std::string behind = MakeFileWithHead(count, NameOrder::InOrder, Variant::Base, FileHead::SavedScript);
-    std::filesystem::copy_file(MakeFileWithHead(count, NameOrder::InOrder, variant, FileHead::NewerInstallation),
-                               installation, std::filesystem::copy_options::overwrite_existing);
+    PlaceInstallationFile(count, start);
     for (auto _ : state) {
         state.PauseTiming();
-        std::error_code ignored;
-        std::filesystem::remove(script, ignored);
-        if (start == ScriptStart::Behind) {
-            std::filesystem::copy_file(behind, script);
-        }
+        PlaceScriptFile(count, start);
         state.ResumeTiming();
         OstakFileInMemHandle *file = nullptr;
         OstakListApplHandle *list = nullptr;
@@ -198,10 +184,10 @@ void BM_ScriptLoad(benchmark::State &state, ScriptStart start) {
             break;
         }
         state.PauseTiming();
-        const bool tookIn = ostak::FromHandle(list)->FindAppl("App000000000_new") != nullptr;
+        const bool tookIn = TookInAsItShould(list, start);
         xfeOstakFileInMemDestroy(&file);
         ReturnFreedMemory();
-        if (tookIn != (start == ScriptStart::Behind)) {
+        if (!tookIn) {
             state.SkipWithError("the new applications did not arrive as they should");
             break;
         }

@@ -1,7 +1,10 @@
 #include "bench/BenchSupport.h"
 
 #include "2-core/OstakContext.h"
+#include "3-model/OstakElemAppl.h"
+#include "7-interface/OstakHandles.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -9,6 +12,7 @@
 #include <filesystem>
 #include <malloc.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -213,6 +217,60 @@ ostak::OstakFileInMem *LoadFile(const std::string &path, int32_t kind) {
         return nullptr;
     }
     return file;
+}
+
+void PlaceInstallationFile(int64_t count, ScriptStart start) {
+    const Variant variant = start == ScriptStart::Missing ? Variant::Base : Variant::TenPercentNew;
+    std::filesystem::copy_file(MakeFileWithHead(count, NameOrder::InOrder, variant, FileHead::NewerInstallation),
+                               InstallationPath(), std::filesystem::copy_options::overwrite_existing);
+}
+
+void PlaceScriptFile(int64_t count, ScriptStart start) {
+    const std::string script = ScriptPath();
+    std::error_code ignored;
+    std::filesystem::remove(script, ignored);
+    if (start == ScriptStart::Behind) {
+        std::filesystem::copy_file(
+            MakeFileWithHead(count, NameOrder::InOrder, Variant::Base, FileHead::SavedScript), script);
+    }
+}
+
+bool TookInAsItShould(OstakListApplHandle *list, ScriptStart start) {
+    const bool tookIn = ostak::FromHandle(list)->FindAppl("App000000000_new") != nullptr;
+    return tookIn == (start == ScriptStart::Behind);
+}
+
+bool DecideToApplyAll(ostak::OstakFileInMem &source, ostak::OstakFileInMem &target) {
+    if (xfeOstakMarkDifferencesInSource(ostak::ToHandle(&source), ostak::ToHandle(&target)) != 0) {
+        return false;
+    }
+    OstakListApplHandle *list = ostak::ToHandle(&source.Applications());
+    OstakElemApplHandle *appl = nullptr;
+    for (xfeOstakElemApplIterateFirst(list, &appl); appl != nullptr;
+         xfeOstakElemApplIterateNext(list, appl, &appl)) {
+        int32_t mark = 0;
+        xfeOstakElemApplGetAttrLong(appl, OSTAK_APPL_LONG_DIFF_MARK, &mark);
+        const bool differs =
+            mark == OstakDiffAbsent || mark == OstakDiffChanged || mark == OstakDiffSameStamp;
+        xfeOstakElemApplSetAttrLong(appl, OSTAK_APPL_LONG_DIFF_MARK,
+                                    differs ? OstakDiffApply : OstakDiffSkip);
+    }
+    return true;
+}
+
+double CpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 void ReturnFreedMemory() {

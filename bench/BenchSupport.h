@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace benchmark {
 class State;
@@ -56,6 +57,29 @@ std::string MakeFileOfSize(int64_t megabytes);
 
 // A new rule-file object of `kind` loaded from `path`; null when loading fails.
 ostak::OstakFileInMem *LoadFile(const std::string &path, int32_t kind = 0);
+
+// How a script's file stands when it is loaded.
+enum class ScriptStart {
+    Missing, // it takes over the installation file's applications
+    Behind   // it merges in an installation file of a newer number with 10% new applications
+};
+// Puts the installation file of `count` applications in place for a script's
+// file that starts as `start`.
+void PlaceInstallationFile(int64_t count, ScriptStart start);
+// Puts the script's file in place as `start` has it: removed, or the saved
+// file of `count` applications one installation number behind.
+void PlaceScriptFile(int64_t count, ScriptStart start);
+// Whether a script's file loaded from a start `start` took in what it should.
+bool TookInAsItShould(OstakListApplHandle *list, ScriptStart start);
+
+// Marks the source against the target and turns every difference into "apply".
+bool DecideToApplyAll(ostak::OstakFileInMem &source, ostak::OstakFileInMem &target);
+
+// The process's processor time in seconds: the machine may be shared, and
+// every step of a benchmark runs on its one thread.
+double CpuSeconds();
+// The median (0 for none).
+double Median(std::vector<double> values);
 
 // Hands memory freed by a large benchmark back, so that the allocator's
 // tidying after it is not charged to whatever runs next.

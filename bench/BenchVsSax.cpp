@@ -13,11 +13,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
-#include <time.h>
 #include <vector>
 #include <xercesc/parsers/SAXParser.hpp>
 #include <xercesc/sax/HandlerBase.hpp>
@@ -28,14 +26,6 @@ namespace {
 
 using namespace ostak_bench;
 using Clock = std::chrono::steady_clock;
-
-// The process's processor time in seconds: the machine may be shared, and
-// every step here runs on this one thread.
-double CpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
 
 // Processor and wall time of one step.
 struct Span {
@@ -58,17 +48,6 @@ class Stopwatch {
 void Add(Span &total, const Span &step) {
     total.cpu += step.cpu;
     total.wall += step.wall;
-}
-
-// The median of per-run ratios: a run that the shared machine slowed in one
-// of its steps moves it less than it moves the ratio of the sums.
-double Median(std::vector<double> values) {
-    if (values.empty()) {
-        return 0;
-    }
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 // The ratios of one run's load and save to its parse.
@@ -157,6 +136,8 @@ void BM_VersusBareParse(benchmark::State &state) {
     state.counters["parse_cpu_ms"] = parse.cpu * 1000 / runs;
     state.counters["load_cpu_ms"] = load.cpu * 1000 / runs;
     state.counters["save_cpu_ms"] = save.cpu * 1000 / runs;
+    // The medians of the runs' own ratios: a run that the shared machine
+    // slowed in one of its steps moves them less than the ratio of the sums.
     state.counters["load_ratio"] = Median(ratios.load);
     state.counters["save_ratio"] = Median(ratios.save);
     state.counters["load_ratio_wall"] = Median(ratios.loadWall);

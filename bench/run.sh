@@ -4,11 +4,14 @@
 # applications and the growth between them, then load and save against a bare
 # validating parse of the same 10 MB file.
 #
-#   bench/run.sh [--large] [--tools] [--wall] [--cold] [--repetitions N] [--min-time SECONDS] [--binary PATH] [--json FILE]
+#   bench/run.sh [--large] [--tools] [--paired] [--wall] [--cold] [--repetitions N] [--min-time SECONDS] [--binary PATH] [--json FILE]
 #
 #   --large     also the 100 MB file against the bare parse (slow)
 #   --tools     also the ostak tool's check, show, diff and merge as whole processes
 #               (bench/tool_times.py; the tool must be built)
+#   --paired    also the growth of each operation measured in pairs: seven
+#               pairs, each the small size 16 times and then the large one
+#               (processor time; a few minutes more)
 #   --wall      wall-clock instead of processor time (the default suits a shared machine)
 #   --cold      empties the processor's caches before each timed mark, apply and
 #               save, so that small files are read from memory as large ones are
@@ -24,6 +27,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 binary="$here/build/bench/ostak_bench"
 large=0
 tools=0
+paired=0
 clock=cpu_time
 min_time=0.1
 repetitions=1
@@ -33,13 +37,14 @@ while [ $# -gt 0 ]; do
     case "$1" in
     --large) large=1 ;;
     --tools) tools=1 ;;
+    --paired) paired=1 ;;
     --wall) clock=real_time ;;
     --cold) cold=--cold-caches ;;
     --repetitions) repetitions="$2"; shift ;;
     --min-time) min_time="$2"; shift ;;
     --binary) binary="$2"; shift ;;
     --json) json="$2"; shift ;;
-    *) echo "usage: $0 [--large] [--tools] [--wall] [--cold] [--repetitions N] [--min-time SECONDS] [--binary PATH] [--json FILE]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--large] [--tools] [--paired] [--wall] [--cold] [--repetitions N] [--min-time SECONDS] [--binary PATH] [--json FILE]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -66,6 +71,14 @@ out=${json:-$(mktemp)}
     --benchmark_format=json --benchmark_out_format=json --benchmark_out="$out" >/dev/null
 python3 "$here/bench/summary.py" "$out" "$clock" ${cold:+cold}
 [ -n "$json" ] || rm -f "$out"
+if [ "$paired" = 1 ]; then
+    echo
+    out=$(mktemp)
+    "$binary" $cold --benchmark_filter='^BM_PairedGrowth/' \
+        --benchmark_format=json --benchmark_out_format=json --benchmark_out="$out" >/dev/null
+    python3 "$here/bench/summary.py" "$out" cpu_time ${cold:+cold}
+    rm -f "$out"
+fi
 if [ "$tools" = 1 ]; then
     echo
     python3 "$here/bench/tool_times.py" --tool "$(dirname "$binary")/../tools/ostak"

@@ -2,7 +2,9 @@
 
 Each benchmark reports `n` (its size) and `units` (what its time is divided
 by); the table pairs the smallest and the largest size of each. With
-repetitions, every figure is the median of the repetitions' own.
+repetitions, every figure is the median of the repetitions' own. The growth
+measured in pairs (BM_PairedGrowth) comes in a table of its own, in
+processor time whatever the clock.
 """
 import json
 import statistics
@@ -30,6 +32,40 @@ LABELS = {
 }
 
 
+# The growth measured in pairs (BM_PairedGrowth/<row>), by the rows above.
+PAIRED = {
+    "load_inorder": "BM_Load/inorder",
+    "load_reversed": "BM_Load/reversed",
+    "load_shuffled": "BM_Load/shuffled",
+    "save": "BM_Save",
+    "mark": "BM_MarkDifferences",
+    "apply_fewchanged": "BM_Apply/fewchanged",
+    "apply_tenpercentnew": "BM_Apply/tenpercentnew",
+    "apply_allchanged": "BM_Apply/allchanged",
+    "insert_inorder": "BM_InsertByHandle/inorder",
+    "insert_shuffled": "BM_InsertByHandle/shuffled",
+    "finalise_moving": "BM_FinaliseAfterRename/moving",
+    "finalise_samename": "BM_FinaliseAfterRename/samename",
+    "scriptload_takeover": "BM_ScriptLoad/takeover",
+    "scriptload_merge": "BM_ScriptLoad/merge",
+}
+
+
+def print_paired(paired, cold):
+    print("Growth from 1k to 64k measured in pairs (each pair times the small size,")
+    print("then the large one; the median of the pairs' ratios, and their range)")
+    if cold:
+        print("Caches emptied before each timed apply")
+    print("%-36s %6s %8s %16s" % ("operation", "pairs", "growth", "range"))
+    for key, group in PAIRED.items():
+        run = paired.get(key)
+        if run is None:
+            continue
+        label = LABELS[group][0]
+        print("%-36s %6d %8.2f %7.2f .. %5.2f" % (
+            label, run["iterations"], run["growth"], run["growth_min"], run["growth_max"]))
+
+
 def main():
     path, clock = sys.argv[1], sys.argv[2]
     cold = len(sys.argv) > 3 and sys.argv[3] == "cold"
@@ -37,11 +73,15 @@ def main():
         runs = json.load(handle)["benchmarks"]
     sizes = {}
     ratios = {}
+    paired = {}
     for run in runs:
         if run.get("run_type") == "aggregate":
             continue
         if run.get("error_occurred"):
             print("failed: %s (%s)" % (run["name"], run.get("error_message", "")))
+            continue
+        if run["name"].startswith("BM_PairedGrowth/"):
+            paired[run["name"].split("/")[1]] = run
             continue
         if run["name"].startswith("BM_VersusBareParse"):
             ratios.setdefault(run["megabytes"], []).append(run)
@@ -54,6 +94,12 @@ def main():
     sizes = {group: {n: statistics.median(values) for n, values in found.items()}
              for group, found in sizes.items()}
 
+    if paired:
+        print_paired(paired, cold)
+    if not sizes and not ratios:
+        return
+    if paired:
+        print()
     kind = "processor" if clock == "cpu_time" else "wall-clock"
     print("Time per unit in µs (%s time); growth = large / small" % kind)
     if cold:
