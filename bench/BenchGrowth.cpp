@@ -186,6 +186,8 @@ void BM_PairedGrowth(benchmark::State &state, const TimedRun &run) {
     const int64_t small = state.range(0);
     const int64_t large = state.range(1);
     std::vector<double> ratios;
+    std::vector<double> smallTimes;
+    std::vector<double> largeTimes;
     for (auto _ : state) {
         double smallSum = 0;
         bool failed = false;
@@ -200,11 +202,15 @@ void BM_PairedGrowth(benchmark::State &state, const TimedRun &run) {
             return;
         }
         ratios.push_back(largeOnce / (smallSum / kSmallRuns));
+        smallTimes.push_back(smallSum / kSmallRuns);
+        largeTimes.push_back(largeOnce);
     }
     std::sort(ratios.begin(), ratios.end());
     state.counters["growth"] = Median(ratios);
     state.counters["growth_min"] = ratios.empty() ? 0 : ratios.front();
     state.counters["growth_max"] = ratios.empty() ? 0 : ratios.back();
+    state.counters["small_us"] = Median(smallTimes) * 1e6;
+    state.counters["large_us"] = Median(largeTimes) * 1e6;
     state.counters["small"] = static_cast<double>(small);
     state.counters["large"] = static_cast<double>(large);
 }

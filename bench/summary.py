@@ -56,14 +56,16 @@ def print_paired(paired, cold):
     print("then the large one; the median of the pairs' ratios, and their range)")
     if cold:
         print("Caches emptied before each timed apply")
-    print("%-36s %6s %8s %16s" % ("operation", "pairs", "growth", "range"))
+    print("%-36s %-5s %6s %10s %10s %8s %14s" % (
+        "operation", "per", "pairs", "small µs", "large µs", "growth", "range"))
     for key, group in PAIRED.items():
         run = paired.get(key)
         if run is None:
             continue
-        label = LABELS[group][0]
-        print("%-36s %6d %8.2f %7.2f .. %5.2f" % (
-            label, run["iterations"], run["growth"], run["growth_min"], run["growth_max"]))
+        label, unit = LABELS[group]
+        print("%-36s %-5s %6d %10.3f %10.3f %8.2f %6.2f .. %4.2f" % (
+            label, unit, run["iterations"], run["small_us"], run["large_us"], run["growth"],
+            run["growth_min"], run["growth_max"]))
 
 
 def main():
