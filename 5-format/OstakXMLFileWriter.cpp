@@ -51,7 +51,7 @@ void OstakXMLFileWriter::Format(const char *owner, const char *text,
     const std::size_t length = std::strlen(text);
     // Most names and values: the formatter would give these very bytes, in
     // UTF-8 and in ISO-8859-1 alike.
-    if (NeedsNoFormatting(text, length) && m_Icu.KeepsPrintableAscii()) {
+    if (m_Icu.KeepsPrintableAscii() && NeedsNoFormatting(text, length)) {
         m_Target.WriteBytes(text, length);
         return;
     }

@@ -201,8 +201,9 @@ void BM_PairedGrowth(benchmark::State &state, const TimedRun &run) {
             state.SkipWithError("a run failed");
             return;
         }
-        ratios.push_back(largeOnce / (smallSum / kSmallRuns));
-        smallTimes.push_back(smallSum / kSmallRuns);
+        const double smallOnce = smallSum / kSmallRuns;
+        ratios.push_back(largeOnce / smallOnce);
+        smallTimes.push_back(smallOnce);
         largeTimes.push_back(largeOnce);
     }
     std::sort(ratios.begin(), ratios.end());
