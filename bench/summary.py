@@ -119,14 +119,18 @@ def main():
     if ratios:
         print()
         print("Against a bare validating SAX parse of the same file (processor time; wall in brackets)")
-        print("%-8s %10s %10s %10s %16s %16s" % ("file", "parse ms", "load ms", "save ms", "load/parse", "save/parse"))
+        print("(floor: a parse whose handler reads every attribute and keeps a rule-sized record")
+        print("for each application and rule, in fresh memory; the least any load costs here)")
+        print("%-8s %10s %10s %10s %12s %16s %16s" % (
+            "file", "parse ms", "load ms", "save ms", "floor/parse", "load/parse", "save/parse"))
         for megabytes, repeated in sorted(ratios.items()):
             run = {key: statistics.median(r[key] for r in repeated) for key in (
-                "parse_cpu_ms", "load_cpu_ms", "save_cpu_ms", "load_ratio", "load_ratio_wall",
-                "save_ratio", "save_ratio_wall")}
-            print("%-8s %10.0f %10.0f %10.0f %9.2f (%4.2f) %9.2f (%4.2f)" % (
+                "parse_cpu_ms", "load_cpu_ms", "save_cpu_ms", "floor_ratio", "load_ratio",
+                "load_ratio_wall", "save_ratio", "save_ratio_wall")}
+            print("%-8s %10.0f %10.0f %10.0f %12.2f %9.2f (%4.2f) %9.2f (%4.2f)" % (
                 "%d MB" % megabytes, run["parse_cpu_ms"], run["load_cpu_ms"], run["save_cpu_ms"],
-                run["load_ratio"], run["load_ratio_wall"], run["save_ratio"], run["save_ratio_wall"]))
+                run["floor_ratio"], run["load_ratio"], run["load_ratio_wall"], run["save_ratio"],
+                run["save_ratio_wall"]))
 
 
 main()
