@@ -2,7 +2,8 @@
 # Runs the benchmarks and prints the summary: for each operation the time per
 # application (per rule for the merge, per call for the finalise) at 1k and 64k
 # applications and the growth between them, then load and save against a bare
-# validating parse of the same 10 MB file.
+# validating parse of the same 10 MB file, beside the floor (the same parse
+# keeping a record per application and rule: the least any load costs).
 #
 #   bench/run.sh [--large] [--tools] [--paired] [--wall] [--cold] [--repetitions N] [--min-time SECONDS] [--binary PATH] [--json FILE]
 #
